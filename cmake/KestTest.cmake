@@ -1,0 +1,23 @@
+# kest_add_test(NAME <name> LABELS <label>... SOURCES <file>... [LIBS <target>...]
+#               [TIMEOUT <seconds>])
+# Builds one GoogleTest executable, registers its cases with CTest under the
+# given labels and runs them headless with temporary user folders.
+find_package(GTest REQUIRED)
+include(GoogleTest)
+
+function(kest_add_test)
+  cmake_parse_arguments(T "" "NAME;TIMEOUT" "LABELS;SOURCES;LIBS" ${ARGN})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 120)
+  endif()
+  add_executable(${T_NAME} ${T_SOURCES})
+  kest_warnings(${T_NAME})
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
+  set_target_properties(${T_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests/bin)
+  gtest_discover_tests(${T_NAME}
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES
+      LABELS "${T_LABELS}"
+      TIMEOUT ${T_TIMEOUT}
+      ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QTWEBENGINE_DISABLE_SANDBOX=1;QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu;KEST_BIN_DIR=${KEST_BIN_DIR};KEST_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+endfunction()
