@@ -13,7 +13,10 @@ function(kest_add_test)
   add_executable(${T_NAME} ${T_SOURCES})
   kest_warnings(${T_NAME})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
-  set_target_properties(${T_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests/bin)
+  # Exported symbols let libraries the test loads share its platform state (test seams).
+  set_target_properties(${T_NAME} PROPERTIES
+    RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests/bin
+    ENABLE_EXPORTS ON)
   gtest_discover_tests(${T_NAME}
     DISCOVERY_TIMEOUT 60
     PROPERTIES

@@ -28,6 +28,16 @@ enum : unsigned { Method = 1, PropertyGet = 2, PropertyPut = 4, PropertyPutRef =
 }
 
 struct ParamInfo {
+    ParamInfo(QString name, VarType type = VarType::Variant, bool byRef = false,
+              bool optional = false, std::optional<Variant> defaultValue = std::nullopt)
+        : name(std::move(name))
+        , type(type)
+        , byRef(byRef)
+        , optional(optional)
+        , defaultValue(std::move(defaultValue))
+    {
+    }
+
     QString name;
     VarType type = VarType::Variant;
     bool byRef = false;
@@ -40,6 +50,17 @@ struct ParamInfo {
 // One entry of a member table: a method, a property get or a property let.
 // A property let lists the assigned value as its last parameter.
 struct MemberInfo {
+    MemberInfo(DispId id, QString name, unsigned kind, VarType returnType = VarType::Empty,
+               QList<ParamInfo> params = {}, QString help = {})
+        : id(id)
+        , name(std::move(name))
+        , kind(kind)
+        , returnType(returnType)
+        , params(std::move(params))
+        , help(std::move(help))
+    {
+    }
+
     DispId id = 0;
     QString name;
     unsigned kind = InvokeFlags::Method;
@@ -49,6 +70,14 @@ struct MemberInfo {
 };
 
 struct EventInfo {
+    EventInfo(DispId id, QString name, QList<ParamInfo> params = {}, QString help = {})
+        : id(id)
+        , name(std::move(name))
+        , params(std::move(params))
+        , help(std::move(help))
+    {
+    }
+
     DispId id = 0;
     QString name;
     QList<ParamInfo> params;
