@@ -4,8 +4,7 @@
 // exported entry points.
 namespace {
 
-ComServer& server()
-{
+ComServer& server() {
     static ComServer instance;
     return instance;
 }

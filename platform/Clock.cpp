@@ -6,14 +6,12 @@
 
 namespace timing {
 
-double counterSeconds()
-{
+double counterSeconds() {
     using namespace std::chrono;
     return duration<double>(steady_clock::now().time_since_epoch()).count();
 }
 
-double secondsSinceMidnight()
-{
+double secondsSinceMidnight() {
     return QTime::currentTime().msecsSinceStartOfDay() / 1000.0;
 }
 

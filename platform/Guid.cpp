@@ -5,8 +5,7 @@
 
 #include <atomic>
 
-Guid Guid::createRandom()
-{
+Guid Guid::createRandom() {
     Guid guid;
     auto* random = QRandomGenerator::system();
     guid.data1 = random->generate();
@@ -18,8 +17,7 @@ Guid Guid::createRandom()
     return guid;
 }
 
-Guid Guid::createSequential()
-{
+Guid Guid::createSequential() {
     static const Guid base = createRandom();
     static std::atomic<std::uint32_t> counter{0};
     Guid guid = base;
@@ -27,8 +25,7 @@ Guid Guid::createSequential()
     return guid;
 }
 
-std::optional<Guid> Guid::fromString(const QString& text)
-{
+std::optional<Guid> Guid::fromString(const QString& text) {
     static const QRegularExpression pattern(
         QStringLiteral("^\\{?([0-9A-Fa-f]{8})-([0-9A-Fa-f]{4})-([0-9A-Fa-f]{4})-([0-9A-Fa-f]{4})-"
                        "([0-9A-Fa-f]{12})\\}?$"));
@@ -50,8 +47,7 @@ std::optional<Guid> Guid::fromString(const QString& text)
     return guid;
 }
 
-QString Guid::toString(bool braces) const
-{
+QString Guid::toString(bool braces) const {
     QString text = QStringLiteral("%1-%2-%3-%4%5-")
                        .arg(data1, 8, 16, QLatin1Char('0'))
                        .arg(data2, 4, 16, QLatin1Char('0'))

@@ -33,6 +33,10 @@ constexpr HRESULT DISP_E_PARAMNOTOPTIONAL = static_cast<HRESULT>(0x8002000F);
 constexpr HRESULT ERROR_FILE_NOT_FOUND = static_cast<HRESULT>(0x80070002);
 constexpr HRESULT ERROR_INVALID_STATE = static_cast<HRESULT>(0x8007139F);
 
-constexpr bool succeeded(HRESULT value) { return value >= 0; }
-constexpr bool failed(HRESULT value) { return value < 0; }
+constexpr bool succeeded(HRESULT value) {
+    return value >= 0;
+}
+constexpr bool failed(HRESULT value) {
+    return value < 0;
+}
 } // namespace hr

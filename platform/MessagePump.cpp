@@ -9,8 +9,7 @@ namespace pump {
 
 namespace {
 
-bool isUserInput(QEvent::Type type)
-{
+bool isUserInput(QEvent::Type type) {
     switch (type) {
     case QEvent::KeyPress:
     case QEvent::KeyRelease:
@@ -37,13 +36,11 @@ public:
 
 } // namespace
 
-void processPending()
-{
+void processPending() {
     QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
-void processPendingDiscardingInput()
-{
+void processPendingDiscardingInput() {
     auto* app = QCoreApplication::instance();
     if (!app)
         return;
@@ -54,8 +51,7 @@ void processPendingDiscardingInput()
 }
 
 bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout,
-               bool discardInput)
-{
+               bool discardInput) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (!done()) {
         if (std::chrono::steady_clock::now() >= deadline)
@@ -70,8 +66,7 @@ bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds time
     return true;
 }
 
-void sleep(std::chrono::milliseconds duration)
-{
+void sleep(std::chrono::milliseconds duration) {
     QThread::msleep(static_cast<unsigned long>(duration.count()));
 }
 

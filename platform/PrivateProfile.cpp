@@ -13,21 +13,18 @@ struct Line {
 
     QString trimmed() const { return text.trimmed(); }
     bool isSection() const { return trimmed().startsWith(QLatin1Char('[')); }
-    QString sectionName() const
-    {
+    QString sectionName() const {
         const QString t = trimmed().mid(1);
         const qsizetype close = t.indexOf(QLatin1Char(']'));
         return (close < 0 ? t : t.left(close)).trimmed();
     }
-    bool isKey() const
-    {
+    bool isKey() const {
         const QString t = trimmed();
         return !t.isEmpty() && !t.startsWith(QLatin1Char(';')) && !isSection() &&
                t.contains(QLatin1Char('='));
     }
     QString keyName() const { return text.section(QLatin1Char('='), 0, 0).trimmed(); }
-    QString value() const
-    {
+    QString value() const {
         QString v = text.mid(text.indexOf(QLatin1Char('=')) + 1).trimmed();
         if (v.size() >= 2 && (v.front() == QLatin1Char('"') || v.front() == QLatin1Char('\'')) &&
             v.back() == v.front())
@@ -42,8 +39,7 @@ struct Document {
     QList<Line> lines;
     QString lineEnd = QStringLiteral("\n");
 
-    static Document load(const QString& path)
-    {
+    static Document load(const QString& path) {
         Document doc;
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly))
@@ -65,8 +61,7 @@ struct Document {
         return doc;
     }
 
-    bool save(const QString& path) const
-    {
+    bool save(const QString& path) const {
         if (!QFileInfo(QFileInfo(path).absolutePath()).isDir())
             return false;
         QSaveFile file(path);
@@ -80,8 +75,7 @@ struct Document {
     }
 
     // [first line of the section's body, end of the body) of the first section of that name.
-    std::optional<std::pair<qsizetype, qsizetype>> findSection(const QString& name) const
-    {
+    std::optional<std::pair<qsizetype, qsizetype>> findSection(const QString& name) const {
         for (qsizetype i = 0; i < lines.size(); ++i) {
             if (!lines[i].isSection() || lines[i].sectionName().compare(name, Qt::CaseInsensitive))
                 continue;
@@ -93,8 +87,7 @@ struct Document {
         return std::nullopt;
     }
 
-    qsizetype findKey(std::pair<qsizetype, qsizetype> body, const QString& key) const
-    {
+    qsizetype findKey(std::pair<qsizetype, qsizetype> body, const QString& key) const {
         for (qsizetype i = body.first; i < body.second; ++i) {
             if (lines[i].isKey() && lines[i].keyName().compare(key, Qt::CaseInsensitive) == 0)
                 return i;
@@ -103,8 +96,7 @@ struct Document {
     }
 
     // Where a new key goes: after the last non-blank line of the section.
-    qsizetype insertionPoint(std::pair<qsizetype, qsizetype> body) const
-    {
+    qsizetype insertionPoint(std::pair<qsizetype, qsizetype> body) const {
         qsizetype at = body.second;
         while (at > body.first && lines[at - 1].trimmed().isEmpty())
             --at;
@@ -115,8 +107,7 @@ struct Document {
 } // namespace
 
 QString readString(const QString& section, const QString& key, const QString& defaultValue,
-                   const QString& path, int bufferSize)
-{
+                   const QString& path, int bufferSize) {
     const Document doc = Document::load(path);
     QString result = defaultValue;
     if (const auto body = doc.findSection(section)) {
@@ -128,8 +119,7 @@ QString readString(const QString& section, const QString& key, const QString& de
 }
 
 bool writeString(const QString& section, const std::optional<QString>& key,
-                 const std::optional<QString>& value, const QString& path)
-{
+                 const std::optional<QString>& value, const QString& path) {
     Document doc = Document::load(path);
     const auto body = doc.findSection(section);
     if (!key) {
@@ -157,8 +147,7 @@ bool writeString(const QString& section, const std::optional<QString>& key,
     return doc.save(path);
 }
 
-QStringList sectionNames(const QString& path)
-{
+QStringList sectionNames(const QString& path) {
     QStringList names;
     for (const Line& line : Document::load(path).lines) {
         if (line.isSection())
@@ -167,8 +156,7 @@ QStringList sectionNames(const QString& path)
     return names;
 }
 
-QStringList keyNames(const QString& section, const QString& path)
-{
+QStringList keyNames(const QString& section, const QString& path) {
     const Document doc = Document::load(path);
     QStringList names;
     if (const auto body = doc.findSection(section)) {

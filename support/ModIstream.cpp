@@ -4,8 +4,7 @@
 
 namespace streams {
 
-std::unique_ptr<QIODevice> textToStream(const QString& text)
-{
+std::unique_ptr<QIODevice> textToStream(const QString& text) {
     auto buffer = std::make_unique<QBuffer>();
     buffer->setData(text.toUtf8());
     buffer->open(QIODevice::ReadOnly);

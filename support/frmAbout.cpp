@@ -8,8 +8,7 @@
 
 namespace {
 
-QLabel* addLabel(QVBoxLayout* layout, const char* name)
-{
+QLabel* addLabel(QVBoxLayout* layout, const char* name) {
     auto* label = new QLabel(layout->parentWidget());
     label->setObjectName(QLatin1String(name));
     label->setWordWrap(true);
@@ -21,8 +20,7 @@ QLabel* addLabel(QVBoxLayout* layout, const char* name)
 } // namespace
 
 frmAbout::frmAbout(QWidget* parent)
-    : QDialog(parent)
-{
+    : QDialog(parent) {
     setObjectName(QStringLiteral("frmAbout"));
     setWindowTitle(QStringLiteral("About KestDicomViewAX"));
     setModal(true);
@@ -42,8 +40,7 @@ frmAbout::frmAbout(QWidget* parent)
     layout->addWidget(buttons);
 }
 
-void frmAbout::load(const QString& version, bool fixedRuntime)
-{
+void frmAbout::load(const QString& version, bool fixedRuntime) {
     m_title->setText(QStringLiteral("KestDicomViewAX Control"));
     m_version->setText(QStringLiteral("Version ") + version);
     m_description->setText(QStringLiteral(

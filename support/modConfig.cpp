@@ -10,18 +10,15 @@ const QString section = QStringLiteral("Dicom");
 const QString key = QStringLiteral("DicomListPath");
 } // namespace
 
-QString configIniPath(const QString& dataFolder)
-{
+QString configIniPath(const QString& dataFolder) {
     return files::withTrailingSeparator(dataFolder) + QStringLiteral("Config.ini");
 }
 
-QString dicomListPath(const QString& dataFolder)
-{
+QString dicomListPath(const QString& dataFolder) {
     return ini::readValue(section, key, {}, configIniPath(dataFolder));
 }
 
-void setDicomListPath(const QString& dataFolder, const QString& folder)
-{
+void setDicomListPath(const QString& dataFolder, const QString& folder) {
     ini::writeValue(section, key, files::withTrailingSeparator(folder), configIniPath(dataFolder));
 }
 

@@ -4,8 +4,7 @@
 
 namespace guidtext {
 
-QString newGuid(bool random, bool braces)
-{
+QString newGuid(bool random, bool braces) {
     const Guid guid = random ? Guid::createRandom() : Guid::createSequential();
     return guid.toString(braces);
 }

@@ -6,8 +6,7 @@
 
 namespace osversion {
 
-QString buildNumber()
-{
+QString buildNumber() {
     static const QRegularExpression digits(QStringLiteral("\\d+"));
     QStringList parts;
     auto matches = digits.globalMatch(QSysInfo::kernelVersion());

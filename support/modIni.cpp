@@ -9,14 +9,12 @@ constexpr int BufferSize = 255;
 }
 
 QString readValue(const QString& section, const QString& key, const QString& defaultValue,
-                  const QString& path)
-{
+                  const QString& path) {
     return profile::readString(section, key, defaultValue, path, BufferSize);
 }
 
 void writeValue(const QString& section, const QString& key, const QString& value,
-                const QString& path)
-{
+                const QString& path) {
     profile::writeString(section, key, value, path);
 }
 

@@ -18,8 +18,7 @@ namespace {
 
 const QChar separator = QLatin1Char('/');
 
-QString withoutTrailingSpaces(const QString& path)
-{
+QString withoutTrailingSpaces(const QString& path) {
     qsizetype end = path.size();
     while (end > 0 && path[end - 1] == QLatin1Char(' '))
         --end;
@@ -27,8 +26,7 @@ QString withoutTrailingSpaces(const QString& path)
 }
 
 // The runtime error number of a failed open for writing.
-int openErrorNumber(const QString& path, int error)
-{
+int openErrorNumber(const QString& path, int error) {
     if (path.isEmpty() || path.endsWith(separator) || path.contains(QChar(0)) ||
         error == ENAMETOOLONG)
         return vberr::BadFileName;
@@ -40,8 +38,7 @@ int openErrorNumber(const QString& path, int error)
 }
 
 // One write attempt; returns 0 or the runtime error number.
-int writeOnce(const QString& text, const QString& path)
-{
+int writeOnce(const QString& text, const QString& path) {
     if (path.isEmpty() || path.endsWith(separator) || path.contains(QChar(0)))
         return vberr::BadFileName;
     deleteFile(path);
@@ -56,51 +53,43 @@ int writeOnce(const QString& text, const QString& path)
 
 } // namespace
 
-QString withTrailingSeparator(const QString& path)
-{
+QString withTrailingSeparator(const QString& path) {
     const QString trimmed = withoutTrailingSpaces(path);
     return trimmed.endsWith(separator) ? trimmed : trimmed + separator;
 }
 
-QString withoutTrailingSeparator(const QString& path)
-{
+QString withoutTrailingSeparator(const QString& path) {
     QString trimmed = withoutTrailingSpaces(path);
     if (trimmed.endsWith(separator))
         trimmed.chop(1);
     return trimmed;
 }
 
-QString fileNamePart(const QString& path)
-{
+QString fileNamePart(const QString& path) {
     return path.mid(path.lastIndexOf(separator) + 1);
 }
 
-QString folderPart(const QString& path)
-{
+QString folderPart(const QString& path) {
     const qsizetype last = path.lastIndexOf(separator);
     return last < 0 ? QString() : path.left(last);
 }
 
-QString extension(const QString& path)
-{
+QString extension(const QString& path) {
     const QString name = fileNamePart(path);
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
     return dot < 0 ? QString() : name.mid(dot + 1);
 }
 
-bool fileExists(const QString& path)
-{
+bool fileExists(const QString& path) {
     const QFileInfo info(path);
     return !path.isEmpty() && info.exists() && !info.isDir();
 }
 
-bool folderExists(const QString& path)
-{
+bool folderExists(const QString& path) {
     return !path.isEmpty() && QFileInfo(path).isDir();
 }
 
-void createFolderTree(const QString& path)
-{
+void createFolderTree(const QString& path) {
     const qsizetype last = path.lastIndexOf(separator);
     if (last < 0) {
         QDir().mkdir(path);
@@ -112,14 +101,12 @@ void createFolderTree(const QString& path)
         QDir().mkdir(path.left(at + 1));
 }
 
-void deleteFile(const QString& path)
-{
+void deleteFile(const QString& path) {
     if (fileExists(path))
         QFile::remove(path);
 }
 
-QString readTextFile(const QString& path)
-{
+QString readTextFile(const QString& path) {
     if (!fileExists(path)) {
         waits::waitWithHourglass(3.0);
         if (!fileExists(path))
@@ -131,8 +118,7 @@ QString readTextFile(const QString& path)
     return QString::fromUtf8(file.readAll());
 }
 
-bool writeTextFile(const QString& text, const QString& path, bool askUser)
-{
+bool writeTextFile(const QString& text, const QString& path, bool askUser) {
     QString target = path;
     for (;;) {
         const int error = writeOnce(text, target);

@@ -6,11 +6,10 @@
 
 namespace registry {
 
-QString readValue(const QString& keyPath, const QString& valueName)
-{
+QString readValue(const QString& keyPath, const QString& valueName) {
     static const QStringList roots = {
-        QStringLiteral("HKEY_CLASSES_ROOT"),   QStringLiteral("HKEY_CURRENT_USER"),
-        QStringLiteral("HKEY_LOCAL_MACHINE"),  QStringLiteral("HKEY_USERS"),
+        QStringLiteral("HKEY_CLASSES_ROOT"),     QStringLiteral("HKEY_CURRENT_USER"),
+        QStringLiteral("HKEY_LOCAL_MACHINE"),    QStringLiteral("HKEY_USERS"),
         QStringLiteral("HKEY_PERFORMANCE_DATA"), QStringLiteral("HKEY_CURRENT_CONFIG"),
         QStringLiteral("HKEY_DYN_DATA"),
     };

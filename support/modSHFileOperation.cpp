@@ -12,15 +12,13 @@ namespace shellfiles {
 
 namespace {
 
-std::filesystem::path fsPath(const QString& path)
-{
+std::filesystem::path fsPath(const QString& path) {
     return std::filesystem::path(QFile::encodeName(path).toStdString());
 }
 
 } // namespace
 
-bool deletePath(const QString& path, bool)
-{
+bool deletePath(const QString& path, bool) {
     if (path.isEmpty())
         return false;
     std::error_code error;
@@ -28,8 +26,7 @@ bool deletePath(const QString& path, bool)
     return !error && removed > 0;
 }
 
-bool movePath(const QString& from, const QString& to, bool)
-{
+bool movePath(const QString& from, const QString& to, bool) {
     std::error_code error;
     std::filesystem::rename(fsPath(from), fsPath(to), error);
     if (!error)
@@ -41,8 +38,7 @@ bool movePath(const QString& from, const QString& to, bool)
     return !error && deletePath(from);
 }
 
-bool recyclePath(const QString& path, bool)
-{
+bool recyclePath(const QString& path, bool) {
     return !path.isEmpty() && QFile::moveToTrash(path);
 }
 

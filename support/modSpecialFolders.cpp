@@ -7,8 +7,7 @@
 
 namespace specialfolders {
 
-QString path(int folder)
-{
+QString path(int folder) {
     QString result;
     switch (folder) {
     case Desktop:
@@ -17,11 +16,20 @@ QString path(int folder)
     case Documents:
         result = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
         break;
-    case AppData: result = env::configFolder(); break;
-    case LocalAppData: result = env::localAppData(); break;
-    case CommonAppData: result = env::allUsersProfile(); break;
-    case Pictures: result = env::picturesFolder(); break;
-    default: return {};
+    case AppData:
+        result = env::configFolder();
+        break;
+    case LocalAppData:
+        result = env::localAppData();
+        break;
+    case CommonAppData:
+        result = env::allUsersProfile();
+        break;
+    case Pictures:
+        result = env::picturesFolder();
+        break;
+    default:
+        return {};
     }
     return files::withoutTrailingSeparator(result.left(260));
 }

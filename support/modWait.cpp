@@ -9,14 +9,12 @@ namespace waits {
 // The deadline is taken on the monotonic clock: a time-of-day deadline would
 // never be reached when a wait crosses midnight.
 
-void pump(int count)
-{
+void pump(int count) {
     for (int i = 0; i < count; ++i)
         ::pump::processPending();
 }
 
-void waitSeconds(double seconds, bool pumpEvents)
-{
+void waitSeconds(double seconds, bool pumpEvents) {
     const double deadline = timing::counterSeconds() + seconds;
     while (timing::counterSeconds() < deadline) {
         if (pumpEvents)
@@ -25,8 +23,7 @@ void waitSeconds(double seconds, bool pumpEvents)
     }
 }
 
-void waitWithHourglass(double seconds)
-{
+void waitWithHourglass(double seconds) {
     const ui::WaitCursor hourglass;
     const double deadline = timing::counterSeconds() + seconds;
     while (timing::counterSeconds() < deadline) {

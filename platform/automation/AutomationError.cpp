@@ -6,17 +6,14 @@ AutomationError::AutomationError(int number, QString description, QString source
     : m_number(number)
     , m_description(std::move(description))
     , m_source(std::move(source))
-    , m_what(QStringLiteral("Error %1: %2").arg(m_number).arg(m_description).toUtf8())
-{
+    , m_what(QStringLiteral("Error %1: %2").arg(m_number).arg(m_description).toUtf8()) {
 }
 
-AutomationError AutomationError::standard(int number, const QString& source)
-{
+AutomationError AutomationError::standard(int number, const QString& source) {
     return AutomationError(number, standardDescription(number), source);
 }
 
-QString AutomationError::standardDescription(int number)
-{
+QString AutomationError::standardDescription(int number) {
     static const QHash<int, QString> descriptions = {
         {vberr::InvalidProcedureCall, QStringLiteral("Invalid procedure call or argument")},
         {vberr::Overflow, QStringLiteral("Overflow")},
@@ -37,28 +34,27 @@ QString AutomationError::standardDescription(int number)
         {vberr::WrongArgumentCount,
          QStringLiteral("Wrong number of arguments or invalid property assignment")},
     };
-    return descriptions.value(number, QStringLiteral("Application-defined or object-defined error"));
+    return descriptions.value(number,
+                              QStringLiteral("Application-defined or object-defined error"));
 }
 
 AutomationError AutomationError::fromHResult(HRESULT result, const QString& description,
-                                             const QString& source)
-{
+                                             const QString& source) {
     // Runtime errors travel as 0x800A0000 + number; other failures keep the HRESULT itself.
     const auto code = static_cast<std::uint32_t>(result);
     if ((code & 0xFFFF0000u) == 0x800A0000u) {
         const int number = static_cast<int>(code & 0xFFFFu);
-        return AutomationError(number,
-                               description.isEmpty() ? standardDescription(number) : description,
-                               source);
+        return AutomationError(
+            number, description.isEmpty() ? standardDescription(number) : description, source);
     }
-    const QString text = description.isEmpty()
-                             ? QStringLiteral("Automation error 0x%1").arg(code, 8, 16, QLatin1Char('0'))
-                             : description;
+    const QString text =
+        description.isEmpty()
+            ? QStringLiteral("Automation error 0x%1").arg(code, 8, 16, QLatin1Char('0'))
+            : description;
     return AutomationError(result, text, source);
 }
 
-HRESULT AutomationError::hresult() const
-{
+HRESULT AutomationError::hresult() const {
     if (m_number > 0 && m_number <= 0xFFFF)
         return static_cast<HRESULT>(0x800A0000u | static_cast<std::uint32_t>(m_number));
     return m_number < 0 ? m_number : hr::E_FAIL;

@@ -10,18 +10,15 @@ namespace {
 
 const QString classesRoot = QStringLiteral("HKEY_CLASSES_ROOT\\");
 
-QString clsidKey(const Guid& clsid)
-{
+QString clsidKey(const Guid& clsid) {
     return classesRoot + QStringLiteral("CLSID\\") + clsid.toString();
 }
 
-QString typeLibKey(const Guid& libId)
-{
+QString typeLibKey(const Guid& libId) {
     return classesRoot + QStringLiteral("TypeLib\\") + libId.toString();
 }
 
-QString modulePath(const void* address)
-{
+QString modulePath(const void* address) {
     Dl_info info{};
     if (!dladdr(address, &info) || !info.dli_fname)
         return {};
@@ -36,15 +33,12 @@ class ComServer::Factory : public ClassFactory {
 public:
     Factory(ClassRegistration registration, std::shared_ptr<std::atomic<int>> live)
         : m_registration(std::move(registration))
-        , m_live(std::move(live))
-    {
-    }
+        , m_live(std::move(live)) {}
 
     const ClassRegistration& registration() const { return m_registration; }
 
     // The object comes back wrapped so that its release is counted.
-    DispatchPtr createInstance() override
-    {
+    DispatchPtr createInstance() override {
         DispatchPtr object = m_registration.create();
         if (!object)
             return nullptr;
@@ -62,19 +56,16 @@ private:
 };
 
 ComServer::ComServer()
-    : m_live(std::make_shared<std::atomic<int>>(0))
-{
+    : m_live(std::make_shared<std::atomic<int>>(0)) {
 }
 
 ComServer::~ComServer() = default;
 
-void ComServer::addClass(ClassRegistration registration)
-{
+void ComServer::addClass(ClassRegistration registration) {
     m_factories.push_back(std::make_unique<Factory>(std::move(registration), m_live));
 }
 
-HRESULT ComServer::registerServer(const void* moduleAddress)
-{
+HRESULT ComServer::registerServer(const void* moduleAddress) {
     const QString path = modulePath(moduleAddress);
     if (path.isEmpty())
         return hr::SELFREG_E_CLASS;
@@ -104,8 +95,7 @@ HRESULT ComServer::registerServer(const void* moduleAddress)
     return ok ? hr::S_OK : hr::SELFREG_E_CLASS;
 }
 
-HRESULT ComServer::unregisterServer()
-{
+HRESULT ComServer::unregisterServer() {
     RegistrationStore store;
     for (const auto& factory : m_factories) {
         const ClassRegistration& reg = factory->registration();
@@ -117,8 +107,7 @@ HRESULT ComServer::unregisterServer()
     return hr::S_OK;
 }
 
-HRESULT ComServer::getClassObject(const Guid* clsid, const Guid* iid, void** factory)
-{
+HRESULT ComServer::getClassObject(const Guid* clsid, const Guid* iid, void** factory) {
     if (!factory)
         return hr::E_POINTER;
     *factory = nullptr;
@@ -135,7 +124,6 @@ HRESULT ComServer::getClassObject(const Guid* clsid, const Guid* iid, void** fac
     return hr::CLASS_E_CLASSNOTAVAILABLE;
 }
 
-HRESULT ComServer::canUnloadNow() const
-{
+HRESULT ComServer::canUnloadNow() const {
     return m_live->load() == 0 ? hr::S_OK : hr::S_FALSE;
 }

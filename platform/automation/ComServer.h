@@ -12,8 +12,8 @@
 #include <vector>
 
 inline constexpr Guid IID_IUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
-inline constexpr Guid IID_IClassFactory = {0x00000001, 0x0000, 0x0000,
-                                           {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+inline constexpr Guid IID_IClassFactory = {
+    0x00000001, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 
 // What DllGetClassObject hands out: creates objects of one class.
 class ClassFactory {
@@ -60,20 +60,16 @@ private:
 // Defines the four exported entry points of a library over its server, which
 // serverFunction() returns.
 #define KEST_COM_SERVER_ENTRY_POINTS(serverFunction)                                               \
-    extern "C" __attribute__((visibility("default"))) HRESULT DllRegisterServer()                  \
-    {                                                                                              \
+    extern "C" __attribute__((visibility("default"))) HRESULT DllRegisterServer() {                \
         return serverFunction().registerServer(reinterpret_cast<const void*>(&DllRegisterServer)); \
     }                                                                                              \
-    extern "C" __attribute__((visibility("default"))) HRESULT DllUnregisterServer()                \
-    {                                                                                              \
+    extern "C" __attribute__((visibility("default"))) HRESULT DllUnregisterServer() {              \
         return serverFunction().unregisterServer();                                                \
     }                                                                                              \
     extern "C" __attribute__((visibility("default"))) HRESULT DllGetClassObject(                   \
-        const Guid* clsid, const Guid* iid, void** factory)                                        \
-    {                                                                                              \
+        const Guid* clsid, const Guid* iid, void** factory) {                                      \
         return serverFunction().getClassObject(clsid, iid, factory);                               \
     }                                                                                              \
-    extern "C" __attribute__((visibility("default"))) HRESULT DllCanUnloadNow()                    \
-    {                                                                                              \
+    extern "C" __attribute__((visibility("default"))) HRESULT DllCanUnloadNow() {                  \
         return serverFunction().canUnloadNow();                                                    \
     }

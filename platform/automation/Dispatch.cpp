@@ -8,27 +8,24 @@
 
 namespace {
 
-std::uint64_t handlerKey(DispId id, unsigned kind)
-{
+std::uint64_t handlerKey(DispId id, unsigned kind) {
     return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(id)) << 8) | kind;
 }
 
 } // namespace
 
-const MemberInfo* TypeInfo::findMember(DispId id, unsigned flags) const
-{
-    for (const unsigned kind : {unsigned(InvokeFlags::Method), unsigned(InvokeFlags::PropertyGet),
-                                unsigned(InvokeFlags::PropertyPut),
-                                unsigned(InvokeFlags::PropertyPutRef)}) {
+const MemberInfo* TypeInfo::findMember(DispId id, unsigned flags) const {
+    for (const unsigned kind :
+         {unsigned(InvokeFlags::Method), unsigned(InvokeFlags::PropertyGet),
+          unsigned(InvokeFlags::PropertyPut), unsigned(InvokeFlags::PropertyPutRef)}) {
         if (!(flags & kind))
             continue;
         for (const MemberInfo& member : members) {
             if (member.id != id)
                 continue;
             // A let also serves a set, as the runtime does for value properties.
-            const bool serves = member.kind == kind ||
-                                (kind == InvokeFlags::PropertyPutRef &&
-                                 member.kind == InvokeFlags::PropertyPut);
+            const bool serves = member.kind == kind || (kind == InvokeFlags::PropertyPutRef &&
+                                                        member.kind == InvokeFlags::PropertyPut);
             if (serves)
                 return &member;
         }
@@ -36,14 +33,12 @@ const MemberInfo* TypeInfo::findMember(DispId id, unsigned flags) const
     return nullptr;
 }
 
-bool TypeInfo::hasMember(DispId id) const
-{
+bool TypeInfo::hasMember(DispId id) const {
     return std::any_of(members.begin(), members.end(),
                        [id](const MemberInfo& member) { return member.id == id; });
 }
 
-DispId TypeInfo::idOfName(const QString& name) const
-{
+DispId TypeInfo::idOfName(const QString& name) const {
     for (const MemberInfo& member : members) {
         if (member.name.compare(name, Qt::CaseInsensitive) == 0)
             return member.id;
@@ -51,8 +46,7 @@ DispId TypeInfo::idOfName(const QString& name) const
     return dispid::Unknown;
 }
 
-const EventInfo* TypeInfo::findEvent(DispId id) const
-{
+const EventInfo* TypeInfo::findEvent(DispId id) const {
     for (const EventInfo& event : events) {
         if (event.id == id)
             return &event;
@@ -60,8 +54,7 @@ const EventInfo* TypeInfo::findEvent(DispId id) const
     return nullptr;
 }
 
-const EventInfo* TypeInfo::findEvent(const QString& name) const
-{
+const EventInfo* TypeInfo::findEvent(const QString& name) const {
     for (const EventInfo& event : events) {
         if (event.name.compare(name, Qt::CaseInsensitive) == 0)
             return &event;
@@ -71,57 +64,48 @@ const EventInfo* TypeInfo::findEvent(const QString& name) const
 
 Dispatch::~Dispatch() = default;
 
-DispId Dispatch::idOfName(const QString& name) const
-{
+DispId Dispatch::idOfName(const QString& name) const {
     const TypeInfo* info = typeInfo();
     return info ? info->idOfName(name) : dispid::Unknown;
 }
 
-Variant Dispatch::invokeByName(const QString& name, unsigned flags, QList<Variant>& args)
-{
+Variant Dispatch::invokeByName(const QString& name, unsigned flags, QList<Variant>& args) {
     const DispId id = idOfName(name);
     if (id == dispid::Unknown)
         throw AutomationError::standard(vberr::NotSupported);
     return invoke(id, flags, args);
 }
 
-Variant Dispatch::call(const QString& name, QList<Variant> args)
-{
+Variant Dispatch::call(const QString& name, QList<Variant> args) {
     return invokeByName(name, InvokeFlags::Method | InvokeFlags::PropertyGet, args);
 }
 
-Variant Dispatch::get(const QString& name)
-{
+Variant Dispatch::get(const QString& name) {
     QList<Variant> args;
     return invokeByName(name, InvokeFlags::PropertyGet, args);
 }
 
-void Dispatch::put(const QString& name, const Variant& value)
-{
+void Dispatch::put(const QString& name, const Variant& value) {
     QList<Variant> args{value};
     invokeByName(name, InvokeFlags::PropertyPut, args);
 }
 
 DispatchObject::DispatchObject(const TypeInfo& info)
-    : m_info(info)
-{
+    : m_info(info) {
 }
 
-void DispatchObject::bind(DispId id, unsigned kind, Handler handler)
-{
+void DispatchObject::bind(DispId id, unsigned kind, Handler handler) {
     m_handlers.insert(handlerKey(id, kind), std::move(handler));
 }
 
-void DispatchObject::bind(const QString& name, unsigned kind, Handler handler)
-{
+void DispatchObject::bind(const QString& name, unsigned kind, Handler handler) {
     const DispId id = m_info.idOfName(name);
     Q_ASSERT_X(id != dispid::Unknown, "DispatchObject::bind", qPrintable(name));
     bind(id, kind, std::move(handler));
 }
 
 QList<Variant> DispatchObject::bindArguments(const MemberInfo& member,
-                                             const QList<Variant>& args) const
-{
+                                             const QList<Variant>& args) const {
     if (args.size() > member.params.size())
         throw AutomationError::standard(vberr::WrongArgumentCount);
     QList<Variant> bound;
@@ -140,8 +124,7 @@ QList<Variant> DispatchObject::bindArguments(const MemberInfo& member,
     return bound;
 }
 
-Variant DispatchObject::invoke(DispId id, unsigned flags, QList<Variant>& args)
-{
+Variant DispatchObject::invoke(DispId id, unsigned flags, QList<Variant>& args) {
     const MemberInfo* member = m_info.findMember(id, flags);
     if (!member) {
         if (m_info.hasMember(id))

@@ -34,9 +34,7 @@ struct ParamInfo {
         , type(type)
         , byRef(byRef)
         , optional(optional)
-        , defaultValue(std::move(defaultValue))
-    {
-    }
+        , defaultValue(std::move(defaultValue)) {}
 
     QString name;
     VarType type = VarType::Variant;
@@ -57,9 +55,7 @@ struct MemberInfo {
         , kind(kind)
         , returnType(returnType)
         , params(std::move(params))
-        , help(std::move(help))
-    {
-    }
+        , help(std::move(help)) {}
 
     DispId id = 0;
     QString name;
@@ -74,9 +70,7 @@ struct EventInfo {
         : id(id)
         , name(std::move(name))
         , params(std::move(params))
-        , help(std::move(help))
-    {
-    }
+        , help(std::move(help)) {}
 
     DispId id = 0;
     QString name;

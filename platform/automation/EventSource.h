@@ -19,7 +19,8 @@ class FunctionEventSink : public EventSink {
 public:
     using Function = std::function<void(DispId id, const QString& name, QList<Variant>& args)>;
 
-    explicit FunctionEventSink(Function function) : m_function(std::move(function)) {}
+    explicit FunctionEventSink(Function function)
+        : m_function(std::move(function)) {}
     void invokeEvent(DispId id, const QString& name, QList<Variant>& args) override;
 
 private:
@@ -30,7 +31,8 @@ private:
 // detach with the cookie they got; raise calls every sink in attachment order.
 class EventSource {
 public:
-    explicit EventSource(const TypeInfo& info) : m_info(info) {}
+    explicit EventSource(const TypeInfo& info)
+        : m_info(info) {}
 
     int advise(std::shared_ptr<EventSink> sink);
     void unadvise(int cookie);

@@ -15,8 +15,7 @@ namespace {
 using GetClassObjectFunction = HRESULT (*)(const Guid*, const Guid*, void**);
 using EntryPointFunction = HRESULT (*)();
 
-[[noreturn]] void cannotCreate(const QString& reason)
-{
+[[noreturn]] void cannotCreate(const QString& reason) {
     throw AutomationError(vberr::CannotCreateObject,
                           AutomationError::standardDescription(vberr::CannotCreateObject) +
                               QStringLiteral(": ") + reason);
@@ -24,8 +23,7 @@ using EntryPointFunction = HRESULT (*)();
 
 // Libraries stay loaded for the life of the process: objects they created may
 // outlive any one caller.
-void* loadLibrary(const QString& path, QString* errorText)
-{
+void* loadLibrary(const QString& path, QString* errorText) {
     static QHash<QString, void*> loaded;
     const QString key = QFileInfo(path).absoluteFilePath();
     if (void* handle = loaded.value(key))
@@ -42,22 +40,19 @@ void* loadLibrary(const QString& path, QString* errorText)
 
 } // namespace
 
-std::optional<Guid> clsidFromProgId(const QString& progId, const RegistrationStore& store)
-{
+std::optional<Guid> clsidFromProgId(const QString& progId, const RegistrationStore& store) {
     return Guid::fromString(
         store.value(QStringLiteral("HKEY_CLASSES_ROOT\\") + progId + QStringLiteral("\\CLSID")));
 }
 
-DispatchPtr createObject(const QString& progId, const RegistrationStore& store)
-{
+DispatchPtr createObject(const QString& progId, const RegistrationStore& store) {
     const auto clsid = clsidFromProgId(progId, store);
     if (!clsid)
         cannotCreate(QStringLiteral("\"%1\" is not registered").arg(progId));
     return createInstance(*clsid, store);
 }
 
-DispatchPtr createInstance(const Guid& clsid, const RegistrationStore& store)
-{
+DispatchPtr createInstance(const Guid& clsid, const RegistrationStore& store) {
     const QString path = store.value(QStringLiteral("HKEY_CLASSES_ROOT\\CLSID\\") +
                                      clsid.toString() + QStringLiteral("\\InprocServer32"));
     if (path.isEmpty())
@@ -78,13 +73,13 @@ DispatchPtr createInstance(const Guid& clsid, const RegistrationStore& store)
                          .arg(static_cast<std::uint32_t>(result), 8, 16, QLatin1Char('0')));
     DispatchPtr object = static_cast<ClassFactory*>(factory)->createInstance();
     if (!object)
-        cannotCreate(QStringLiteral("the class factory of %1 made no object").arg(clsid.toString()));
+        cannotCreate(
+            QStringLiteral("the class factory of %1 made no object").arg(clsid.toString()));
     return object;
 }
 
 HRESULT callServerEntryPoint(const QString& libraryPath, const char* entryPoint,
-                             QString* errorText)
-{
+                             QString* errorText) {
     void* library = loadLibrary(libraryPath, errorText);
     if (!library)
         return hr::E_FAIL;

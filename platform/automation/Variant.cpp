@@ -10,20 +10,17 @@
 
 namespace {
 
-[[noreturn]] void raise(int number)
-{
+[[noreturn]] void raise(int number) {
     throw AutomationError::standard(number);
 }
 
 // Round half to even, as the automation conversions to integer types do.
-double bankersRound(double value)
-{
+double bankersRound(double value) {
     const double rounded = std::nearbyint(value);
     return rounded;
 }
 
-std::optional<double> parseNumber(const QString& raw)
-{
+std::optional<double> parseNumber(const QString& raw) {
     const QString text = raw.trimmed();
     if (text.isEmpty())
         return std::nullopt;
@@ -43,8 +40,7 @@ std::optional<double> parseNumber(const QString& raw)
     return ok ? std::optional<double>(value) : std::nullopt;
 }
 
-QString formatDouble(double value, int digits)
-{
+QString formatDouble(double value, int digits) {
     if (std::isnan(value))
         return QStringLiteral("NaN");
     if (std::isinf(value))
@@ -54,24 +50,21 @@ QString formatDouble(double value, int digits)
     return text;
 }
 
-const QDateTime& oleEpoch()
-{
+const QDateTime& oleEpoch() {
     static const QDateTime epoch(QDate(1899, 12, 30), QTime(0, 0), Qt::UTC);
     return epoch;
 }
 
 } // namespace
 
-Currency Currency::fromDouble(double value)
-{
+Currency Currency::fromDouble(double value) {
     const double scaled = bankersRound(value * 10000.0);
     if (!(scaled >= -9.2233720368547758e18 && scaled < 9.2233720368547758e18))
         raise(vberr::Overflow);
     return Currency{static_cast<std::int64_t>(scaled)};
 }
 
-OleDate OleDate::fromDateTime(const QDateTime& dateTime)
-{
+OleDate OleDate::fromDateTime(const QDateTime& dateTime) {
     const QDateTime local(dateTime.date(), dateTime.time(), Qt::UTC);
     const double msecs = static_cast<double>(oleEpoch().msecsTo(local));
     const double days = std::floor(msecs / 86400000.0);
@@ -80,8 +73,7 @@ OleDate OleDate::fromDateTime(const QDateTime& dateTime)
     return OleDate{days >= 0 ? days + fraction : days - fraction};
 }
 
-QDateTime OleDate::toDateTime() const
-{
+QDateTime OleDate::toDateTime() const {
     const double days = std::trunc(value);
     const double fraction = std::fabs(value - days);
     const auto msecs = static_cast<qint64>(std::llround(days * 86400000.0 + fraction * 86400000.0));
@@ -89,88 +81,94 @@ QDateTime OleDate::toDateTime() const
     return QDateTime(utc.date(), utc.time());
 }
 
-Variant Variant::null()
-{
+Variant Variant::null() {
     Variant v;
     v.m_value = NullTag{};
     return v;
 }
 
-Variant Variant::missing()
-{
+Variant Variant::missing() {
     return error(hr::DISP_E_PARAMNOTFOUND);
 }
 
-Variant Variant::error(std::int32_t code)
-{
+Variant Variant::error(std::int32_t code) {
     Variant v;
     v.m_value = ErrorCode{code};
     return v;
 }
 
-Variant Variant::fromBytes(const QByteArray& bytes, std::int32_t lowerBound)
-{
+Variant Variant::fromBytes(const QByteArray& bytes, std::int32_t lowerBound) {
     Variant v;
     v.m_value = ByteArray{bytes, lowerBound};
     return v;
 }
 
-VarType Variant::type() const
-{
+VarType Variant::type() const {
     static constexpr VarType types[] = {
-        VarType::Empty,  VarType::Null,     VarType::Error,  VarType::Boolean,
-        VarType::Byte,   VarType::Integer,  VarType::Long,   VarType::LongLong,
-        VarType::Single, VarType::Double,   VarType::Currency, VarType::Date,
-        VarType::String, VarType::Object,   VarType::Array,  VarType::Array,
+        VarType::Empty,  VarType::Null,    VarType::Error,    VarType::Boolean,
+        VarType::Byte,   VarType::Integer, VarType::Long,     VarType::LongLong,
+        VarType::Single, VarType::Double,  VarType::Currency, VarType::Date,
+        VarType::String, VarType::Object,  VarType::Array,    VarType::Array,
     };
     return types[m_value.index()];
 }
 
-VarType Variant::elementType() const
-{
+VarType Variant::elementType() const {
     if (std::holds_alternative<ByteArray>(m_value))
         return VarType::Byte;
     return isArray() ? VarType::Variant : VarType::Empty;
 }
 
-QString Variant::typeName() const
-{
+QString Variant::typeName() const {
     switch (type()) {
-    case VarType::Empty: return QStringLiteral("Empty");
-    case VarType::Null: return QStringLiteral("Null");
-    case VarType::Integer: return QStringLiteral("Integer");
-    case VarType::Long: return QStringLiteral("Long");
-    case VarType::Single: return QStringLiteral("Single");
-    case VarType::Double: return QStringLiteral("Double");
-    case VarType::Currency: return QStringLiteral("Currency");
-    case VarType::Date: return QStringLiteral("Date");
-    case VarType::String: return QStringLiteral("String");
-    case VarType::Object: return toObject() ? QStringLiteral("Object") : QStringLiteral("Nothing");
-    case VarType::Error: return QStringLiteral("Error");
-    case VarType::Boolean: return QStringLiteral("Boolean");
-    case VarType::Byte: return QStringLiteral("Byte");
-    case VarType::LongLong: return QStringLiteral("LongLong");
-    case VarType::Array: return elementType() == VarType::Byte ? QStringLiteral("Byte()")
-                                                               : QStringLiteral("Variant()");
-    case VarType::Variant: break;
+    case VarType::Empty:
+        return QStringLiteral("Empty");
+    case VarType::Null:
+        return QStringLiteral("Null");
+    case VarType::Integer:
+        return QStringLiteral("Integer");
+    case VarType::Long:
+        return QStringLiteral("Long");
+    case VarType::Single:
+        return QStringLiteral("Single");
+    case VarType::Double:
+        return QStringLiteral("Double");
+    case VarType::Currency:
+        return QStringLiteral("Currency");
+    case VarType::Date:
+        return QStringLiteral("Date");
+    case VarType::String:
+        return QStringLiteral("String");
+    case VarType::Object:
+        return toObject() ? QStringLiteral("Object") : QStringLiteral("Nothing");
+    case VarType::Error:
+        return QStringLiteral("Error");
+    case VarType::Boolean:
+        return QStringLiteral("Boolean");
+    case VarType::Byte:
+        return QStringLiteral("Byte");
+    case VarType::LongLong:
+        return QStringLiteral("LongLong");
+    case VarType::Array:
+        return elementType() == VarType::Byte ? QStringLiteral("Byte()")
+                                              : QStringLiteral("Variant()");
+    case VarType::Variant:
+        break;
     }
     return QStringLiteral("Variant");
 }
 
-bool Variant::isMissing() const
-{
+bool Variant::isMissing() const {
     const auto* error = std::get_if<ErrorCode>(&m_value);
     return error && error->code == hr::DISP_E_PARAMNOTFOUND;
 }
 
-bool Variant::isArray() const
-{
+bool Variant::isArray() const {
     return std::holds_alternative<std::shared_ptr<VariantArray>>(m_value) ||
            std::holds_alternative<ByteArray>(m_value);
 }
 
-bool Variant::isNumeric() const
-{
+bool Variant::isNumeric() const {
     switch (type()) {
     case VarType::Boolean:
     case VarType::Byte:
@@ -186,21 +184,20 @@ bool Variant::isNumeric() const
     }
 }
 
-Variant Variant::objectDefaultValue() const
-{
+Variant Variant::objectDefaultValue() const {
     const DispatchPtr object = std::get<DispatchPtr>(m_value);
     if (!object)
         raise(vberr::ObjectNotSet);
     QList<Variant> noArgs;
     try {
-        return object->invoke(dispid::Value, InvokeFlags::PropertyGet | InvokeFlags::Method, noArgs);
+        return object->invoke(dispid::Value, InvokeFlags::PropertyGet | InvokeFlags::Method,
+                              noArgs);
     } catch (const AutomationError&) {
         raise(vberr::TypeMismatch);
     }
 }
 
-double Variant::numericValue() const
-{
+double Variant::numericValue() const {
     return std::visit(
         [this](const auto& value) -> double {
             using T = std::decay_t<decltype(value)>;
@@ -229,8 +226,7 @@ double Variant::numericValue() const
         m_value);
 }
 
-std::int64_t Variant::roundedInteger(std::int64_t low, std::int64_t high) const
-{
+std::int64_t Variant::roundedInteger(std::int64_t low, std::int64_t high) const {
     if (const auto* wide = std::get_if<std::int64_t>(&m_value)) {
         if (*wide < low || *wide > high)
             raise(vberr::Overflow);
@@ -242,8 +238,7 @@ std::int64_t Variant::roundedInteger(std::int64_t low, std::int64_t high) const
     return static_cast<std::int64_t>(value);
 }
 
-bool Variant::toBool() const
-{
+bool Variant::toBool() const {
     if (const auto* text = std::get_if<QString>(&m_value)) {
         const QString trimmed = text->trimmed();
         if (trimmed.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0)
@@ -256,24 +251,20 @@ bool Variant::toBool() const
     return numericValue() != 0.0;
 }
 
-std::uint8_t Variant::toByte() const
-{
+std::uint8_t Variant::toByte() const {
     return static_cast<std::uint8_t>(roundedInteger(0, 255));
 }
 
-std::int16_t Variant::toInteger() const
-{
+std::int16_t Variant::toInteger() const {
     return static_cast<std::int16_t>(roundedInteger(-32768, 32767));
 }
 
-std::int32_t Variant::toLong() const
-{
+std::int32_t Variant::toLong() const {
     return static_cast<std::int32_t>(roundedInteger(std::numeric_limits<std::int32_t>::min(),
                                                     std::numeric_limits<std::int32_t>::max()));
 }
 
-std::int64_t Variant::toLongLong() const
-{
+std::int64_t Variant::toLongLong() const {
     if (const auto* wide = std::get_if<std::int64_t>(&m_value))
         return *wide;
     const double value = bankersRound(numericValue());
@@ -282,28 +273,24 @@ std::int64_t Variant::toLongLong() const
     return static_cast<std::int64_t>(value);
 }
 
-float Variant::toSingle() const
-{
+float Variant::toSingle() const {
     const double value = numericValue();
     if (std::isfinite(value) && std::fabs(value) > std::numeric_limits<float>::max())
         raise(vberr::Overflow);
     return static_cast<float>(value);
 }
 
-double Variant::toDouble() const
-{
+double Variant::toDouble() const {
     return numericValue();
 }
 
-Currency Variant::toCurrency() const
-{
+Currency Variant::toCurrency() const {
     if (const auto* money = std::get_if<Currency>(&m_value))
         return *money;
     return Currency::fromDouble(numericValue());
 }
 
-OleDate Variant::toDate() const
-{
+OleDate Variant::toDate() const {
     if (const auto* date = std::get_if<OleDate>(&m_value))
         return *date;
     if (const auto* text = std::get_if<QString>(&m_value)) {
@@ -319,8 +306,7 @@ OleDate Variant::toDate() const
     return OleDate{numericValue()};
 }
 
-QString Variant::toString() const
-{
+QString Variant::toString() const {
     return std::visit(
         [this](const auto& value) -> QString {
             using T = std::decay_t<decltype(value)>;
@@ -357,22 +343,19 @@ QString Variant::toString() const
         m_value);
 }
 
-DispatchPtr Variant::toObject() const
-{
+DispatchPtr Variant::toObject() const {
     if (const auto* object = std::get_if<DispatchPtr>(&m_value))
         return *object;
     raise(vberr::TypeMismatch);
 }
 
-std::int32_t Variant::errorCode() const
-{
+std::int32_t Variant::errorCode() const {
     if (const auto* error = std::get_if<ErrorCode>(&m_value))
         return error->code;
     raise(vberr::TypeMismatch);
 }
 
-QByteArray Variant::toBytes() const
-{
+QByteArray Variant::toBytes() const {
     if (const auto* bytes = std::get_if<ByteArray>(&m_value))
         return bytes->bytes;
     if (const auto* array = std::get_if<std::shared_ptr<VariantArray>>(&m_value)) {
@@ -387,8 +370,7 @@ QByteArray Variant::toBytes() const
     raise(vberr::TypeMismatch);
 }
 
-VariantArray Variant::toArray() const
-{
+VariantArray Variant::toArray() const {
     if (const auto* array = std::get_if<std::shared_ptr<VariantArray>>(&m_value))
         return **array;
     if (const auto* bytes = std::get_if<ByteArray>(&m_value)) {
@@ -401,24 +383,38 @@ VariantArray Variant::toArray() const
     raise(vberr::TypeMismatch);
 }
 
-Variant Variant::convertTo(VarType target) const
-{
+Variant Variant::convertTo(VarType target) const {
     switch (target) {
-    case VarType::Variant: return *this;
-    case VarType::Empty: return {};
-    case VarType::Null: return null();
-    case VarType::Boolean: return Variant(toBool());
-    case VarType::Byte: return Variant(toByte());
-    case VarType::Integer: return Variant(toInteger());
-    case VarType::Long: return Variant(toLong());
-    case VarType::LongLong: return Variant(toLongLong());
-    case VarType::Single: return Variant(toSingle());
-    case VarType::Double: return Variant(toDouble());
-    case VarType::Currency: return Variant(toCurrency());
-    case VarType::Date: return Variant(toDate());
-    case VarType::String: return Variant(toString());
-    case VarType::Object: return Variant(toObject());
-    case VarType::Error: return error(errorCode());
+    case VarType::Variant:
+        return *this;
+    case VarType::Empty:
+        return {};
+    case VarType::Null:
+        return null();
+    case VarType::Boolean:
+        return Variant(toBool());
+    case VarType::Byte:
+        return Variant(toByte());
+    case VarType::Integer:
+        return Variant(toInteger());
+    case VarType::Long:
+        return Variant(toLong());
+    case VarType::LongLong:
+        return Variant(toLongLong());
+    case VarType::Single:
+        return Variant(toSingle());
+    case VarType::Double:
+        return Variant(toDouble());
+    case VarType::Currency:
+        return Variant(toCurrency());
+    case VarType::Date:
+        return Variant(toDate());
+    case VarType::String:
+        return Variant(toString());
+    case VarType::Object:
+        return Variant(toObject());
+    case VarType::Error:
+        return error(errorCode());
     case VarType::Array:
         if (!isArray())
             raise(vberr::TypeMismatch);
@@ -427,8 +423,7 @@ Variant Variant::convertTo(VarType target) const
     raise(vberr::TypeMismatch);
 }
 
-bool operator==(const Variant& a, const Variant& b)
-{
+bool operator==(const Variant& a, const Variant& b) {
     if (a.m_value.index() != b.m_value.index())
         return false;
     if (const auto* left = std::get_if<std::shared_ptr<VariantArray>>(&a.m_value)) {

@@ -17,7 +17,9 @@ using DispatchPtr = std::shared_ptr<Dispatch>;
 using VBool = std::int16_t;
 constexpr VBool VTrue = -1;
 constexpr VBool VFalse = 0;
-constexpr VBool toVBool(bool value) { return value ? VTrue : VFalse; }
+constexpr VBool toVBool(bool value) {
+    return value ? VTrue : VFalse;
+}
 
 // The variant type codes, with their automation numbering.
 enum class VarType : std::uint16_t {
@@ -62,7 +64,9 @@ struct VariantArray {
     std::int32_t lowerBound = 0;
     QList<Variant> items;
 
-    std::int32_t upperBound() const { return lowerBound + static_cast<std::int32_t>(items.size()) - 1; }
+    std::int32_t upperBound() const {
+        return lowerBound + static_cast<std::int32_t>(items.size()) - 1;
+    }
 };
 
 // The automation variant. Empty, Null and a missing optional argument are told
@@ -71,19 +75,32 @@ struct VariantArray {
 class Variant {
 public:
     Variant() = default;
-    Variant(bool value) : m_value(value) {}
-    Variant(std::uint8_t value) : m_value(value) {}
-    Variant(std::int16_t value) : m_value(value) {}
-    Variant(std::int32_t value) : m_value(value) {}
-    Variant(std::int64_t value) : m_value(value) {}
-    Variant(float value) : m_value(value) {}
-    Variant(double value) : m_value(value) {}
-    Variant(Currency value) : m_value(value) {}
-    Variant(OleDate value) : m_value(value) {}
-    Variant(const QString& value) : m_value(value) {}
-    Variant(const char* utf8) : m_value(QString::fromUtf8(utf8)) {}
-    Variant(DispatchPtr object) : m_value(std::move(object)) {}
-    Variant(VariantArray array) : m_value(std::make_shared<VariantArray>(std::move(array))) {}
+    Variant(bool value)
+        : m_value(value) {}
+    Variant(std::uint8_t value)
+        : m_value(value) {}
+    Variant(std::int16_t value)
+        : m_value(value) {}
+    Variant(std::int32_t value)
+        : m_value(value) {}
+    Variant(std::int64_t value)
+        : m_value(value) {}
+    Variant(float value)
+        : m_value(value) {}
+    Variant(double value)
+        : m_value(value) {}
+    Variant(Currency value)
+        : m_value(value) {}
+    Variant(OleDate value)
+        : m_value(value) {}
+    Variant(const QString& value)
+        : m_value(value) {}
+    Variant(const char* utf8)
+        : m_value(QString::fromUtf8(utf8)) {}
+    Variant(DispatchPtr object)
+        : m_value(std::move(object)) {}
+    Variant(VariantArray array)
+        : m_value(std::make_shared<VariantArray>(std::move(array))) {}
 
     static Variant null();
     // The value of an omitted optional argument.
@@ -145,9 +162,10 @@ private:
         std::int32_t lowerBound = 0;
         friend bool operator==(const ByteArray&, const ByteArray&) = default;
     };
-    using Storage = std::variant<std::monostate, NullTag, ErrorCode, bool, std::uint8_t, std::int16_t,
-                                 std::int32_t, std::int64_t, float, double, Currency, OleDate, QString,
-                                 DispatchPtr, std::shared_ptr<VariantArray>, ByteArray>;
+    using Storage =
+        std::variant<std::monostate, NullTag, ErrorCode, bool, std::uint8_t, std::int16_t,
+                     std::int32_t, std::int64_t, float, double, Currency, OleDate, QString,
+                     DispatchPtr, std::shared_ptr<VariantArray>, ByteArray>;
 
     double numericValue() const;
     std::int64_t roundedInteger(std::int64_t low, std::int64_t high) const;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "QtPrinters.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>

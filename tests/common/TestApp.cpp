@@ -10,8 +10,7 @@ namespace testing_support {
 
 namespace {
 
-std::unique_ptr<QApplication>& instance()
-{
+std::unique_ptr<QApplication>& instance() {
     static std::unique_ptr<QApplication> application;
     return application;
 }
@@ -25,8 +24,7 @@ public:
 
 } // namespace
 
-QApplication& app()
-{
+QApplication& app() {
     static int argc = 1;
     static char name[] = "kest-tests";
     static char* argv[] = {name, nullptr};

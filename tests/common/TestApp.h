@@ -1,5 +1,7 @@
 #pragma once
 
+#include "QtPrinters.h"
+
 class QApplication;
 
 namespace testing_support {

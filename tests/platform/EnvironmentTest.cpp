@@ -10,8 +10,7 @@ namespace {
 
 using testing_support::TempEnvironment;
 
-TEST(Environment, WindowsVariablesWinOverXdgFolders)
-{
+TEST(Environment, WindowsVariablesWinOverXdgFolders) {
     TempEnvironment environment;
     const QString local = environment.setFolder("LOCALAPPDATA", "local");
     const QString common = environment.setFolder("ALLUSERSPROFILE", "common");
@@ -30,19 +29,26 @@ TEST(Environment, WindowsVariablesWinOverXdgFolders)
     EXPECT_EQ(env::tempFolder(), QStringLiteral("/tmp/x"));
 }
 
-TEST(Environment, LocaleIdentifierComesFromTheLocaleVariables)
-{
+TEST(Environment, LocaleIdentifierComesFromTheLocaleVariables) {
     struct Case {
         const char* lcAll;
         const char* lang;
         std::uint32_t lcid;
     };
     const Case cases[] = {
-        {"", "fr_CA.UTF-8", 3084},  {"", "fr_FR.UTF-8", 1036}, {"de_AT.UTF-8", "fr_FR", 3079},
-        {"", "en_GB.UTF-8", 2057},  {"", "pt_BR", 1046},       {"", "be_BY.UTF-8", 1059},
-        {"", "cy_GB.UTF-8", 1106},  {"", "C.UTF-8", 1033},     {"", "POSIX", 1033},
-        {"", "", 1033},             {"", "xx_YY.UTF-8", 1033}, {"", "sr_RS@latin", 2074},
-        {"", "fr_SN.UTF-8", 1036},  // a region the table lacks falls back to the language
+        {"", "fr_CA.UTF-8", 3084},
+        {"", "fr_FR.UTF-8", 1036},
+        {"de_AT.UTF-8", "fr_FR", 3079},
+        {"", "en_GB.UTF-8", 2057},
+        {"", "pt_BR", 1046},
+        {"", "be_BY.UTF-8", 1059},
+        {"", "cy_GB.UTF-8", 1106},
+        {"", "C.UTF-8", 1033},
+        {"", "POSIX", 1033},
+        {"", "", 1033},
+        {"", "xx_YY.UTF-8", 1033},
+        {"", "sr_RS@latin", 2074},
+        {"", "fr_SN.UTF-8", 1036}, // a region the table lacks falls back to the language
     };
     for (const auto& c : cases) {
         TempEnvironment environment;
@@ -53,14 +59,13 @@ TEST(Environment, LocaleIdentifierComesFromTheLocaleVariables)
     }
 }
 
-TEST(Guid, TextFormAndParsing)
-{
+TEST(Guid, TextFormAndParsing) {
     const Guid guid = Guid::createRandom();
     const QString text = guid.toString();
     EXPECT_EQ(text.size(), 38);
     EXPECT_TRUE(text.startsWith('{') && text.endsWith('}'));
     EXPECT_EQ(text, text.toUpper());
-    EXPECT_EQ(text.at(15), QLatin1Char('4'));  // version 4
+    EXPECT_EQ(text.at(15), QLatin1Char('4')); // version 4
     EXPECT_EQ(Guid::fromString(text), guid);
     EXPECT_EQ(Guid::fromString(guid.toString(false)), guid);
     EXPECT_EQ(guid.toString(false).size(), 36);

@@ -19,39 +19,37 @@ protected:
     void keyPressEvent(QKeyEvent*) override { ++keys; }
 };
 
-TEST(MessagePump, WaitEndsWhenTheFlagIsSetByAnEvent)
-{
+TEST(MessagePump, WaitEndsWhenTheFlagIsSetByAnEvent) {
     testing_support::app();
     bool done = false;
     QTimer::singleShot(20, [&] { done = true; });
     EXPECT_TRUE(pump::waitUntil([&] { return done; }, std::chrono::seconds(5)));
 }
 
-TEST(MessagePump, WaitEndsAtItsDeadline)
-{
+TEST(MessagePump, WaitEndsAtItsDeadline) {
     testing_support::app();
     EXPECT_FALSE(pump::waitUntil([] { return false; }, std::chrono::milliseconds(30)));
 }
 
-TEST(MessagePump, DiscardingPassDropsInputButRunsOtherEvents)
-{
+TEST(MessagePump, DiscardingPassDropsInputButRunsOtherEvents) {
     testing_support::app();
     KeyCounter widget;
     bool timerRan = false;
     QTimer::singleShot(0, [&] { timerRan = true; });
-    QCoreApplication::postEvent(&widget, new QKeyEvent(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier));
+    QCoreApplication::postEvent(&widget,
+                                new QKeyEvent(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier));
     pump::processPendingDiscardingInput();
     pump::processPending();
     EXPECT_EQ(widget.keys, 0);
     EXPECT_TRUE(timerRan);
 
-    QCoreApplication::postEvent(&widget, new QKeyEvent(QEvent::KeyPress, Qt::Key_B, Qt::NoModifier));
+    QCoreApplication::postEvent(&widget,
+                                new QKeyEvent(QEvent::KeyPress, Qt::Key_B, Qt::NoModifier));
     pump::processPending();
     EXPECT_EQ(widget.keys, 1);
 }
 
-TEST(UiServices, HooksAnswerInPlaceOfThePerson)
-{
+TEST(UiServices, HooksAnswerInPlaceOfThePerson) {
     testing_support::app();
     QList<ui::MessageBoxRequest> shown;
     ui::setMessageBoxHook([&](const ui::MessageBoxRequest& request) {
@@ -65,15 +63,15 @@ TEST(UiServices, HooksAnswerInPlaceOfThePerson)
     EXPECT_EQ(shown[0].prompt, QStringLiteral("Continue?"));
     EXPECT_EQ(shown[0].title, QStringLiteral("Title"));
 
-    ui::setInputBoxHook([](const ui::InputBoxRequest& request) { return request.defaultText + "!"; });
+    ui::setInputBoxHook(
+        [](const ui::InputBoxRequest& request) { return request.defaultText + "!"; });
     EXPECT_EQ(ui::inputBox("Name", "T", "abc"), QStringLiteral("abc!"));
     ui::setInputBoxHook(nullptr);
 }
 
-TEST(UiServices, UnattendedRunsTakeTheDefaultAnswer)
-{
+TEST(UiServices, UnattendedRunsTakeTheDefaultAnswer) {
     testing_support::app();
-    ASSERT_TRUE(ui::isUnattended());  // tests run on the offscreen platform
+    ASSERT_TRUE(ui::isUnattended()); // tests run on the offscreen platform
     EXPECT_EQ(ui::messageBox("x", ui::MsgBox::YesNoCancel), ui::MsgBox::Yes);
     EXPECT_EQ(ui::messageBox("x", ui::MsgBox::OkCancel), ui::MsgBox::Ok);
     EXPECT_EQ(ui::inputBox("x", "t", "proposed"), QString());

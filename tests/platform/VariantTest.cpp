@@ -1,5 +1,6 @@
-#include "platform/automation/AutomationError.h"
 #include "platform/automation/Variant.h"
+#include "platform/automation/AutomationError.h"
+#include "tests/common/QtPrinters.h"
 
 #include <gtest/gtest.h>
 
@@ -7,8 +8,7 @@
 
 namespace {
 
-int errorNumberOf(const std::function<void()>& action)
-{
+int errorNumberOf(const std::function<void()>& action) {
     try {
         action();
     } catch (const AutomationError& error) {
@@ -17,8 +17,7 @@ int errorNumberOf(const std::function<void()>& action)
     return 0;
 }
 
-TEST(Variant, EmptyNullAndMissingAreDistinct)
-{
+TEST(Variant, EmptyNullAndMissingAreDistinct) {
     const Variant empty;
     const Variant null = Variant::null();
     const Variant missing = Variant::missing();
@@ -35,8 +34,7 @@ TEST(Variant, EmptyNullAndMissingAreDistinct)
     EXPECT_NE(empty, null);
 }
 
-TEST(Variant, BooleanIsMinusOneAndZero)
-{
+TEST(Variant, BooleanIsMinusOneAndZero) {
     EXPECT_EQ(Variant(true).toVBool(), -1);
     EXPECT_EQ(Variant(false).toVBool(), 0);
     EXPECT_EQ(Variant(true).toInteger(), -1);
@@ -56,10 +54,9 @@ struct ConversionCase {
     Variant expected;
 };
 
-TEST(Variant, ConversionsFollowTheAutomationRules)
-{
+TEST(Variant, ConversionsFollowTheAutomationRules) {
     const ConversionCase cases[] = {
-        {Variant(2.5), VarType::Integer, Variant(std::int16_t(2))},   // half to even
+        {Variant(2.5), VarType::Integer, Variant(std::int16_t(2))}, // half to even
         {Variant(3.5), VarType::Integer, Variant(std::int16_t(4))},
         {Variant(-2.5), VarType::Long, Variant(std::int32_t(-2))},
         {Variant(QStringLiteral(" 42 ")), VarType::Long, Variant(std::int32_t(42))},
@@ -83,8 +80,7 @@ TEST(Variant, ConversionsFollowTheAutomationRules)
     }
 }
 
-TEST(Variant, BadConversionsRaiseTheirErrors)
-{
+TEST(Variant, BadConversionsRaiseTheirErrors) {
     struct Case {
         std::function<void()> action;
         int number;
@@ -108,8 +104,7 @@ TEST(Variant, BadConversionsRaiseTheirErrors)
         EXPECT_EQ(errorNumberOf(cases[i].action), cases[i].number) << "case " << i;
 }
 
-TEST(Variant, ArraysKeepTheirBounds)
-{
+TEST(Variant, ArraysKeepTheirBounds) {
     VariantArray array{-2, {Variant(1), Variant(QStringLiteral("two")), Variant(3.0)}};
     EXPECT_EQ(array.upperBound(), 0);
     const Variant value(array);
@@ -127,8 +122,7 @@ TEST(Variant, ArraysKeepTheirBounds)
               QByteArray("\x01\xFF", 2));
 }
 
-TEST(Variant, DatesRoundTripThroughOleDays)
-{
+TEST(Variant, DatesRoundTripThroughOleDays) {
     const QDateTime noon(QDate(2024, 2, 29), QTime(12, 0));
     const OleDate date = OleDate::fromDateTime(noon);
     EXPECT_DOUBLE_EQ(date.value, 45351.5);
@@ -140,8 +134,7 @@ TEST(Variant, DatesRoundTripThroughOleDays)
     EXPECT_EQ(Variant(date).toString(), QStringLiteral("2024-02-29 12:00:00"));
 }
 
-TEST(AutomationError, CarriesNumberSourceDescriptionAndHResult)
-{
+TEST(AutomationError, CarriesNumberSourceDescriptionAndHResult) {
     const AutomationError error = AutomationError::standard(vberr::TypeMismatch, "Viewer");
     EXPECT_EQ(error.number(), 13);
     EXPECT_EQ(error.description(), QStringLiteral("Type mismatch"));

@@ -13,8 +13,7 @@
 
 namespace {
 
-int listClasses()
-{
+int listClasses() {
     const RegistrationStore store;
     const QString clsidRoot = QStringLiteral("HKEY_CLASSES_ROOT\\CLSID");
     for (const QString& clsid : store.subKeys(clsidRoot)) {
@@ -29,8 +28,7 @@ int listClasses()
 
 } // namespace
 
-int main(int argc, char* argv[])
-{
+int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     bool unregister = false;
     bool silent = false;

@@ -18,8 +18,7 @@ using testing_support::TempEnvironment;
 const QString progId = QStringLiteral("KestTest.Calculator");
 const QString serverPath = QStringLiteral(KEST_TEST_SERVER_PATH);
 
-int errorNumberOf(const std::function<void()>& action, QString* description = nullptr)
-{
+int errorNumberOf(const std::function<void()>& action, QString* description = nullptr) {
     try {
         action();
     } catch (const AutomationError& error) {
@@ -33,8 +32,7 @@ int errorNumberOf(const std::function<void()>& action, QString* description = nu
 // Each test registers the server in a store of its own.
 class AutomationTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         testing_support::app();
         environment.setFolder("XDG_CONFIG_HOME", "config");
         ASSERT_EQ(automation::callServerEntryPoint(serverPath, "DllRegisterServer"), hr::S_OK);
@@ -45,8 +43,7 @@ protected:
     TempEnvironment environment;
 };
 
-TEST_F(AutomationTest, RegistrationRecordsTheClassInTheUserStore)
-{
+TEST_F(AutomationTest, RegistrationRecordsTheClassInTheUserStore) {
     const RegistrationStore store;
     EXPECT_TRUE(store.path().startsWith(environment.root()));
     const auto clsid = automation::clsidFromProgId(progId);
@@ -61,13 +58,12 @@ TEST_F(AutomationTest, RegistrationRecordsTheClassInTheUserStore)
               QStringLiteral("KestTestLib"));
 }
 
-TEST_F(AutomationTest, MembersAreCalledByDispidAndByName)
-{
+TEST_F(AutomationTest, MembersAreCalledByDispidAndByName) {
     const DispatchPtr calc = create();
     ASSERT_TRUE(calc);
     QList<Variant> args{Variant(2), Variant(3)};
     EXPECT_EQ(calc->invoke(0x60030001, InvokeFlags::Method, args), Variant(5));
-    EXPECT_EQ(calc->call("aDD", {Variant(2), Variant(3)}), Variant(5));  // names ignore case
+    EXPECT_EQ(calc->call("aDD", {Variant(2), Variant(3)}), Variant(5)); // names ignore case
     EXPECT_EQ(calc->idOfName("name"), 0x68030005);
     calc->put("Name", Variant(QStringLiteral("abc")));
     EXPECT_EQ(calc->get("Name"), Variant(QStringLiteral("abc")));
@@ -75,8 +71,7 @@ TEST_F(AutomationTest, MembersAreCalledByDispidAndByName)
     EXPECT_EQ(calc->call("Add", {Variant(QStringLiteral("40")), Variant(2.4)}), Variant(42));
 }
 
-TEST_F(AutomationTest, DeclaredDefaultsFillOmittedArguments)
-{
+TEST_F(AutomationTest, DeclaredDefaultsFillOmittedArguments) {
     const DispatchPtr calc = create();
     EXPECT_EQ(calc->call("Add", {Variant(1)}), Variant(11));
     EXPECT_EQ(calc->call("Add", {Variant(1), Variant::missing()}), Variant(11));
@@ -84,8 +79,7 @@ TEST_F(AutomationTest, DeclaredDefaultsFillOmittedArguments)
     EXPECT_EQ(calc->call("IsOmitted", {Variant(0)}), Variant(false));
 }
 
-TEST_F(AutomationTest, ByReferenceArgumentsAreWrittenBack)
-{
+TEST_F(AutomationTest, ByReferenceArgumentsAreWrittenBack) {
     const DispatchPtr calc = create();
     QList<Variant> args{Variant(QStringLiteral("left")), Variant(7)};
     calc->invokeByName("Swap", InvokeFlags::Method, args);
@@ -97,23 +91,23 @@ TEST_F(AutomationTest, ByReferenceArgumentsAreWrittenBack)
     EXPECT_EQ(byValue[0], Variant(QStringLiteral("5")));
 }
 
-TEST_F(AutomationTest, CallErrorsCarryTheirNumbers)
-{
+TEST_F(AutomationTest, CallErrorsCarryTheirNumbers) {
     const DispatchPtr calc = create();
     QString description;
-    EXPECT_EQ(errorNumberOf([&] { calc->call("Add", {Variant(QStringLiteral("abc"))}); },
-                            &description),
-              vberr::TypeMismatch);
+    EXPECT_EQ(
+        errorNumberOf([&] { calc->call("Add", {Variant(QStringLiteral("abc"))}); }, &description),
+        vberr::TypeMismatch);
     EXPECT_EQ(description, QStringLiteral("Type mismatch"));
     EXPECT_EQ(errorNumberOf([&] { calc->call("Add"); }), vberr::ArgumentNotOptional);
-    EXPECT_EQ(errorNumberOf([&] { calc->call("Add", {Variant(1), Variant(2), Variant(3)}); }),
+    EXPECT_EQ(errorNumberOf([&] {
+                  calc->call("Add", {Variant(1), Variant(2), Variant(3)});
+              }),
               vberr::WrongArgumentCount);
     EXPECT_EQ(errorNumberOf([&] { calc->call("Subtract"); }), vberr::NotSupported);
     EXPECT_EQ(errorNumberOf([&] { calc->put("Add", Variant(1)); }), vberr::WrongArgumentCount);
 }
 
-TEST_F(AutomationTest, EventsReachAttachedSinksWithByReferenceArguments)
-{
+TEST_F(AutomationTest, EventsReachAttachedSinksWithByReferenceArguments) {
     const DispatchPtr calc = create();
     ASSERT_NE(calc->eventSource(), nullptr);
     QStringList received;
@@ -129,8 +123,7 @@ TEST_F(AutomationTest, EventsReachAttachedSinksWithByReferenceArguments)
     EXPECT_EQ(received.size(), 1);
 }
 
-TEST_F(AutomationTest, LibraryCanUnloadOnlyWhenNoObjectLives)
-{
+TEST_F(AutomationTest, LibraryCanUnloadOnlyWhenNoObjectLives) {
     using CanUnload = HRESULT (*)();
     void* library = dlopen(serverPath.toLocal8Bit().constData(), RTLD_NOW | RTLD_NOLOAD);
     DispatchPtr calc = create();
@@ -145,8 +138,7 @@ TEST_F(AutomationTest, LibraryCanUnloadOnlyWhenNoObjectLives)
     dlclose(library);
 }
 
-TEST_F(AutomationTest, UnregisteredClassCannotBeCreated)
-{
+TEST_F(AutomationTest, UnregisteredClassCannotBeCreated) {
     ASSERT_EQ(automation::callServerEntryPoint(serverPath, "DllUnregisterServer"), hr::S_OK);
     EXPECT_FALSE(RegistrationStore().hasKey(QStringLiteral("HKEY_CLASSES_ROOT\\") + progId));
     QString description;
@@ -155,8 +147,7 @@ TEST_F(AutomationTest, UnregisteredClassCannotBeCreated)
                                           "\"KestTest.Calculator\" is not registered"));
 }
 
-TEST_F(AutomationTest, RegistrationToolRegistersAndUnregisters)
-{
+TEST_F(AutomationTest, RegistrationToolRegistersAndUnregisters) {
     const QString tool = QStringLiteral(KEST_REGSVR_PATH);
     EXPECT_EQ(QProcess::execute(tool, {"/u", "/s", serverPath}), 0);
     EXPECT_FALSE(automation::clsidFromProgId(progId).has_value());

@@ -12,8 +12,7 @@ namespace {
 
 class RecordingSite : public ControlSite {
 public:
-    AmbientProperties ambientProperties() const override
-    {
+    AmbientProperties ambientProperties() const override {
         AmbientProperties ambient = ControlSite::ambientProperties();
         ambient.font = QFont(QStringLiteral("Ambient Sans"));
         ambient.localeId = 1036;
@@ -24,8 +23,7 @@ public:
     QStringList changed;
 };
 
-TEST(PropertyBag, KeysIgnoreCaseAndKeepTheirOrder)
-{
+TEST(PropertyBag, KeysIgnoreCaseAndKeepTheirOrder) {
     PropertyBag bag;
     bag.write("BackColor", Variant(std::int32_t(5)));
     bag.write("Language", Variant(QStringLiteral("fr")));
@@ -38,8 +36,7 @@ TEST(PropertyBag, KeysIgnoreCaseAndKeepTheirOrder)
     EXPECT_EQ(bag.count(), 1);
 }
 
-TEST(ControlSite, ControlPersistsThroughTheBagAndNotifiesItsContainer)
-{
+TEST(ControlSite, ControlPersistsThroughTheBagAndNotifiesItsContainer) {
     testing_support::app();
     testing_support::TempEnvironment environment;
     environment.setFolder("XDG_CONFIG_HOME", "config");
@@ -52,14 +49,14 @@ TEST(ControlSite, ControlPersistsThroughTheBagAndNotifiesItsContainer)
     RecordingSite site;
     control->setControlSite(&site);
 
-    control->initNew();  // a new control takes the container's ambient font
+    control->initNew(); // a new control takes the container's ambient font
     EXPECT_EQ(object->get("Name"), Variant(QStringLiteral("Ambient Sans")));
 
     PropertyBag bag;
-    control->load(bag);  // an empty bag gives the defaults
+    control->load(bag); // an empty bag gives the defaults
     EXPECT_EQ(object->get("Name"), Variant(QStringLiteral("unnamed")));
     control->save(bag);
-    EXPECT_EQ(bag.count(), 0);  // a default value is not written
+    EXPECT_EQ(bag.count(), 0); // a default value is not written
 
     object->put("Name", Variant(QStringLiteral("saved")));
     EXPECT_EQ(site.changed, QStringList{"Name"});

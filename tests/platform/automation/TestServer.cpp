@@ -9,25 +9,43 @@
 
 namespace {
 
-const TypeInfo& calculatorType()
-{
+const TypeInfo& calculatorType() {
     static const TypeInfo info = [] {
         TypeInfo t;
         t.interfaceName = QStringLiteral("_Calculator");
         t.eventInterfaceName = QStringLiteral("__Calculator");
         t.members = {
-            {0x60030001, "Add", InvokeFlags::Method, VarType::Long,
+            {0x60030001,
+             "Add",
+             InvokeFlags::Method,
+             VarType::Long,
              {{"A", VarType::Long}, {"B", VarType::Long, false, true, Variant(std::int32_t(10))}},
              "Adds two numbers"},
-            {0x60030002, "Swap", InvokeFlags::Method, VarType::Empty,
-             {{"X", VarType::Variant, true}, {"Y", VarType::Variant, true}}, {}},
-            {0x60030003, "IsOmitted", InvokeFlags::Method, VarType::Boolean,
-             {{"Value", VarType::Variant, false, true}}, {}},
-            {0x60030004, "Fire", InvokeFlags::Method, VarType::Long, {{"Text", VarType::String}},
+            {0x60030002,
+             "Swap",
+             InvokeFlags::Method,
+             VarType::Empty,
+             {{"X", VarType::Variant, true}, {"Y", VarType::Variant, true}},
+             {}},
+            {0x60030003,
+             "IsOmitted",
+             InvokeFlags::Method,
+             VarType::Boolean,
+             {{"Value", VarType::Variant, false, true}},
+             {}},
+            {0x60030004,
+             "Fire",
+             InvokeFlags::Method,
+             VarType::Long,
+             {{"Text", VarType::String}},
              {}},
             {0x68030005, "Name", InvokeFlags::PropertyGet, VarType::String, {}, {}},
-            {0x68030005, "Name", InvokeFlags::PropertyPut, VarType::Empty,
-             {{"Value", VarType::String}}, {}},
+            {0x68030005,
+             "Name",
+             InvokeFlags::PropertyPut,
+             VarType::Empty,
+             {{"Value", VarType::String}},
+             {}},
         };
         t.events = {{1, "Done", {{"Text", VarType::String}, {"Count", VarType::Long, true}}, {}}};
         return t;
@@ -39,8 +57,7 @@ class Calculator : public DispatchObject, public Control {
 public:
     Calculator()
         : DispatchObject(calculatorType())
-        , m_events(calculatorType())
-    {
+        , m_events(calculatorType()) {
         bind("Add", InvokeFlags::Method,
              [](QList<Variant>& a) { return Variant(a[0].toLong() + a[1].toLong()); });
         bind("Swap", InvokeFlags::Method, [](QList<Variant>& a) {
@@ -68,12 +85,10 @@ public:
 
     void setControlSite(ControlSite* site) override { m_site = site; }
     void initNew() override { m_name = m_site ? m_site->ambientProperties().font.family() : ""; }
-    void load(const PropertyBag& bag) override
-    {
+    void load(const PropertyBag& bag) override {
         m_name = bag.read(QStringLiteral("Name"), QStringLiteral("unnamed")).toString();
     }
-    void save(PropertyBag& bag) override
-    {
+    void save(PropertyBag& bag) override {
         if (m_name != QLatin1String("unnamed"))
             bag.write(QStringLiteral("Name"), m_name);
     }
@@ -86,15 +101,15 @@ private:
     QWidget m_widget;
 };
 
-ComServer& server()
-{
+ComServer& server() {
     static ComServer instance;
     static const bool ready = [] {
         instance.addClass({*Guid::fromString("{6C0F7E2A-3B1D-4E5F-9A8B-1C2D3E4F5A6B}"),
-                    QStringLiteral("KestTest.Calculator"), QStringLiteral("Calculator"), true,
-                    *Guid::fromString("{6C0F7E2A-3B1D-4E5F-9A8B-1C2D3E4F5A6C}"),
-                    QStringLiteral("KestTestLib"), QStringLiteral("1.0"),
-                    [] { return std::make_shared<Calculator>(); }});
+                           QStringLiteral("KestTest.Calculator"), QStringLiteral("Calculator"),
+                           true, *Guid::fromString("{6C0F7E2A-3B1D-4E5F-9A8B-1C2D3E4F5A6C}"),
+                           QStringLiteral("KestTestLib"), QStringLiteral("1.0"), [] {
+                               return std::make_shared<Calculator>();
+                           }});
         return true;
     }();
     Q_UNUSED(ready);
