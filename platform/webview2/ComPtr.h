@@ -25,17 +25,26 @@ protected:
 };
 
 // Owns one reference, like WRL's ComPtr.
-template <typename T>
-class ComPtr {
+template <typename T> class ComPtr {
 public:
     ComPtr() = default;
     ComPtr(std::nullptr_t) {}
     // Takes a new reference to an existing object.
-    ComPtr(T* object) : m_ptr(object) { addRef(); }
-    ComPtr(const ComPtr& other) : m_ptr(other.m_ptr) { addRef(); }
-    ComPtr(ComPtr&& other) noexcept : m_ptr(std::exchange(other.m_ptr, nullptr)) {}
+    ComPtr(T* object)
+        : m_ptr(object) {
+        addRef();
+    }
+    ComPtr(const ComPtr& other)
+        : m_ptr(other.m_ptr) {
+        addRef();
+    }
+    ComPtr(ComPtr&& other) noexcept
+        : m_ptr(std::exchange(other.m_ptr, nullptr)) {}
     template <typename U, typename = std::enable_if_t<std::is_convertible_v<U*, T*>>>
-    ComPtr(const ComPtr<U>& other) : m_ptr(other.get()) { addRef(); }
+    ComPtr(const ComPtr<U>& other)
+        : m_ptr(other.get()) {
+        addRef();
+    }
     ~ComPtr() { reset(); }
 
     ComPtr& operator=(ComPtr other) noexcept {
@@ -71,14 +80,12 @@ public:
     }
 
     // QueryInterface into another ComPtr; E_NOINTERFACE when absent.
-    template <typename U>
-    HRESULT as(ComPtr<U>* out) const {
+    template <typename U> HRESULT as(ComPtr<U>* out) const {
         if (!m_ptr)
             return hr::E_POINTER;
         return m_ptr->QueryInterface(U::IID, reinterpret_cast<void**>(out->put()));
     }
-    template <typename U>
-    ComPtr<U> query() const {
+    template <typename U> ComPtr<U> query() const {
         ComPtr<U> result;
         as(&result);
         return result;
@@ -97,14 +104,11 @@ private:
 
 namespace comdetail {
 
-template <typename T, typename = void>
-struct HasBase : std::false_type {};
-template <typename T>
-struct HasBase<T, std::void_t<typename T::Base>> : std::true_type {};
+template <typename T, typename = void> struct HasBase : std::false_type {};
+template <typename T> struct HasBase<T, std::void_t<typename T::Base>> : std::true_type {};
 
 // Whether iid names T or one of the interfaces T extends (declared with `using Base`).
-template <typename T>
-constexpr bool implements(const Guid& iid) {
+template <typename T> constexpr bool implements(const Guid& iid) {
     if (iid == T::IID)
         return true;
     if constexpr (HasBase<T>::value)
@@ -117,8 +121,7 @@ constexpr bool implements(const Guid& iid) {
 // Implements IUnknown for a class that derives from the given interfaces;
 // every interface a listed one extends answers QueryInterface too. Objects are
 // created with make() and die when their last reference is released.
-template <typename... Interfaces>
-class ComObject : public Interfaces... {
+template <typename... Interfaces> class ComObject : public Interfaces... {
 public:
     HRESULT QueryInterface(const Guid& iid, void** out) override {
         if (!out)
@@ -148,8 +151,7 @@ protected:
 private:
     using FirstInterface = std::tuple_element_t<0, std::tuple<Interfaces...>>;
 
-    template <typename I>
-    bool tryInterface(const Guid& iid, void** out) {
+    template <typename I> bool tryInterface(const Guid& iid, void** out) {
         if (!comdetail::implements<I>(iid))
             return false;
         *out = static_cast<I*>(this);
@@ -160,26 +162,23 @@ private:
 };
 
 // Creates a Derived (a ComObject subclass) holding its first reference.
-template <typename Derived, typename... Args>
-ComPtr<Derived> makeCom(Args&&... args) {
+template <typename Derived, typename... Args> ComPtr<Derived> makeCom(Args&&... args) {
     return ComPtr<Derived>::attach(new Derived(std::forward<Args>(args)...));
 }
 
 namespace comdetail {
 
-template <typename Method>
-struct InvokeArgs;
-template <typename Class, typename... Args>
-struct InvokeArgs<HRESULT (Class::*)(Args...)> {
+template <typename Method> struct InvokeArgs;
+template <typename Class, typename... Args> struct InvokeArgs<HRESULT (Class::*)(Args...)> {
     using Tuple = std::tuple<Args...>;
 };
 
-template <typename Handler, typename Function, typename Tuple>
-class LambdaHandler;
+template <typename Handler, typename Function, typename Tuple> class LambdaHandler;
 template <typename Handler, typename Function, typename... Args>
 class LambdaHandler<Handler, Function, std::tuple<Args...>> : public ComObject<Handler> {
 public:
-    explicit LambdaHandler(Function function) : m_function(std::move(function)) {}
+    explicit LambdaHandler(Function function)
+        : m_function(std::move(function)) {}
     HRESULT Invoke(Args... args) override { return m_function(args...); }
 
 private:
@@ -190,9 +189,9 @@ private:
 
 // A handler object whose Invoke calls the given function, which must take the
 // handler's Invoke arguments and return an HRESULT.
-template <typename Handler, typename Function>
-ComPtr<Handler> makeHandler(Function function) {
-    using Object = comdetail::LambdaHandler<
-        Handler, Function, typename comdetail::InvokeArgs<decltype(&Handler::Invoke)>::Tuple>;
+template <typename Handler, typename Function> ComPtr<Handler> makeHandler(Function function) {
+    using Object =
+        comdetail::LambdaHandler<Handler, Function,
+                                 typename comdetail::InvokeArgs<decltype(&Handler::Invoke)>::Tuple>;
     return ComPtr<Handler>(makeCom<Object>(std::move(function)));
 }
