@@ -50,6 +50,21 @@ QString formatDouble(double value, int digits) {
     return text;
 }
 
+// Exact decimal text of a fixed-point value, without trailing zeros.
+QString formatCurrency(Currency value) {
+    const bool negative = value.scaled < 0;
+    const std::uint64_t magnitude = negative ? 0 - static_cast<std::uint64_t>(value.scaled)
+                                             : static_cast<std::uint64_t>(value.scaled);
+    QString text = QString::number(magnitude / 10000);
+    if (const std::uint64_t fraction = magnitude % 10000) {
+        QString digits = QString::number(fraction).rightJustified(4, QLatin1Char('0'));
+        while (digits.endsWith(QLatin1Char('0')))
+            digits.chop(1);
+        text += QLatin1Char('.') + digits;
+    }
+    return negative ? QLatin1Char('-') + text : text;
+}
+
 const QDateTime& oleEpoch() {
     static const QDateTime epoch(QDate(1899, 12, 30), QTime(0, 0), Qt::UTC);
     return epoch;
@@ -325,7 +340,7 @@ QString Variant::toString() const {
             else if constexpr (std::is_integral_v<T>)
                 return QString::number(value);
             else if constexpr (std::is_same_v<T, Currency>)
-                return formatDouble(value.toDouble(), 19);
+                return formatCurrency(value);
             else if constexpr (std::is_same_v<T, OleDate>) {
                 const QDateTime dateTime = value.toDateTime();
                 if (dateTime.time() == QTime(0, 0))

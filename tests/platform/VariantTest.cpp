@@ -71,6 +71,8 @@ TEST(Variant, ConversionsFollowTheAutomationRules) {
         {Variant(1.23456), VarType::Currency, Variant(Currency{12346})},
         {Variant(Currency{12345678}), VarType::Double, Variant(1234.5678)},
         {Variant(Currency{15000}), VarType::String, Variant(QStringLiteral("1.5"))},
+        {Variant(Currency{-12345}), VarType::String, Variant(QStringLiteral("-1.2345"))},
+        {Variant(Currency{-9000}), VarType::String, Variant(QStringLiteral("-0.9"))},
         {Variant(std::uint8_t(200)), VarType::Integer, Variant(std::int16_t(200))},
         {Variant(QStringLiteral("x")), VarType::Variant, Variant(QStringLiteral("x"))},
     };
