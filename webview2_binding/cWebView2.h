@@ -1,0 +1,297 @@
+#pragma once
+
+#include "platform/HResult.h"
+#include "platform/automation/Variant.h"
+#include "platform/webview2/ComPtr.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+class QWidget;
+class cWebView2Callback;
+struct ICoreWebView2;
+struct ICoreWebView2_2;
+struct ICoreWebView2_3;
+struct ICoreWebView2_4;
+struct ICoreWebView2_7;
+struct ICoreWebView2_8;
+struct ICoreWebView2_10;
+struct ICoreWebView2_12;
+struct ICoreWebView2_13;
+struct ICoreWebView2_16;
+struct ICoreWebView2Controller;
+struct ICoreWebView2Environment;
+struct ICoreWebView2Settings;
+struct ICoreWebView2Settings2;
+struct ICoreWebView2Settings3;
+struct ICoreWebView2Profile;
+
+// One browser of the runtime, driven synchronously: creation and placement in
+// a host widget, waits with time-outs over the event loop, scripts and the
+// script bridge, host objects and web messages, JSON, and the runtime's
+// completions and events turned into signals. Events that the runtime does
+// not wait for are queued and raised from a zero-delay timer, outside the
+// runtime's callbacks; the others are raised at once and their by-reference
+// arguments go back to the runtime.
+class cWebView2 : public QObject {
+    Q_OBJECT
+
+public:
+    explicit cWebView2(QObject* parent = nullptr);
+    ~cWebView2() override;
+
+    // ---- creation and placement
+    bool BindTo(QWidget* hostWindow, double secondsToWaitForInitComplete = 8,
+                const QString& browserInstallPath = {}, const QString& userDataFolder = {},
+                const QString& additionalBrowserArguments = {},
+                bool allowSingleSignOnUsingOSPrimaryAccount = false,
+                bool exclusiveUserDataFolderAccess = false,
+                bool isCustomCrashReportingEnabled = false, bool enableTrackingPrevention = true,
+                bool areBrowserExtensionsEnabled = false);
+    QWidget* HosthWnd() const { return m_hostWindow; }
+    void setHosthWnd(QWidget* hostWindow);
+    void SyncSizeToHostWindow();
+    // Null arguments keep the current bound; the effective values are written back.
+    void MoveRelativeToHostWindow(int* x = nullptr, int* y = nullptr, int* dx = nullptr,
+                                  int* dy = nullptr);
+    void SetBoundsAndZoomFactor(int left, int top, int right, int bottom, double zoomFactor);
+    void NotifyParentWindowPositionChanged();
+    void SetFocus(int reason);
+    double ZoomFactor() const;
+    void setZoomFactor(double zoomFactor);
+    Variant TrySuspend(double secondsToWait);
+    void ResumeFromSuspend();
+    bool IsSuspended() const;
+    void Shutdown();
+    QString GetMostRecentInstallPath(const QString& edgeChannel, QString& versionString);
+    static QString Get_cWebview2Version() { return QStringLiteral("1.1.0"); }
+
+    double jsCallTimeOutSeconds() const { return m_timeoutSeconds; }
+    void setJsCallTimeOutSeconds(double seconds) { m_timeoutSeconds = seconds; }
+    QString jsLastError() const { return m_lastError; }
+    bool isBound() const;
+
+    // ---- state and settings (False, 0 or "" while the carrying interface is absent)
+    bool CanGoBack() const;
+    bool CanGoForward() const;
+    QString DocumentURL() const;
+    QString DocumentTitle() const;
+    std::int32_t BrowserProcessId() const;
+    bool ContainsFullScreenElement() const;
+    QString BrowserVersion() const;
+    QString StatusBarText() const;
+    bool IsMuted() const;
+    void setIsMuted(bool value);
+    bool IsDocumentPlayingAudio() const;
+    QString ProfileName() const;
+    QString ProfilePath() const;
+    bool IsInPrivateModeEnabled() const;
+    QString DefaultDownloadFolderPath() const;
+    void setDefaultDownloadFolderPath(const QString& path);
+    QString UserAgent() const;
+    void setUserAgent(const QString& value);
+    // Boolean settings by their runtime names ("IsScriptEnabled", "AreDevToolsEnabled", ...).
+    bool setting(const QString& name) const;
+    void setSetting(const QString& name, bool value);
+
+    // ---- scripts
+    void ExecuteScript(const QString& jsCode);
+    void AddScriptToExecuteOnDocumentCreated(const QString& jsCode);
+    Variant jsRun(const QString& funcName, const QList<Variant>& args = {});
+    Currency jsRunAsync(const QString& funcName, const QList<Variant>& args = {});
+    Variant jsCallByName(const Variant& obj, const QString& methodName, int callType,
+                         const QList<Variant>& args = {});
+    Variant jsProp(const QString& propName);
+    void setJsProp(const QString& propName, const Variant& value);
+    bool jsBridgeAvailable() const { return m_bridge != nullptr; }
+    // Late-bound call on any dispatch object; a failure is raised to the caller.
+    static Variant CallByName(const Variant& obj, const QString& procName, int callType,
+                              QList<Variant> args = {});
+
+    // ---- host objects and web messages
+    void AddObject(const QString& objName, Variant& obj);
+    void RemoveObject(const QString& objName);
+    void PostWebMessageAsString(const QString& message);
+    void PostWebMessageAsJson(const QString& json);
+
+    // ---- JSON
+    static QString JsonEncode(const Variant& value);
+    static QString GetCollectionKeys(const Variant& collection);
+
+    // ---- navigation (1 when the navigation completed in time, Empty otherwise)
+    Variant Navigate(const QString& uri, double secondsToWait = 0);
+    Variant NavigateToString(const QString& htmlContent, double secondsToWait = 0);
+    void Reload();
+    void GoBack();
+    void GoForward();
+    void Stop_();
+    void OpenDevToolsWindow();
+    void AddWebResourceRequestedFilter(const QString& filter, int resourceContext);
+    void RemoveWebResourceRequestedFilter(const QString& filter, int resourceContext);
+
+    // ---- asynchronous operations
+    QByteArray CapturePreview(int imageFormat);
+    Variant PrintToPdf(const QString& resultFilePath, double secondsToWait = 30,
+                       bool landscape = false, double scaleFactor = 1, double pageWidth = 8.5,
+                       double pageHeight = 11, double marginTop = 0.4, double marginBottom = 0.4,
+                       double marginLeft = 0.4, double marginRight = 0.4,
+                       bool shouldPrintBackgrounds = false, bool shouldPrintSelectionOnly = false,
+                       bool shouldPrintHeaderAndFooter = false, const QString& headerTitle = {},
+                       const QString& footerUri = {});
+    Variant GetCookies(const QString& uri, double secondsToWait = 8);
+    void AddOrUpdateCookie(const QString& name, const QString& value, const QString& domain,
+                           const QString& path, double expires, bool isSecure, bool isHttpOnly,
+                           int sameSite);
+    void DeleteCookies(const QString& name, const QString& uri);
+    void DeleteAllCookies();
+    bool ClearBrowsingData(std::uint32_t dataKinds, double secondsToWait = 8);
+    bool ClearBrowsingDataAll(double secondsToWait = 8);
+
+    // Failures that members trap are reported here (member name, description);
+    // by default they are dropped, as a release build does.
+    using DiagnosticHook = std::function<void(const QString& member, const QString& description)>;
+    static void setDiagnosticHook(DiagnosticHook hook);
+    // The folder the loader search starts from; the control library's folder by default.
+    static void setLibraryFolder(const QString& folder);
+    // The loader found by searching upward from <folder>/KestDicomAx/, or "".
+    static QString findLoader(const QString& libraryFolder);
+
+signals:
+    void InitComplete();
+    void DocumentComplete();
+    void ProcessFailed();
+    void SourceChanged();
+    void NavigationStarting(bool isUserInitiated, bool isRedirected, const QString& uri,
+                            bool& cancel);
+    void NavigationCompleted(bool isSuccess, int webErrorStatus);
+    void UserContextMenu(int screenX, int screenY);
+    void JSMessage(const QString& sMsg, const QString& sMsgContent, QString& oJSONContent);
+    void JSAsyncResult(Variant& result, Currency token, const QString& errString);
+    void GotFocus(int reason);
+    void LostFocus(int reason);
+    void AcceleratorKeyPressed(int keyState, bool isExtendedKey, bool wasKeyDown,
+                               bool isKeyReleased, bool isMenuKeyDown, int repeatCount,
+                               int scanCode, bool& isHandled);
+    void NewWindowRequested(bool isUserInitiated, bool& isHandled, const QString& uri,
+                            Variant& newWindowFeatures);
+    void PermissionRequested(bool isUserInitiated, int& state, const QString& uri,
+                             int permissionKind);
+    void ScriptDialogOpening(int scriptDialogKind, bool& accept, QString& resultText,
+                             const QString& uri, const QString& message,
+                             const QString& defaultText);
+    void WebResourceResponseReceived(const QString& reqUri, const QString& reqMethod,
+                                     int respStatus, const QString& respReasonPhrase,
+                                     Variant& respHeaders, Variant& respHeadersIdx);
+    void FrameCreated(const QString& frameName);
+    void DownloadStarting(const QString& uri, const QString& mimeType,
+                          const QString& localSuggestedPath, const QString& localSuggestedFile,
+                          bool& cancelBrowserDialog, bool& cancelDownloadOp,
+                          QString& newLocalFilePath);
+    void WebResourceRequested(const QString& uri, int filterType, int& permit);
+    void TitleChanged(const QString& title);
+    void ContentLoading(bool isErrorPage);
+    void HistoryChanged();
+    void WindowCloseRequested();
+    void ZoomFactorChanged();
+    void MoveFocusRequested(int reason, bool& handled);
+    void ContextMenuRequested(const QString& pageUri, const QString& linkUri,
+                              const QString& selectionText, int screenX, int screenY,
+                              bool& handled);
+    void DOMContentLoaded();
+    void StatusBarTextChanged(const QString& text);
+    void ContainsFullScreenElementChanged();
+    void BasicAuthenticationRequested(const QString& uri, const QString& challenge,
+                                      QString& userName, QString& password, bool& cancel);
+
+private:
+    friend class cWebView2Callback;
+    struct Record {
+        HRESULT result = 0;
+        Variant value;
+        QString error;
+    };
+    struct EventRecord {
+        int code = 0;
+        QList<Variant> args;
+    };
+
+    // start-up
+    HRESULT pvCreateWebView2Environment(const QString& installPath, const QString& userDataFolder,
+                                        cWebView2Callback* options, cWebView2Callback* handler);
+    void OnEnvironmentCreated(HRESULT result, ICoreWebView2Environment* environment);
+    void OnControllerCreated(HRESULT result, ICoreWebView2Controller* controller);
+    void pvConfigureController(ICoreWebView2Controller* controller);
+    void pvRegisterEvents();
+
+    // waits
+    bool pvPumpUntil(const bool& flag, double seconds);
+    bool pvPumpUntilKey(const QString& key, double seconds);
+    void pvPumpMessages();
+    Currency pvNewToken();
+    ComPtr<cWebView2Callback> pvNewCallback(Currency token);
+    // Waits for a completion of token; the record, or nothing after a time-out.
+    std::optional<Record> pvWaitForRecord(Currency token, double seconds);
+
+    // scripts
+    bool pvExecScriptSync(const QString& script, Variant& result);
+    bool pvBridgeInvoke(const QString& member, const QList<Variant>& leading,
+                        const QList<Variant>& trailing, Variant& result);
+    static QString pvBuildCallScript(const QString& name, const QList<Variant>& args);
+    static bool pvIsScriptPath(const QString& path);
+
+    // completions and events
+    void OnExecuteScriptCompleted(HRESULT result, const QString& resultText, Currency token);
+    void pvStoreCompletion(Currency token, Record record);
+    void RaiseResultEvent(const Variant& result, const Variant& token, const QString& errorText);
+    void RaiseMessageEvent(const QString& message, const QString& content);
+    void RaiseContextMenuEvent(int screenX, int screenY);
+    void SetFuncObj(const Variant& bridge);
+    void pvPostEvent(int code, QList<Variant> args = {});
+    void TimerProc();
+    void pvRaiseDeferred(const EventRecord& record);
+    void pvReport(const QString& member, const QString& description) const;
+
+    QPointer<QWidget> m_hostWindow;
+    ComPtr<ICoreWebView2Environment> m_environment;
+    ComPtr<ICoreWebView2Controller> m_controller;
+    ComPtr<ICoreWebView2> m_core;
+    ComPtr<ICoreWebView2_2> m_core2;
+    ComPtr<ICoreWebView2_3> m_core3;
+    ComPtr<ICoreWebView2_4> m_core4;
+    ComPtr<ICoreWebView2_7> m_core7;
+    ComPtr<ICoreWebView2_8> m_core8;
+    ComPtr<ICoreWebView2_10> m_core10;
+    ComPtr<ICoreWebView2_12> m_core12;
+    ComPtr<ICoreWebView2_13> m_core13;
+    ComPtr<ICoreWebView2_16> m_core16;
+    ComPtr<ICoreWebView2Settings> m_settings;
+    ComPtr<ICoreWebView2Settings2> m_settings2;
+    ComPtr<ICoreWebView2Settings3> m_settings3;
+    ComPtr<cWebView2Callback> m_general;
+    ComPtr<cWebView2Callback> m_gotFocus;
+    ComPtr<cWebView2Callback> m_lostFocus;
+    QList<ComPtr<cWebView2Callback>> m_attached;
+
+    bool m_initDone = false;
+    HRESULT m_initResult = 0;
+    bool m_navigationCompleted = false;
+    bool m_lastNavigationSuccess = false;
+    int m_lastWebErrorStatus = 0;
+    bool m_shuttingDown = false;
+    double m_timeoutSeconds = 8;
+    std::int64_t m_tokenCounter = 0;
+    QHash<QString, Record> m_pending;
+    QString m_lastError;
+    DispatchPtr m_bridge;
+    QTimer m_fireOnce;
+    QList<EventRecord> m_queue;
+    int m_focusReason = 0;
+};
