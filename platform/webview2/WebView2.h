@@ -427,7 +427,8 @@ struct ICoreWebView2Controller : IUnknown {
     virtual HRESULT remove_ZoomFactorChanged(EventRegistrationToken token) = 0;
     virtual HRESULT SetBoundsAndZoomFactor(RECT bounds, double zoomFactor) = 0;
     virtual HRESULT MoveFocus(COREWEBVIEW2_MOVE_FOCUS_REASON reason) = 0;
-    // Raised when Tab or Shift+Tab leaves the page's last or first focusable element.
+    // Registration works, but Qt WebEngine moves the focus out of a page by
+    // itself and tells nobody first, so this event is never raised.
     virtual HRESULT add_MoveFocusRequested(ICoreWebView2MoveFocusRequestedEventHandler* handler,
                                            EventRegistrationToken* token) = 0;
     virtual HRESULT remove_MoveFocusRequested(EventRegistrationToken token) = 0;
@@ -493,7 +494,7 @@ struct ICoreWebView2Settings3 : ICoreWebView2Settings2 {
     using Base = ICoreWebView2Settings2;
     static constexpr Guid IID{
         0xBB16BDB7, 0xD089, 0x4D6E, {0x83, 0x9B, 0xAC, 0x61, 0xD1, 0x09, 0x95, 0x0C}};
-    // False keeps the accelerator keys (see AcceleratorKeyPressed) from the browser.
+    // False keeps the accelerator keys (see AcceleratorKeyPressed) from the page.
     virtual HRESULT get_AreBrowserAcceleratorKeysEnabled(bool* value) = 0;
     virtual HRESULT put_AreBrowserAcceleratorKeysEnabled(bool value) = 0;
 };
@@ -552,7 +553,8 @@ struct ICoreWebView2ScriptDialogOpeningEventArgs : IUnknown {
     virtual HRESULT put_ResultText(const QString& resultText) = 0;
 };
 
-// State DEFAULT leaves the request unanswered, as Qt WebEngine's default is.
+// Qt WebEngine shows no permission prompt: State DEFAULT refuses the request
+// for now (the page may ask again).
 struct ICoreWebView2PermissionRequestedEventArgs : IUnknown {
     static constexpr Guid IID{
         0x5CDFABE3, 0xF17C, 0x4E3E, {0x9F, 0xCE, 0x9E, 0x3A, 0xF6, 0xE3, 0x08, 0x18}};

@@ -1,0 +1,73 @@
+#include "BrowserProcess.h"
+
+#include "BridgeSchemeHandler.h"
+#include "ProfileContext.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
+#include <QLibraryInfo>
+#include <QStandardPaths>
+#include <QtWebEngineCore/qtwebenginecoreglobal.h>
+
+namespace BrowserProcess {
+
+namespace {
+
+bool s_started = false;
+
+QHash<QString, std::weak_ptr<ProfileContext>>& profiles() {
+    static QHash<QString, std::weak_ptr<ProfileContext>> registry;
+    return registry;
+}
+
+QString defaultUserDataFolder() {
+    return QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) +
+           QStringLiteral("/EBWebView");
+}
+
+} // namespace
+
+HRESULT resolveRuntimeFolder(const QString& requested, QString* folder) {
+    const QString candidate =
+        requested.isEmpty() ? QLibraryInfo::path(QLibraryInfo::LibraryExecutablesPath) : requested;
+    const QFileInfo executable(QDir(candidate).filePath(QString::fromLatin1(processExecutable)));
+    if (!executable.isFile() || !executable.isExecutable())
+        return hr::ERROR_FILE_NOT_FOUND;
+    *folder = QDir(candidate).absolutePath();
+    return hr::S_OK;
+}
+
+QString browserVersion() {
+    return QString::fromLatin1(qWebEngineChromiumVersion());
+}
+
+void start(const QString& runtimeFolder, const QStringList& browserArguments) {
+    if (s_started)
+        return;
+    s_started = true;
+    qputenv(
+        "QTWEBENGINE_PROCESS_PATH",
+        QFile::encodeName(QDir(runtimeFolder).filePath(QString::fromLatin1(processExecutable))));
+    if (!browserArguments.isEmpty()) {
+        QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+        flags += ' ' + browserArguments.join(QLatin1Char(' ')).toLocal8Bit();
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.trimmed());
+    }
+    BridgeSchemeHandler::registerSchemes();
+}
+
+std::shared_ptr<ProfileContext> profileFor(const QString& userDataFolder,
+                                           const QStringList& browserArguments,
+                                           const QString& language) {
+    const QString folder = QDir::cleanPath(QDir::current().absoluteFilePath(
+        userDataFolder.isEmpty() ? defaultUserDataFolder() : userDataFolder));
+    if (auto existing = profiles().value(folder).lock())
+        return existing;
+    auto created = std::make_shared<ProfileContext>(folder, browserArguments, language);
+    profiles().insert(folder, created);
+    return created;
+}
+
+} // namespace BrowserProcess
