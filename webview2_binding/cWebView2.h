@@ -2,7 +2,7 @@
 
 #include "platform/HResult.h"
 #include "platform/automation/Variant.h"
-#include "platform/webview2/ComPtr.h"
+#include "platform/webview2/WebView2.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -11,28 +11,14 @@
 #include <QPointer>
 #include <QString>
 #include <QTimer>
+#include <QWidget>
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QWidget;
 class cWebView2Callback;
-struct ICoreWebView2;
-struct ICoreWebView2_2;
-struct ICoreWebView2_3;
-struct ICoreWebView2_4;
-struct ICoreWebView2_7;
-struct ICoreWebView2_8;
-struct ICoreWebView2_10;
-struct ICoreWebView2_12;
-struct ICoreWebView2_13;
-struct ICoreWebView2_16;
-struct ICoreWebView2Controller;
-struct ICoreWebView2Environment;
-struct ICoreWebView2Settings;
-struct ICoreWebView2Settings2;
-struct ICoreWebView2Settings3;
-struct ICoreWebView2Profile;
 
 // One browser of the runtime, driven synchronously: creation and placement in
 // a host widget, waits with time-outs over the event loop, scripts and the
@@ -230,6 +216,13 @@ private:
     void OnControllerCreated(HRESULT result, ICoreWebView2Controller* controller);
     void pvConfigureController(ICoreWebView2Controller* controller);
     void pvRegisterEvents();
+    void pvRegisterControllerEvents();
+    void pvRegisterNewerEvents();
+    Variant pvWindowFeatures(ICoreWebView2NewWindowRequestedEventArgs* args);
+    HRESULT SinkWebResourceRequested(ICoreWebView2WebResourceRequestedEventArgs* args);
+    HRESULT SinkDownloadStarting(ICoreWebView2DownloadStartingEventArgs* args);
+    HRESULT
+    SinkBasicAuthenticationRequested(ICoreWebView2BasicAuthenticationRequestedEventArgs* args);
 
     // waits
     bool pvPumpUntil(const bool& flag, double seconds);
@@ -241,6 +234,7 @@ private:
     std::optional<Record> pvWaitForRecord(Currency token, double seconds);
 
     // scripts
+    ComPtr<ICoreWebView2ExecuteScriptCompletedHandler> pvScriptHandler(Currency token);
     bool pvExecScriptSync(const QString& script, Variant& result);
     bool pvBridgeInvoke(const QString& member, const QList<Variant>& leading,
                         const QList<Variant>& trailing, Variant& result);
@@ -258,6 +252,25 @@ private:
     void TimerProc();
     void pvRaiseDeferred(const EventRecord& record);
     void pvReport(const QString& member, const QString& description) const;
+
+    // navigation and asynchronous operations
+    struct PrintOptions {
+        bool landscape;
+        double scaleFactor, pageWidth, pageHeight;
+        double marginTop, marginBottom, marginLeft, marginRight;
+        bool backgrounds, selectionOnly, headerAndFooter;
+        QString headerTitle, footerUri;
+    };
+    Variant pvNavigateAndWait(const std::function<HRESULT()>& start, double secondsToWait);
+    ComPtr<ICoreWebView2Profile> pvProfile() const;
+    ComPtr<ICoreWebView2PrintSettings> pvPrintSettings(const PrintOptions& options) const;
+    ComPtr<ICoreWebView2CookieManager> pvCookieManager() const;
+    static Variant pvCookieToCollection(ICoreWebView2Cookie* cookie);
+    void OnGetCookies(HRESULT result, ICoreWebView2CookieList* list, Currency token);
+    bool pvClearBrowsingData(
+        const std::function<HRESULT(ICoreWebView2Profile2*,
+                                    ICoreWebView2ClearBrowsingDataCompletedHandler*)>& start,
+        double secondsToWait);
 
     QPointer<QWidget> m_hostWindow;
     ComPtr<ICoreWebView2Environment> m_environment;
