@@ -3,17 +3,32 @@
 #include "BridgeSchemeHandler.h"
 #include "ProfileContext.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QHash>
 #include <QLibraryInfo>
+#include <QOpenGLContext>
 #include <QStandardPaths>
 #include <QtWebEngineCore/qtwebenginecoreglobal.h>
+
+// Qt GUI's own hook, which Qt WebEngine's initialisation uses as well.
+Q_GUI_EXPORT void qt_gl_set_global_share_context(QOpenGLContext* context);
 
 namespace BrowserProcess {
 
 namespace {
+
+// Qt WebEngine needs a global shared OpenGL context; an application that did
+// not ask for one before making its QApplication (as a host that loads the
+// runtime late cannot) gets one here, owned by the application.
+void ensureSharedContext() {
+    if (QOpenGLContext::globalShareContext())
+        return;
+    auto* context = new QOpenGLContext(qApp);
+    context->create();
+    qt_gl_set_global_share_context(context);
+}
 
 bool s_started = false;
 
@@ -47,6 +62,7 @@ void start(const QString& runtimeFolder, const QStringList& browserArguments) {
     if (s_started)
         return;
     s_started = true;
+    ensureSharedContext();
     qputenv(
         "QTWEBENGINE_PROCESS_PATH",
         QFile::encodeName(QDir(runtimeFolder).filePath(QString::fromLatin1(processExecutable))));

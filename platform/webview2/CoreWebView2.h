@@ -4,17 +4,20 @@
 #include "WebView2.h"
 
 #include <QList>
+#include <QPageLayout>
 #include <QPointer>
 #include <QRegularExpression>
 #include <QUrl>
 #include <QWebEnginePage>
+#include <QWebEngineView>
+
+#include "WebPage.h"
 
 #include <memory>
 
 class ProfileContext;
 class QWebEngineDownloadRequest;
 class QWebEngineUrlRequestInfo;
-class QWebEngineView;
 class ScriptBridge;
 class Settings;
 class WebPage;

@@ -2,6 +2,7 @@
 
 #include <QMarginsF>
 #include <QPageSize>
+#include <QSizeF>
 
 HRESULT PrintSettings::get_Orientation(COREWEBVIEW2_PRINT_ORIENTATION* v) {
     return read(v, m_landscape ? COREWEBVIEW2_PRINT_ORIENTATION_LANDSCAPE

@@ -3,6 +3,7 @@
 #include "WebView2.h"
 
 #include <QPointer>
+#include <QWebEngineSettings>
 #include <QWebEngineView>
 
 // A view's settings. Those Qt WebEngine has are applied to the page or the

@@ -1,0 +1,445 @@
+// The browser runtime loaded as the control library loads it: with dlopen,
+// after the QApplication exists, on real Qt WebEngine pages.
+#include "platform/MessagePump.h"
+#include "platform/automation/AutomationError.h"
+#include "platform/automation/Dispatch.h"
+#include "platform/webview2/WebView2.h"
+#include "tests/common/TestApp.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+struct Loader {
+    CreateCoreWebView2EnvironmentWithOptionsFn create = nullptr;
+    GetAvailableCoreWebView2BrowserVersionStringFn version = nullptr;
+};
+
+const Loader& loader() {
+    static const Loader loaded = [] {
+        testing_support::app();
+        const QByteArray path = qgetenv("KEST_BIN_DIR") + "/KestDicomAx/libWebView2Loader.so";
+        void* library = dlopen(path.constData(), RTLD_NOW | RTLD_LOCAL);
+        Loader result;
+        if (!library)
+            return result;
+        result.create = reinterpret_cast<CreateCoreWebView2EnvironmentWithOptionsFn>(
+            dlsym(library, "CreateCoreWebView2EnvironmentWithOptions"));
+        result.version = reinterpret_cast<GetAvailableCoreWebView2BrowserVersionStringFn>(
+            dlsym(library, "GetAvailableCoreWebView2BrowserVersionString"));
+        return result;
+    }();
+    return loaded;
+}
+
+template <typename Predicate>
+bool waitFor(Predicate done, std::chrono::milliseconds timeout = 15s) {
+    return pump::waitUntil(done, timeout);
+}
+
+// A host object: Add(a, b), Fail() raising an error, Twice(by-ref n), and
+// CallBack(pageFunction, value) which calls the page's function and keeps it.
+class HostObject : public DispatchObject {
+public:
+    HostObject()
+        : DispatchObject(info()) {
+        bind("Add", InvokeFlags::Method, [this](QList<Variant>& a) {
+            calls.append(a[0].toLong());
+            return Variant(a[0].toLong() + a[1].toLong());
+        });
+        bind("Fail", InvokeFlags::Method, [](QList<Variant>&) -> Variant {
+            throw AutomationError(1001, QStringLiteral("host says no"));
+        });
+        bind("Twice", InvokeFlags::Method, [](QList<Variant>& a) {
+            a[0] = Variant(a[0].toLong() * 2);
+            return Variant(a[0].toLong());
+        });
+        bind("CallBack", InvokeFlags::Method, [this](QList<Variant>& a) {
+            kept = a[0].toObject();
+            return kept->call(QStringLiteral("compute"), {a[1]});
+        });
+    }
+
+    QList<int> calls;
+    DispatchPtr kept;
+
+private:
+    static const TypeInfo& info() {
+        static const TypeInfo type{
+            QStringLiteral("IHost"),
+            {},
+            {MemberInfo(1, QStringLiteral("Add"), InvokeFlags::Method, VarType::Variant,
+                        {ParamInfo(QStringLiteral("a")), ParamInfo(QStringLiteral("b"))}),
+             MemberInfo(2, QStringLiteral("Fail"), InvokeFlags::Method),
+             MemberInfo(3, QStringLiteral("Twice"), InvokeFlags::Method, VarType::Variant,
+                        {ParamInfo(QStringLiteral("n"), VarType::Variant, true)}),
+             MemberInfo(4, QStringLiteral("CallBack"), InvokeFlags::Method, VarType::Variant,
+                        {ParamInfo(QStringLiteral("f")), ParamInfo(QStringLiteral("v"))})},
+            {}};
+        return type;
+    }
+};
+
+class RuntimeTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(loader().create) << "libWebView2Loader.so did not load";
+        window = std::make_unique<QWidget>();
+        window->resize(400, 300);
+        window->show();
+    }
+
+    void TearDown() override {
+        if (controller)
+            controller->Close();
+    }
+
+    ComPtr<ICoreWebView2Environment> createEnvironment(const QString& runtimeFolder,
+                                                       HRESULT* created = nullptr) {
+        ComPtr<ICoreWebView2Environment> environment;
+        bool done = false;
+        const HRESULT result =
+            loader().create(runtimeFolder, data.path(), nullptr,
+                            makeHandler<ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler>(
+                                [&](HRESULT, ICoreWebView2Environment* env) {
+                                    environment = env;
+                                    done = true;
+                                    return hr::S_OK;
+                                })
+                                .get());
+        if (created)
+            *created = result;
+        if (hr::succeeded(result))
+            waitFor([&] { return done; });
+        return environment;
+    }
+
+    void open() {
+        auto environment = createEnvironment({});
+        ASSERT_TRUE(environment);
+        ASSERT_EQ(environment->CreateCoreWebView2Controller(
+                      window.get(),
+                      makeHandler<ICoreWebView2CreateCoreWebView2ControllerCompletedHandler>(
+                          [&](HRESULT result, ICoreWebView2Controller* created) {
+                              EXPECT_EQ(result, hr::S_OK);
+                              controller = created;
+                              return hr::S_OK;
+                          })
+                          .get()),
+                  hr::S_OK);
+        ASSERT_TRUE(waitFor([&] { return bool(controller); }));
+        ASSERT_EQ(controller->put_Bounds(RECT{0, 0, 320, 240}), hr::S_OK);
+        ASSERT_EQ(controller->get_CoreWebView2(webview.put()), hr::S_OK);
+        EventRegistrationToken token;
+        webview->add_NavigationCompleted(
+            makeHandler<ICoreWebView2NavigationCompletedEventHandler>(
+                [this](ICoreWebView2*, ICoreWebView2NavigationCompletedEventArgs* args) {
+                    bool ok = false;
+                    args->get_IsSuccess(&ok);
+                    completions.append(ok);
+                    return hr::S_OK;
+                })
+                .get(),
+            &token);
+    }
+
+    // Navigates and waits for the navigation's completion; returns its success.
+    bool load(const std::function<void()>& navigate) {
+        const auto before = completions.size();
+        navigate();
+        if (!waitFor([&] { return completions.size() > before; }))
+            return false;
+        return completions.last();
+    }
+
+    bool loadHtml(const QString& html) {
+        return load([&] { webview->NavigateToString(html); });
+    }
+
+    QString writePage(const QString& name, const QByteArray& html) {
+        QFile file(data.filePath(name));
+        file.open(QIODevice::WriteOnly);
+        file.write(html);
+        return QUrl::fromLocalFile(file.fileName()).toString();
+    }
+
+    QString execute(const QString& script) {
+        QString json;
+        bool done = false;
+        webview->ExecuteScript(
+            script,
+            makeHandler<ICoreWebView2ExecuteScriptCompletedHandler>([&](HRESULT result,
+                                                                        const QString& text) {
+                EXPECT_EQ(result, hr::S_OK);
+                json = text;
+                done = true;
+                return hr::S_OK;
+            }).get());
+        EXPECT_TRUE(waitFor([&] { return done; }));
+        return json;
+    }
+
+    QTemporaryDir data;
+    std::unique_ptr<QWidget> window;
+    ComPtr<ICoreWebView2Controller> controller;
+    ComPtr<ICoreWebView2> webview;
+    QList<bool> completions;
+};
+
+TEST_F(RuntimeTest, EnvironmentNeedsARuntimeFolderWithTheEngineProcess) {
+    HRESULT result = 0;
+    EXPECT_FALSE(createEnvironment(data.path(), &result));
+    EXPECT_EQ(result, static_cast<HRESULT>(0x80070002));
+    QString version;
+    EXPECT_EQ(loader().version(data.path(), &version), static_cast<HRESULT>(0x80070002));
+
+    auto environment = createEnvironment({}, &result);
+    ASSERT_TRUE(environment);
+    EXPECT_EQ(loader().version({}, &version), hr::S_OK);
+    QString environmentVersion;
+    environment->get_BrowserVersionString(&environmentVersion);
+    EXPECT_EQ(environmentVersion, version);
+    EXPECT_TRUE(
+        QRegularExpression(QStringLiteral("^\\d+\\.\\d+\\.\\d+\\.\\d+$")).match(version).hasMatch())
+        << version.toStdString();
+}
+
+TEST_F(RuntimeTest, ExecuteScriptAnswersWithTheJsonTextOfTheValue) {
+    open();
+    ASSERT_TRUE(loadHtml(QStringLiteral("<html><body>x</body></html>")));
+    const QList<std::pair<QString, QString>> rows{
+        {"1+1", "2"},          {"'a\"b'", "\"a\\\"b\""},
+        {"undefined", "null"}, {"({b: 1, a: [true, null]})", "{\"b\":1,\"a\":[true,null]}"},
+        {"var g = 5; g", "5"}, {"throw new Error('x')", "null"},
+    };
+    for (const auto& [script, json] : rows)
+        EXPECT_EQ(execute(script), json) << script.toStdString();
+    EXPECT_EQ(execute(QStringLiteral("g")), QStringLiteral("5")) << "a global script";
+}
+
+TEST_F(RuntimeTest, PagesTalkToTheHostThroughChromeWebview) {
+    open();
+    QList<std::pair<QString, QString>> received;
+    EventRegistrationToken token;
+    webview->add_WebMessageReceived(
+        makeHandler<ICoreWebView2WebMessageReceivedEventHandler>(
+            [&](ICoreWebView2*, ICoreWebView2WebMessageReceivedEventArgs* args) {
+                QString json, text;
+                args->get_WebMessageAsJson(&json);
+                if (hr::failed(args->TryGetWebMessageAsString(&text)))
+                    text = QStringLiteral("<not a string>");
+                received.append({text, json});
+                return hr::S_OK;
+            })
+            .get(),
+        &token);
+    const QString url = writePage(QStringLiteral("first.html"), R"(<html><head><script>
+        window.early = typeof chrome.webview.postMessage;
+        chrome.webview.postMessage('hello "there"');
+        chrome.webview.postMessage({n: 1, s: 'x'});
+        chrome.webview.addEventListener('message', function (e) { document.title = 'got ' + e.data; });
+        </script></head><body></body></html>)");
+    ASSERT_TRUE(load([&] { webview->Navigate(url); }));
+    EXPECT_EQ(execute(QStringLiteral("window.early")), QStringLiteral("\"function\""));
+    ASSERT_TRUE(waitFor([&] { return received.size() == 2; }));
+    EXPECT_EQ(received[0], std::make_pair(QStringLiteral("hello \"there\""),
+                                          QStringLiteral("\"hello \\\"there\\\"\"")));
+    EXPECT_EQ(received[1], std::make_pair(QStringLiteral("<not a string>"),
+                                          QStringLiteral("{\"n\":1,\"s\":\"x\"}")));
+
+    EXPECT_EQ(webview->PostWebMessageAsString(QStringLiteral("ping")), hr::S_OK);
+    QString title;
+    ASSERT_TRUE(waitFor([&] {
+        webview->get_DocumentTitle(&title);
+        return title == QLatin1String("got ping");
+    }));
+    EXPECT_EQ(webview->PostWebMessageAsJson(QStringLiteral("{not json")), hr::E_INVALIDARG);
+}
+
+TEST_F(RuntimeTest, HostObjectsAnswerSynchronouslyInCallOrder) {
+    open();
+    auto host = std::make_shared<HostObject>();
+    Variant object{DispatchPtr(host)};
+    ASSERT_EQ(webview->AddHostObjectToScript(QStringLiteral("host"), &object), hr::S_OK);
+    ASSERT_TRUE(loadHtml(QStringLiteral("<html><body></body></html>")));
+    EXPECT_EQ(execute(QStringLiteral("var h = chrome.webview.hostObjects.sync.host;"
+                                     "[h.Add(1, 2), h.Add(10, 20), h.Add(100, 200), h.Twice(21)]")),
+              QStringLiteral("[3,30,300,42]"));
+    EXPECT_EQ(host->calls, (QList<int>{1, 10, 100}));
+    EXPECT_EQ(execute(QStringLiteral("try { h.Fail(); 'no error' } catch (e) { e.message }")),
+              QStringLiteral("\"host says no\""));
+    EXPECT_EQ(
+        execute(QStringLiteral("try { chrome.webview.hostObjects.sync.nobody.Go(); 'no error' }"
+                               " catch (e) { e instanceof Error }")),
+        QStringLiteral("true"));
+
+    ComPtr<ICoreWebView2Settings> settings;
+    webview->get_Settings(settings.put());
+    settings->put_AreHostObjectsAllowed(false);
+    EXPECT_EQ(execute(QStringLiteral("try { h.Add(1, 1); 'called' } catch (e) { 'refused' }")),
+              QStringLiteral("\"refused\""));
+}
+
+TEST_F(RuntimeTest, APageObjectRunsInItsDocumentUntilThatDocumentIsGone) {
+    open();
+    auto host = std::make_shared<HostObject>();
+    Variant object{DispatchPtr(host)};
+    webview->AddHostObjectToScript(QStringLiteral("host"), &object);
+    ASSERT_TRUE(loadHtml(QStringLiteral("<html><body></body></html>")));
+    // The page blocks in its own host call, so the host cannot call back into it then.
+    EXPECT_EQ(execute(QStringLiteral(
+                  "try { chrome.webview.hostObjects.sync.host.CallBack("
+                  "{ compute: function (v) { return v * 3; } }, 5) } catch (e) { 'busy' }")),
+              QStringLiteral("\"busy\""));
+    ASSERT_TRUE(host->kept);
+    // Once the page is free, the kept object runs in it.
+    EXPECT_EQ(host->kept->call(QStringLiteral("compute"), {Variant(7)}).toLong(), 21);
+
+    ASSERT_TRUE(loadHtml(QStringLiteral("<html><body>next</body></html>")));
+    try {
+        host->kept->call(QStringLiteral("compute"), {Variant(1)});
+        FAIL() << "a page object of a gone document answered";
+    } catch (const AutomationError& error) {
+        EXPECT_LT(error.hresult(), 0);
+    }
+}
+
+TEST_F(RuntimeTest, NavigationEventsCancelAndReportFailures) {
+    open();
+    EventRegistrationToken token;
+    webview->add_NavigationStarting(
+        makeHandler<ICoreWebView2NavigationStartingEventHandler>(
+            [](ICoreWebView2*, ICoreWebView2NavigationStartingEventArgs* args) {
+                QString uri;
+                args->get_Uri(&uri);
+                args->put_Cancel(uri.contains(QLatin1String("blocked")));
+                return hr::S_OK;
+            })
+            .get(),
+        &token);
+    const QString allowed = writePage(QStringLiteral("allowed.html"), "<title>allowed</title>");
+    const QString blocked = writePage(QStringLiteral("blocked.html"), "<title>blocked</title>");
+    ASSERT_TRUE(load([&] { webview->Navigate(allowed); }));
+    EXPECT_FALSE(load([&] { webview->Navigate(blocked); }));
+    QString source;
+    webview->get_Source(&source);
+    EXPECT_EQ(source, allowed);
+
+    EXPECT_FALSE(load([&] {
+        webview->Navigate(
+            QUrl::fromLocalFile(data.filePath(QStringLiteral("missing.html"))).toString());
+    }));
+}
+
+TEST_F(RuntimeTest, WebResourceRequestedBlocksAResourceGivenAResponse) {
+    open();
+    ComPtr<ICoreWebView2Environment> environment;
+    webview.query<ICoreWebView2_2>()->get_Environment(environment.put());
+    QStringList seen;
+    EventRegistrationToken token;
+    webview->add_WebResourceRequested(
+        makeHandler<ICoreWebView2WebResourceRequestedEventHandler>(
+            [&](ICoreWebView2*, ICoreWebView2WebResourceRequestedEventArgs* args) {
+                ComPtr<ICoreWebView2WebResourceRequest> request;
+                args->get_Request(request.put());
+                QString uri;
+                request->get_Uri(&uri);
+                seen.append(uri);
+                ComPtr<ICoreWebView2WebResourceResponse> response;
+                environment->CreateWebResourceResponse({}, 403, QStringLiteral("Forbidden"), {},
+                                                       response.put());
+                args->put_Response(response.get());
+                return hr::S_OK;
+            })
+            .get(),
+        &token);
+    ASSERT_EQ(webview->AddWebResourceRequestedFilter(QStringLiteral("*blocked.js"),
+                                                     COREWEBVIEW2_WEB_RESOURCE_CONTEXT_SCRIPT),
+              hr::S_OK);
+    writePage(QStringLiteral("blocked.js"), "window.blockedRan = true;");
+    writePage(QStringLiteral("allowed.js"), "window.allowedRan = true;");
+    const QString url =
+        writePage(QStringLiteral("page.html"),
+                  "<script src='blocked.js'></script><script src='allowed.js'></script>");
+    ASSERT_TRUE(load([&] { webview->Navigate(url); }));
+    EXPECT_EQ(execute(QStringLiteral("[!!window.blockedRan, !!window.allowedRan]")),
+              QStringLiteral("[false,true]"));
+    ASSERT_EQ(seen.size(), 1);
+    EXPECT_TRUE(seen[0].endsWith(QLatin1String("/blocked.js")));
+}
+
+TEST_F(RuntimeTest, CapturePreviewAndPrintToPdfProduceRealFiles) {
+    open();
+    ASSERT_TRUE(loadHtml(QStringLiteral("<body style='background:#f00'><h1>Print me</h1></body>")));
+    for (auto format : {COREWEBVIEW2_CAPTURE_PREVIEW_IMAGE_FORMAT_PNG,
+                        COREWEBVIEW2_CAPTURE_PREVIEW_IMAGE_FORMAT_JPEG}) {
+        QBuffer buffer;
+        buffer.open(QIODevice::WriteOnly);
+        HRESULT captured = 1;
+        webview->CapturePreview(
+            format, &buffer,
+            makeHandler<ICoreWebView2CapturePreviewCompletedHandler>([&](HRESULT result) {
+                return captured = result, hr::S_OK;
+            }).get());
+        ASSERT_TRUE(waitFor([&] { return captured != 1; }));
+        EXPECT_EQ(captured, hr::S_OK);
+        const QImage image = QImage::fromData(buffer.data(), format ? "JPG" : "PNG");
+        EXPECT_EQ(image.size(), QSize(320, 240));
+    }
+
+    const QString pdf = data.filePath(QStringLiteral("out.pdf"));
+    int printed = -1;
+    ASSERT_EQ(webview.query<ICoreWebView2_7>()->PrintToPdf(
+                  pdf, nullptr,
+                  makeHandler<ICoreWebView2PrintToPdfCompletedHandler>([&](HRESULT, bool ok) {
+                      return printed = ok, hr::S_OK;
+                  }).get()),
+              hr::S_OK);
+    ASSERT_TRUE(waitFor([&] { return printed != -1; }));
+    EXPECT_EQ(printed, 1);
+    QProcess render;
+    render.start(QStringLiteral("pdftoppm"), {QStringLiteral("-png"), QStringLiteral("-r"),
+                                              QStringLiteral("20"), pdf, data.filePath("page")});
+    ASSERT_TRUE(render.waitForFinished(20000));
+    EXPECT_EQ(render.exitCode(), 0);
+    EXPECT_FALSE(QDir(data.path()).entryList({QStringLiteral("page*.png")}).isEmpty());
+}
+
+TEST_F(RuntimeTest, CompletionsAfterCloseAreDropped) {
+    open();
+    ASSERT_TRUE(loadHtml(QStringLiteral("<body>x</body>")));
+    int calls = 0;
+    webview->ExecuteScript(
+        QStringLiteral("1"),
+        makeHandler<ICoreWebView2ExecuteScriptCompletedHandler>([&](HRESULT, const QString&) {
+            return ++calls, hr::S_OK;
+        }).get());
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    webview->CapturePreview(COREWEBVIEW2_CAPTURE_PREVIEW_IMAGE_FORMAT_PNG, &buffer,
+                            makeHandler<ICoreWebView2CapturePreviewCompletedHandler>([&](HRESULT) {
+                                return ++calls, hr::S_OK;
+                            }).get());
+    controller->Close();
+    pump::waitUntil([] { return false; }, 500ms);
+    EXPECT_EQ(calls, 0);
+    QString source;
+    EXPECT_EQ(webview->get_Source(&source), hr::ERROR_INVALID_STATE);
+}
+
+} // namespace
