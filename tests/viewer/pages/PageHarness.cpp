@@ -1,0 +1,261 @@
+#include "PageHarness.h"
+
+#include "support/modIni.h"
+#include "tests/common/TestApp.h"
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTimer>
+#include <QUuid>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
+#include <QWebEngineSettings>
+#include <QWebEngineView>
+
+namespace pages_test {
+
+namespace {
+
+const QStringList kLibraries = {"cornerstone.js",      "cornerstoneMath.js",
+                                "cornerstoneTools.js", "cornerstoneWADOImageLoader.min.js",
+                                "dicomParser.js",      "hammer.js"};
+
+// The host double: records RaiseMessageEvent calls for the test to collect,
+// then the runtime's own bootstrap line that defines vbH().
+const char kHostDouble[] = R"JS(
+(function () {
+  var queue = [];
+  window.__kestHost = { take: function () { var q = queue; queue = []; return JSON.stringify(q); } };
+  window.chrome = window.chrome || {};
+  window.chrome.webview = { hostObjects: { sync: { vbHost: {
+    RaiseMessageEvent: function (name, content) { queue.push([String(name), String(content)]); },
+    RaiseContextMenuEvent: function () {}, RaiseResultEvent: function () {}, SetFuncObj: function () {}
+  } } } };
+})();
+var vbH_; function vbH() { return vbH_ || (vbH_ = chrome.webview.hostObjects.sync.vbHost); }
+)JS";
+
+class ConsolePage : public QWebEnginePage {
+public:
+    ConsolePage(QWebEngineProfile* profile, std::shared_ptr<QStringList> console, QObject* parent)
+        : QWebEnginePage(profile, parent)
+        , m_console(std::move(console)) {}
+
+protected:
+    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString& message,
+                                  int line, const QString& source) override {
+        if (level == ErrorMessageLevel)
+            m_console->append(QStringLiteral("%1:%2: %3").arg(source).arg(line).arg(message));
+    }
+
+private:
+    std::shared_ptr<QStringList> m_console;
+};
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write(bytes);
+}
+
+} // namespace
+
+QString assetFolder() {
+    return QString::fromLocal8Bit(qgetenv("KEST_BIN_DIR")) + QStringLiteral("/KestDicomAx");
+}
+
+QString readText(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(file.readAll());
+}
+
+InstanceFolder::InstanceFolder() {
+    const QString base = m_dir.path() + QStringLiteral("/Tarnwell/KestDicomAx/");
+    QDir().mkpath(base + QStringLiteral("Bin"));
+    m_instance =
+        base + QStringLiteral("Temp/") + QUuid::createUuid().toString(QUuid::WithBraces).toUpper();
+    QDir().mkpath(m_instance);
+    for (const QString& library : kLibraries)
+        QFile::copy(assetFolder() + '/' + library, base + QStringLiteral("Bin/") + library);
+}
+
+QString InstanceFolder::root() const {
+    return m_instance;
+}
+
+QString InstanceFolder::path(const QString& fileName) const {
+    return m_instance + '/' + fileName;
+}
+
+QString InstanceFolder::fillPage(const QString& templateName, const QString& pageName,
+                                 const QString& captionKey, const QString& language) {
+    QString text = readText(assetFolder() + '/' + templateName);
+    text.replace(QStringLiteral("###ROOTDIR###"), root());
+    const QString locale = assetFolder() + QStringLiteral("/Locale.ini");
+    for (int i = 1; !captionKey.isEmpty() && i <= 256; ++i) {
+        const QString value = ini::readValue(language, captionKey + QString::number(i), {}, locale);
+        if (value.isEmpty())
+            break;
+        text.replace(QStringLiteral("#%1%2#").arg(captionKey).arg(i), value);
+    }
+    writeFile(path(pageName), text.toUtf8());
+    return path(pageName);
+}
+
+void InstanceFolder::setWorkingCopy(const QString& sourcePath, const QString& name) {
+    const QString target = name.isEmpty() ? QFileInfo(sourcePath).fileName() : name;
+    QFile::remove(path(target));
+    QFile::copy(sourcePath, path(target));
+    writeList(target);
+}
+
+void InstanceFolder::writeList(const QString& name) {
+    writeFile(path(QStringLiteral("liste.js")),
+              "window.dicomFileList = [\r\n\"" + name.toUtf8() + "\"\r\n];\r\n");
+}
+
+void initWebEngine() {
+    static bool done = false;
+    if (done)
+        return;
+    done = true;
+    // The viewer's hosts run with local-file access and web security off.
+    QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    flags += " --allow-file-access-from-files --disable-web-security";
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.trimmed());
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    testing_support::app();
+}
+
+PageView::PageView()
+    : m_profile(std::make_unique<QWebEngineProfile>())
+    , m_view(std::make_unique<QWebEngineView>())
+    , m_console(std::make_shared<QStringList>()) {
+    auto* page = new ConsolePage(m_profile.get(), m_console, m_view.get());
+    QWebEngineScript host;
+    host.setName(QStringLiteral("vbHost double"));
+    host.setSourceCode(QString::fromLatin1(kHostDouble));
+    host.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    host.setWorldId(QWebEngineScript::MainWorld);
+    host.setRunsOnSubFrames(false);
+    page->scripts().insert(host);
+    QWebEngineSettings* settings = page->settings();
+    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
+    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
+    m_view->setPage(page);
+    m_view->resize(800, 600);
+    m_view->show();
+}
+
+PageView::~PageView() {
+    // The page goes before its profile.
+    m_view.reset();
+}
+
+void PageView::pump(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+bool PageView::load(const QString& filePath) {
+    bool finished = false;
+    bool ok = false;
+    QObject::connect(
+        m_view->page(), &QWebEnginePage::loadFinished, m_view.get(),
+        [&](bool result) {
+            finished = true;
+            ok = result;
+        },
+        Qt::SingleShotConnection);
+    m_messages.clear();
+    m_view->load(QUrl::fromLocalFile(filePath));
+    const QDeadlineTimer deadline(20000);
+    while (!finished && !deadline.hasExpired())
+        pump(10);
+    return ok;
+}
+
+QVariant PageView::run(const QString& script) {
+    QVariant result;
+    bool done = false;
+    m_view->page()->runJavaScript(script, [&](const QVariant& value) {
+        result = value;
+        done = true;
+    });
+    const QDeadlineTimer deadline(10000);
+    while (!done && !deadline.hasExpired())
+        pump(5);
+    return result;
+}
+
+void PageView::collectMessages() {
+    const QString json =
+        run(QStringLiteral("window.__kestHost ? window.__kestHost.take() : '[]'")).toString();
+    for (const QJsonValue& entry : QJsonDocument::fromJson(json.toUtf8()).array()) {
+        const QJsonArray pair = entry.toArray();
+        m_messages.append({pair.at(0).toString(), pair.at(1).toString()});
+    }
+}
+
+bool PageView::waitForAnyMessage(const QStringList& names, int timeoutMs) {
+    const QDeadlineTimer deadline(timeoutMs);
+    do {
+        collectMessages();
+        for (const PageMessage& message : std::as_const(m_messages))
+            if (names.contains(message.name))
+                return true;
+        pump(20);
+    } while (!deadline.hasExpired());
+    return false;
+}
+
+bool PageView::waitForMessage(const QString& name, int timeoutMs) {
+    return waitForAnyMessage({name}, timeoutMs);
+}
+
+QList<PageMessage> PageView::messages() const {
+    return m_messages;
+}
+
+QList<PageMessage> PageView::messages(const QString& name) const {
+    QList<PageMessage> named;
+    for (const PageMessage& message : m_messages)
+        if (message.name == name)
+            named.append(message);
+    return named;
+}
+
+QString PageView::lastContent(const QString& name) const {
+    const QList<PageMessage> named = messages(name);
+    return named.isEmpty() ? QString() : named.last().content;
+}
+
+void PageView::clearMessages() {
+    collectMessages();
+    m_messages.clear();
+}
+
+QString PageView::bodyText() {
+    return run(QStringLiteral("document.body.innerText")).toString();
+}
+
+QStringList PageView::consoleErrors() const {
+    return *m_console;
+}
+
+QString jsonField(const QString& content, const QString& key) {
+    return QJsonDocument::fromJson(content.toUtf8()).object().value(key).toString();
+}
+
+} // namespace pages_test
