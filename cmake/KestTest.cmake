@@ -1,7 +1,7 @@
 # kest_add_test(NAME <name> LABELS <label>... SOURCES <file>... [LIBS <target>...]
 #               [TIMEOUT <seconds>])
 # Builds one GoogleTest executable, registers its cases with CTest under the
-# given labels and runs them headless with temporary user folders.
+# given labels and runs them headless.
 find_package(GTest REQUIRED)
 include(GoogleTest)
 
@@ -17,10 +17,11 @@ function(kest_add_test)
   set_target_properties(${T_NAME} PROPERTIES
     RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests/bin
     ENABLE_EXPORTS ON)
-  gtest_discover_tests(${T_NAME}
-    DISCOVERY_TIMEOUT 60
-    PROPERTIES
-      LABELS "${T_LABELS}"
-      TIMEOUT ${T_TIMEOUT}
-      ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QTWEBENGINE_DISABLE_SANDBOX=1;QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu;KEST_BIN_DIR=${KEST_BIN_DIR};KEST_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+  # Cases are found in the sources at configure time, so their properties can
+  # be set here as plain lists (labels, environment).
+  gtest_add_tests(TARGET ${T_NAME} SOURCES ${T_SOURCES} TEST_LIST cases)
+  set_tests_properties(${cases} PROPERTIES
+    LABELS "${T_LABELS}"
+    TIMEOUT ${T_TIMEOUT}
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QTWEBENGINE_DISABLE_SANDBOX=1;QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu;KEST_BIN_DIR=${KEST_BIN_DIR};KEST_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
 endfunction()

@@ -1,0 +1,202 @@
+#include "BindingFixture.h"
+
+#include "platform/MessagePump.h"
+#include "platform/automation/AutomationError.h"
+#include "tests/common/QtPrinters.h"
+#include "webview2_binding/Collection.h"
+
+#include <QElapsedTimer>
+#include <QImage>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimer>
+
+namespace {
+
+const QString functionsPage = QStringLiteral(R"(<html><head><title>Functions</title><script>
+var counter = 0;
+var settings = { zoom: { level: 3 } };
+var list = [10, 20];
+function add(a, b) { counter++; return a + b; }
+function echoAll() { return Array.prototype.slice.call(arguments).join('|'); }
+function fails() { throw new Error('broken on purpose'); }
+function hangs() { var end = Date.now() + 3000; while (Date.now() < end) {} return 1; }
+var tools = { scale: 2, times: function(x) { return x * this.scale; } };
+</script></head><body>page</body></html>)");
+
+TEST_F(BindingTest, BindsInARealWindowAndRaisesInitCompleteThroughTheQueue) {
+    int initCompletes = 0;
+    QObject::connect(browser.get(), &cWebView2::InitComplete, [&] { ++initCompletes; });
+    ASSERT_TRUE(bind());
+    // Deferred: not raised inside BindTo's callbacks but from the timer after them.
+    EXPECT_EQ(initCompletes, 0);
+    EXPECT_TRUE(waitFor([&] { return initCompletes == 1; }));
+    EXPECT_TRUE(browser->isBound());
+    EXPECT_FALSE(browser->BrowserVersion().isEmpty());
+    EXPECT_TRUE(browser->setting("IsScriptEnabled"));
+}
+
+TEST_F(BindingTest, BindWithoutWaitingReturnsAtOnce) {
+    bool initComplete = false;
+    QObject::connect(browser.get(), &cWebView2::InitComplete, [&] { initComplete = true; });
+    EXPECT_TRUE(browser->BindTo(host.get(), 0, {}, dir.filePath("profile")));
+    EXPECT_FALSE(initComplete);
+    EXPECT_TRUE(waitFor([&] { return initComplete; }, 30000));
+}
+
+TEST_F(BindingTest, MissingLoaderFailsAtOnce) {
+    QTemporaryDir empty;
+    cWebView2::setLibraryFolder(empty.path());
+    EXPECT_EQ(cWebView2::findLoader(empty.path()), QString());
+    QElapsedTimer timer;
+    timer.start();
+    // The runtime is loaded once per process; this process has not loaded it yet.
+    EXPECT_FALSE(browser->BindTo(host.get(), 10));
+    EXPECT_LT(timer.elapsed(), 2000);
+    EXPECT_FALSE(cWebView2::findLoader(qEnvironmentVariable("KEST_BIN_DIR")).isEmpty());
+    // Found from a folder below the library's too: the search walks upward.
+    EXPECT_FALSE(
+        cWebView2::findLoader(qEnvironmentVariable("KEST_BIN_DIR") + "/KestDicomAx/x").isEmpty());
+}
+
+TEST_F(BindingTest, JsRunGoesThroughTheBridge) {
+    ASSERT_TRUE(bind());
+    ASSERT_TRUE(open("f.html", functionsPage));
+    EXPECT_EQ(browser->jsRun("add", {Variant(2), Variant(3)}), Variant(std::int32_t(5)));
+    EXPECT_EQ(browser->jsRun("add", {Variant(QStringLiteral("a")), Variant(QStringLiteral("b"))}),
+              Variant(QStringLiteral("ab")));
+    EXPECT_EQ(browser->jsRun("tools.times", {Variant(21)}), Variant(std::int32_t(42)));
+    EXPECT_EQ(browser->jsLastError(), QString());
+    // Exactly once through the bridge: no fallback ran the function again.
+    EXPECT_EQ(browser->jsProp("counter"), Variant(std::int32_t(2)));
+}
+
+TEST_F(BindingTest, ThrowingPageFunctionGivesEmptyAndItsMessage) {
+    ASSERT_TRUE(bind());
+    ASSERT_TRUE(open("f.html", functionsPage));
+    EXPECT_TRUE(browser->jsRun("fails").isEmpty());
+    EXPECT_EQ(browser->jsLastError(), QStringLiteral("Err in fails(): broken on purpose"));
+    EXPECT_TRUE(browser->jsBridgeAvailable());
+}
+
+TEST_F(BindingTest, WithoutADocumentJsRunRunsScriptText) {
+    ASSERT_TRUE(bind());
+    EXPECT_FALSE(browser->jsBridgeAvailable());
+    EXPECT_EQ(browser->jsRun("Math.max", {Variant(3), Variant(9)}), Variant(std::int32_t(9)));
+}
+
+TEST_F(BindingTest, TimeOutsEndWaitsWithTheirTexts) {
+    ASSERT_TRUE(bind());
+    ASSERT_TRUE(open("f.html", functionsPage));
+    // "hangs()" is not a plain path, so it runs as script text.
+    browser->setJsCallTimeOutSeconds(0);
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_TRUE(browser->jsProp("hangs()").isEmpty());
+    EXPECT_LT(timer.elapsed(), 1000);
+    EXPECT_EQ(browser->jsLastError(), QString());
+    browser->setJsCallTimeOutSeconds(0.5);
+    timer.restart();
+    EXPECT_TRUE(browser->jsProp("hangs()").isEmpty());
+    EXPECT_EQ(browser->jsLastError(), QStringLiteral("Timeout waiting for script result"));
+    EXPECT_LT(timer.elapsed(), 2500);
+}
+
+TEST_F(BindingTest, PropertiesByPathAndScriptFallback) {
+    ASSERT_TRUE(bind());
+    ASSERT_TRUE(open("f.html", functionsPage));
+    EXPECT_EQ(browser->jsProp("settings.zoom.level"), Variant(std::int32_t(3)));
+    browser->setJsProp("settings.zoom.level", Variant(7));
+    EXPECT_EQ(browser->jsProp("settings.zoom.level"), Variant(std::int32_t(7)));
+    EXPECT_EQ(browser->jsProp("list[1]"),
+              Variant(std::int32_t(20))); // not a plain path: script text
+    browser->setJsProp("list[0]", Variant(QStringLiteral("x")));
+    EXPECT_EQ(browser->jsProp("list[0]"), Variant(QStringLiteral("x")));
+    EXPECT_TRUE(browser->jsProp("settings.missing").isNull());
+    EXPECT_TRUE(browser->jsProp("nothing.here").isEmpty());
+    EXPECT_EQ(browser->jsLastError(),
+              QStringLiteral("Err in nothing.here-Get: Cannot read properties of "
+                             "undefined (reading 'here')"));
+}
+
+TEST_F(BindingTest, AsyncRunAnswersWithItsToken) {
+    ASSERT_TRUE(bind());
+    ASSERT_TRUE(open("f.html", functionsPage));
+    QList<std::pair<Variant, Currency>> results;
+    QObject::connect(browser.get(), &cWebView2::JSAsyncResult,
+                     [&](Variant& result, Currency token, const QString&) {
+                         results.append({result, token});
+                     });
+    const Currency first = browser->jsRunAsync("add", {Variant(1), Variant(1)});
+    const Currency second =
+        browser->jsRunAsync("echoAll", {Variant(QStringLiteral("x")), Variant(true)});
+    EXPECT_NE(first, second);
+    ASSERT_TRUE(waitFor([&] { return results.size() == 2; }));
+    EXPECT_EQ(results[0].first, Variant(std::int32_t(2)));
+    EXPECT_EQ(results[0].second, first);
+    EXPECT_EQ(results[1].first, Variant(QStringLiteral("x|true")));
+    EXPECT_EQ(results[1].second, second);
+}
+
+TEST_F(BindingTest, CallByNameAndBridgeCallsOnPageObjects) {
+    ASSERT_TRUE(bind());
+    ASSERT_TRUE(open("f.html", functionsPage));
+    const Variant tools = browser->jsProp("tools");
+    ASSERT_TRUE(tools.isObject());
+    EXPECT_EQ(browser->jsCallByName(tools, "times", 1, {Variant(5)}), Variant(std::int32_t(10)));
+    EXPECT_EQ(browser->jsCallByName(tools, "scale", 2), Variant(std::int32_t(2)));
+    browser->jsCallByName(tools, "scale", 4, {Variant(3)});
+    EXPECT_EQ(cWebView2::CallByName(tools, "times", 1, {Variant(2)}), Variant(std::int32_t(6)));
+    auto collection = Collection::create();
+    cWebView2::CallByName(Variant(std::static_pointer_cast<Dispatch>(collection)), "Add", 1,
+                          {Variant(1), Variant(QStringLiteral("k"))});
+    EXPECT_EQ(collection->count(), 1);
+    EXPECT_THROW(cWebView2::CallByName(Variant(std::static_pointer_cast<Dispatch>(collection)),
+                                       "Missing", 1),
+                 AutomationError);
+}
+
+TEST_F(BindingTest, CapturePreviewGivesPngAndJpegOfTheView) {
+    ASSERT_TRUE(bind());
+    ASSERT_TRUE(open("c.html", "<html><body style='background:#00ff00'>x</body></html>"));
+    pump::waitUntil([] { return false; }, std::chrono::milliseconds(300));
+    for (const int format : {0, 1}) {
+        const QByteArray bytes = browser->CapturePreview(format);
+        ASSERT_FALSE(bytes.isEmpty()) << format;
+        EXPECT_TRUE(bytes.startsWith(format == 0 ? QByteArray("\x89PNG") : QByteArray("\xFF\xD8")));
+        const QImage image = QImage::fromData(bytes);
+        EXPECT_EQ(image.size(), QSize(400, 300)) << format;
+        const QColor centre = image.pixelColor(200, 150);
+        EXPECT_GT(centre.green(), 200);
+        EXPECT_LT(centre.red(), 60);
+    }
+}
+
+TEST_F(BindingTest, PrintToPdfWritesARenderablePdf) {
+    ASSERT_TRUE(bind());
+    ASSERT_TRUE(open("p.html", "<html><body><h1>Printed page</h1></body></html>"));
+    const QString pdf = dir.filePath("out.pdf");
+    EXPECT_EQ(browser->PrintToPdf(pdf, 30), Variant(true));
+    QProcess render;
+    render.start("pdftoppm", {"-png", "-r", "30", "-f", "1", "-l", "1", pdf, dir.filePath("page")});
+    ASSERT_TRUE(render.waitForFinished(30000));
+    EXPECT_EQ(render.exitCode(), 0) << render.readAllStandardError().toStdString();
+    EXPECT_FALSE(QImage(dir.filePath("page-1.png")).isNull());
+}
+
+TEST_F(BindingTest, ShutdownEndsAWaitAndLateCompletionsAreIgnored) {
+    ASSERT_TRUE(bind());
+    ASSERT_TRUE(open("f.html", functionsPage));
+    browser->setJsCallTimeOutSeconds(20);
+    QTimer::singleShot(300, [this] { browser->Shutdown(); });
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_TRUE(browser->jsProp("hangs()").isEmpty());
+    EXPECT_LT(timer.elapsed(), 2900); // before the page could answer
+    EXPECT_FALSE(browser->isBound());
+    // Whatever the runtime still delivers now finds detached callbacks.
+    pump::waitUntil([] { return false; }, std::chrono::milliseconds(3500));
+    EXPECT_FALSE(browser->jsBridgeAvailable());
+}
+
+} // namespace
