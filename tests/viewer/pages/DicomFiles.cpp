@@ -93,6 +93,19 @@ QString dcmdumpValue(const QString& path, const QString& tag) {
     return {};
 }
 
+bool writeEncapsulatedPdf(const QString& path) {
+    const QString pdfPath = path + QStringLiteral(".pdf");
+    QFile pdf(pdfPath);
+    if (!pdf.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    pdf.write("%PDF-1.1\n1 0 obj<</Type/Catalog/Pages 2 0 R>>endobj\n"
+              "2 0 obj<</Type/Pages/Kids[3 0 R]/Count 1>>endobj\n"
+              "3 0 obj<</Type/Page/Parent 2 0 R/MediaBox[0 0 200 200]>>endobj\n"
+              "trailer<</Root 1 0 R>>\n%%EOF\n");
+    pdf.close();
+    return QProcess::execute(QStringLiteral("pdf2dcm"), {pdfPath, path}) == 0;
+}
+
 DicomBuilder& DicomBuilder::add(std::uint16_t group, std::uint16_t element, const char* vr,
                                 const QByteArray& value) {
     m_dataSet += encodeElement(group, element, vr, value);

@@ -26,6 +26,9 @@ QList<DumpedElement> dcmdump(const QString& path);
 // The value of the first element with that tag ("0010,0010"), or empty.
 QString dcmdumpValue(const QString& path, const QString& tag);
 
+// Writes a one-page PDF encapsulated in DICOM by dcmtk's pdf2dcm.
+bool writeEncapsulatedPdf(const QString& path);
+
 // Writes small explicit VR little endian DICOM files for tests.
 class DicomBuilder {
 public:

@@ -2,6 +2,7 @@
 #include "PageHarness.h"
 
 #include <QByteArray>
+#include <QFile>
 #include <QImage>
 #include <QRegularExpression>
 
@@ -97,4 +98,245 @@ INSTANTIATE_TEST_SUITE_P(
         return name.toStdString();
     });
 
+// A 16 x 16 picture whose pixel (x, y) holds x + 16 y.
+int rampValue(int x, int y) {
+    return x + 16 * y;
+}
+
+bool writeRamp(const QString& path, const QByteArray& spacingTag = {},
+               const QByteArray& spacing = {}) {
+    DicomBuilder builder;
+    builder.add(0x0008, 0x0060, "CS", "OT").add(0x0010, 0x0010, "PN", "Ramp^Test");
+    if (spacingTag == "imager")
+        builder.add(0x0018, 0x1164, "DS", spacing);
+    if (spacingTag == "pixel")
+        builder.add(0x0028, 0x0030, "DS", spacing);
+    builder.addGreyImage(16, 16, rampValue);
+    return builder.write(path);
+}
+
+TEST_F(ImagePage, EveryToolCommandIsEchoedAndUnknownOnesAreNot) {
+    ASSERT_TRUE(show(pydicomFile(QStringLiteral("CT_small.dcm"))));
+    view.clearMessages();
+    const QStringList commands = {"Wwwc",      "Zoom",      "Pan",     "Length",    "Angle",
+                                  "Cobb",      "Rectangle", "Ellipse", "Probe",     "Magnify",
+                                  "Invert",    "Clear",     "Reinit",  "FrameNext", "FramePrev",
+                                  "Precedent", "Suivant",   "Bogus"};
+    for (const QString& command : commands)
+        view.run(QStringLiteral("PressButton('%1')").arg(command));
+    view.waitForMessage(QStringLiteral("buttonClicked"));
+    view.pump(200);
+    QStringList echoed;
+    for (const PageMessage& message : view.messages(QStringLiteral("buttonClicked")))
+        echoed << message.content;
+    EXPECT_EQ(echoed, commands.mid(0, commands.size() - 1));
+    EXPECT_EQ(view.run(QStringLiteral("document.querySelector('#sidebar .active')"
+                                      ".getAttribute('data-command')"))
+                  .toString(),
+              QStringLiteral("Magnify"));
+}
+
+TEST_F(ImagePage, InvertAndReinitChangeTheViewport) {
+    ASSERT_TRUE(show(pydicomFile(QStringLiteral("CT_small.dcm"))));
+    const QString invert =
+        QStringLiteral("cornerstone.getViewport(document.getElementById('image')).invert");
+    view.run(QStringLiteral("PressButton('Invert')"));
+    EXPECT_TRUE(view.run(invert).toBool());
+    view.run(QStringLiteral("SetZoom('300'); PressButton('Reinit')"));
+    EXPECT_FALSE(view.run(invert).toBool());
+    EXPECT_NE(
+        view.run(QStringLiteral("cornerstone.getViewport(document.getElementById('image')).scale"))
+            .toDouble(),
+        3.0);
+}
+
+TEST_F(ImagePage, ZoomSidebarAndDimensionsAnswerTheirMessages) {
+    ASSERT_TRUE(show(pydicomFile(QStringLiteral("CT_small.dcm"))));
+    view.clearMessages();
+
+    view.run(QStringLiteral("SetZoom('250')"));
+    ASSERT_TRUE(view.waitForMessage(QStringLiteral("zoomChanged")));
+    EXPECT_EQ(view.lastContent(QStringLiteral("zoomChanged")), QStringLiteral("250"));
+    EXPECT_DOUBLE_EQ(view.run(QStringLiteral("cornerstone.getViewport("
+                                             "document.getElementById('image')).scale"))
+                         .toDouble(),
+                     2.5);
+
+    const QString sidebarShown =
+        QStringLiteral("getComputedStyle(document.getElementById('sidebar')).display != 'none'");
+    view.run(QStringLiteral("hideSidebar()"));
+    EXPECT_FALSE(view.run(sidebarShown).toBool());
+    view.run(QStringLiteral("showSidebar()"));
+    EXPECT_TRUE(view.run(sidebarShown).toBool());
+
+    view.run(QStringLiteral("getCurrentImageDimensions()"));
+    ASSERT_TRUE(view.waitForMessage(QStringLiteral("imageDimensions")));
+    EXPECT_EQ(view.lastContent(QStringLiteral("imageDimensions")),
+              QStringLiteral(R"({"largeur":"128","hauteur":"128"})"));
+}
+
+TEST_F(ImagePage, SavedPicturesComeBackAsBase64WithTheFileNameEscaped) {
+    ASSERT_TRUE(show(pydicomFile(QStringLiteral("CT_small.dcm"))));
+    view.clearMessages();
+    view.run(QStringLiteral(R"(saveCurrentImage('C:\\Images\\scan.png'))"));
+    view.run(QStringLiteral("saveCurrentImageJpeg('ClipBoard.jpg', 1)"));
+    ASSERT_TRUE(view.waitForMessage(QStringLiteral("saveImage")));
+    view.pump(100);
+    view.waitForMessage(QStringLiteral("saveImage"));
+    const QList<PageMessage> saved = view.messages(QStringLiteral("saveImage"));
+    ASSERT_EQ(saved.size(), 2);
+
+    EXPECT_TRUE(saved[0].content.contains(QStringLiteral(R"("fileName":"C:\\Images\\scan.png")")));
+    const QByteArray png = QByteArray::fromBase64(jsonField(saved[0].content, "base64").toLatin1(),
+                                                  QByteArray::AbortOnBase64DecodingErrors);
+    const QImage picture = QImage::fromData(png, "PNG");
+    ASSERT_FALSE(picture.isNull());
+    EXPECT_NE(picture.pixel(picture.width() / 2, picture.height() / 2), picture.pixel(0, 0));
+
+    EXPECT_EQ(jsonField(saved[1].content, "fileName"), QStringLiteral("ClipBoard.jpg"));
+    const QByteArray jpeg =
+        QByteArray::fromBase64(jsonField(saved[1].content, "base64").toLatin1());
+    EXPECT_TRUE(jpeg.startsWith("\xFF\xD8"));
+    EXPECT_FALSE(QImage::fromData(jpeg, "JPG").isNull());
+}
+
+TEST_F(ImagePage, ClickReportsTheImagePixelAndItsStoredValue) {
+    ASSERT_TRUE(writeRamp(folder.path(QStringLiteral("source.dcm"))));
+    ASSERT_TRUE(show(folder.path(QStringLiteral("source.dcm")), QStringLiteral("ramp.dcm")));
+    view.clearMessages();
+    // A click without movement at the centre of pixel (5, 9).
+    view.run(QStringLiteral(
+        "(function () { var e = document.getElementById('image');"
+        " var p = cornerstone.pixelToCanvas(e, { x: 5.5, y: 9.5 });"
+        " var r = e.getBoundingClientRect();"
+        " var at = { clientX: r.left + p.x, clientY: r.top + p.y, button: 0, buttons: 1,"
+        " bubbles: true, view: window };"
+        " e.querySelector('canvas').dispatchEvent(new MouseEvent('mousedown', at));"
+        " document.dispatchEvent(new MouseEvent('mouseup', at)); })()"));
+    ASSERT_TRUE(view.waitForMessage(QStringLiteral("imageClicked")));
+    EXPECT_EQ(view.lastContent(QStringLiteral("imageClicked")),
+              QStringLiteral(R"({"pixelX":"5","pixelY":"9","pixelValue":"149"})"));
+}
+
+TEST_F(ImagePage, PanningReportsTheNewOffset) {
+    ASSERT_TRUE(show(pydicomFile(QStringLiteral("CT_small.dcm"))));
+    view.pump(200);
+    view.clearMessages();
+    view.run(QStringLiteral("(function () { var e = document.getElementById('image');"
+                            " var v = cornerstone.getViewport(e); v.translation.x += 10;"
+                            " cornerstone.setViewport(e, v); })()"));
+    ASSERT_TRUE(view.waitForMessage(QStringLiteral("offsetChanged")));
+    const QString offset = view.lastContent(QStringLiteral("offsetChanged"));
+    const QVariantMap origin =
+        view.run(QStringLiteral("(function () { var e = document.getElementById('image');"
+                                " var p = cornerstone.pixelToCanvas(e, { x: 0, y: 0 });"
+                                " var r = e.getBoundingClientRect(); return { x: r.left + p.x, y: "
+                                "r.top + p.y }; })()"))
+            .toMap();
+    EXPECT_EQ(jsonField(offset, "originX").toInt(), qRound(origin.value("x").toDouble()));
+    EXPECT_EQ(jsonField(offset, "originY").toInt(), qRound(origin.value("y").toDouble()));
+    EXPECT_EQ(jsonField(offset, "dpr"), QStringLiteral("1"));
+    // The viewport centre now shows the image 10 pixels left of its centre.
+    EXPECT_EQ(jsonField(offset, "imageX"), QStringLiteral("54"));
+    EXPECT_EQ(jsonField(offset, "imageY"), QStringLiteral("64"));
+    for (const char* key : {"screenX", "screenY", "viewportLeft", "viewportTop"})
+        EXPECT_FALSE(jsonField(offset, key).isEmpty()) << key;
+}
+
+TEST_F(ImagePage, MeasurementsUseImagerPixelSpacingWhenThereIsNoPixelSpacing) {
+    ASSERT_TRUE(writeRamp(folder.path(QStringLiteral("source.dcm")), "imager", "0.5\\0.25"));
+    ASSERT_TRUE(show(folder.path(QStringLiteral("source.dcm")), QStringLiteral("ramp.dcm")));
+    // No pixel spacing is reported to the control; the measurements still use the calibration.
+    EXPECT_EQ(changed("pixelSpacing"), QString());
+    view.run(QStringLiteral(
+        "(function () { var e = document.getElementById('image');"
+        " cornerstoneTools.addToolState(e, 'Length', { visible: true, active: false, invalidated: "
+        "true,"
+        " handles: { start: { x: 0, y: 0 }, end: { x: 8, y: 0 }, textBox: { active: false,"
+        " hasMoved: false, movesIndependently: false, drawnIndependently: true,"
+        " allowedOutsideImage: true, hasBoundingBox: true } } });"
+        " cornerstone.updateImage(e, true); })()"));
+    view.pump(300);
+    const double length = view.run(QStringLiteral("cornerstoneTools.getToolState("
+                                                  "document.getElementById('image'), 'Length')"
+                                                  ".data[0].length"))
+                              .toDouble();
+    EXPECT_DOUBLE_EQ(length, 8 * 0.25);
+    EXPECT_TRUE(view.bodyText().contains(QStringLiteral("calibration: imager pixel spacing")));
+}
+
+TEST_F(ImagePage, UncalibratedFilesSayTheirMeasurementsAreInPixels) {
+    ASSERT_TRUE(writeRamp(folder.path(QStringLiteral("source.dcm"))));
+    ASSERT_TRUE(show(folder.path(QStringLiteral("source.dcm")), QStringLiteral("ramp.dcm")));
+    EXPECT_EQ(changed("pixelSpacing"), QString());
+    EXPECT_TRUE(view.bodyText().contains(QStringLiteral("uncalibrated: pixels")));
+}
+
+TEST_F(ImagePage, FrameStepsMoveThroughAMultiFrameFile) {
+    ASSERT_TRUE(show(pydicomFile(QStringLiteral("SC_rgb_rle_2frame.dcm"))));
+    const QString overlay = QStringLiteral("document.getElementById('overlay').textContent");
+    EXPECT_TRUE(view.run(overlay).toString().contains(QStringLiteral("frame 1 / 2")));
+    view.run(QStringLiteral("PressButton('FrameNext')"));
+    view.pump(300);
+    EXPECT_TRUE(view.run(overlay).toString().contains(QStringLiteral("frame 2 / 2")));
+    view.run(QStringLiteral("PressButton('FrameNext')"));
+    view.pump(300);
+    EXPECT_TRUE(view.run(overlay).toString().contains(QStringLiteral("frame 2 / 2")));
+    view.run(QStringLiteral("PressButton('FramePrev')"));
+    view.pump(300);
+    EXPECT_TRUE(view.run(overlay).toString().contains(QStringLiteral("frame 1 / 2")));
+}
+
+struct UnshownFile {
+    const char* name;
+    const char* reason;
+};
+
+class ImagePageUnshownFiles : public ImagePage,
+                              public ::testing::WithParamInterface<UnshownFile> {};
+
+// Files the page cannot show: it says so in the page and still reports, with no size.
+TEST_P(ImagePageUnshownFiles, AreReportedWithoutAnImage) {
+    const QString name = QString::fromLatin1(GetParam().name);
+    QString source = pydicomFile(name);
+    if (name == QStringLiteral("not_dicom.dcm")) {
+        source = folder.path(QStringLiteral("source.txt"));
+        QFile text(source);
+        ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+        text.write(QByteArray("This is a text file, not an image.\n").repeated(20));
+    }
+    ASSERT_TRUE(show(source, name));
+    EXPECT_TRUE(view.messages(QStringLiteral("NoImage")).isEmpty());
+    EXPECT_EQ(changed("largeur"), QStringLiteral("0"));
+    EXPECT_EQ(changed("hauteur"), QStringLiteral("0"));
+    EXPECT_EQ(changed("fileName"), name);
+    EXPECT_TRUE(view.lastContent(QStringLiteral("imageError"))
+                    .contains(QString::fromLatin1(GetParam().reason)))
+        << view.lastContent(QStringLiteral("imageError")).toStdString();
+    EXPECT_TRUE(view.bodyText().contains(QStringLiteral("This file cannot be displayed")));
+    view.run(QStringLiteral("getCurrentImageDimensions(); saveCurrentImage('a.png')"));
+    ASSERT_TRUE(view.waitForMessage(QStringLiteral("saveImageError")));
+    EXPECT_EQ(view.lastContent(QStringLiteral("imageDimensionsError")),
+              QStringLiteral("No image is displayed"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, ImagePageUnshownFiles,
+    ::testing::Values(UnshownFile{"not_dicom.dcm", "not a readable DICOM file"},
+                      UnshownFile{"MR_truncated.dcm", "not a readable DICOM file (dicomParser"},
+                      UnshownFile{"rtdose.dcm", "32-bit pixel data"},
+                      UnshownFile{"SC_rgb_rle_16bit.dcm", "16-bit colour RLE"}),
+    [](const auto& info) {
+        return QString::fromLatin1(info.param.name).section('.', 0, 0).toStdString();
+    });
+
+TEST_F(ImagePage, DocumentsWithoutPixelDataReportNoImage) {
+    const QString pdf = folder.path(QStringLiteral("pdf.dcm"));
+    ASSERT_TRUE(writeEncapsulatedPdf(pdf));
+    for (const QString& source : {pydicomFile(QStringLiteral("test-SR.dcm")), pdf}) {
+        ASSERT_TRUE(show(source, QStringLiteral("document.dcm"))) << source.toStdString();
+        EXPECT_EQ(view.messages(QStringLiteral("NoImage")).size(), 1);
+        EXPECT_TRUE(view.messages(QStringLiteral("imageChanged")).isEmpty());
+    }
+}
 } // namespace
