@@ -436,9 +436,8 @@ bool cZipArchive::Extract(const QString& OutputTarget, const QVariant& Filter,
     QString root = QDir::cleanPath(QFileInfo(OutputTarget).absoluteFilePath());
     QString pattern;
     const QFileInfo info(OutputTarget);
-    const bool toFile =
-        !info.isDir() && !OutputTarget.endsWith(QLatin1Char('/')) &&
-        (pvSelect(Filter).size() == 1 || info.fileName().contains(QLatin1Char('*')));
+    const bool toFile = info.fileName().contains(QLatin1Char('*')) ||
+                        (info.isFile() && pvSelect(Filter).size() == 1);
     if (toFile) {
         pattern = info.fileName();
         root = QDir::cleanPath(info.absolutePath());

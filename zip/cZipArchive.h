@@ -56,9 +56,10 @@ public:
     // The stream is not owned and must stay open while the archive is used.
     bool OpenArchive(QIODevice* ArchiveFile);
 
-    // `OutputTarget` is a folder, or a file path (a "*" or "*.*" in its name stands for the entry
-    // name) when one entry is selected. `Filter` is a name pattern ("folder/*.txt"), an entry
-    // index or a list of indexes and names; none selects every entry.
+    // `OutputTarget` is a folder; an existing file when one entry is selected; or a file name
+    // pattern where "*.*" stands for the entry name and "*" for it without extension. `Filter` is a
+    // name pattern ("folder/*.txt"), an entry index or a list of indexes and names; none selects
+    // every entry.
     bool Extract(const QString& OutputTarget, const QVariant& Filter = {},
                  const QString& Password = {});
     bool Extract(QByteArray& OutputTarget, const QVariant& Filter = {},

@@ -247,6 +247,8 @@ TEST(ArchiveTest, ExtractsOneEntryToAFilePathOrPattern) {
     cZipArchive zip;
     ASSERT_TRUE(zip.OpenArchive(compress(writer)));
     QTemporaryDir dir;
+    // An existing file is replaced by the one selected entry.
+    writeFile(dir.filePath(QStringLiteral("renamed.bin")), "old");
     const struct {
         QString target;
         QString expectedFile;

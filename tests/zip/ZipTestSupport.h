@@ -15,6 +15,13 @@
 
 #include <functional>
 
+#include <ostream>
+
+// Readable QString values in test failure messages.
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
+
 namespace ZipTest {
 
 struct RawEntry {
