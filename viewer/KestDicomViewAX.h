@@ -1,0 +1,159 @@
+#pragma once
+
+#include "DicomTools.h"
+
+#include "platform/automation/ControlSite.h"
+#include "platform/automation/Dispatch.h"
+#include "platform/automation/EventSource.h"
+
+#include <QPointer>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class ViewerSurface;
+
+// The DICOM viewer control. A host creates it by its programmatic identifier
+// (or in C++), embeds its widget, hands it files and listens to its events.
+// The pages that render the documents run in three inner browser hosts,
+// reached by member name; their answers arrive as page messages.
+class KestDicomViewAX : public DispatchObject, public Control, private ControlSite {
+public:
+    // Makes one inner browser host (a control with an automation surface).
+    using BrowserHostFactory = std::function<DispatchPtr()>;
+
+    explicit KestDicomViewAX(BrowserHostFactory browserHostFactory);
+    ~KestDicomViewAX() override;
+
+    static QString version();
+
+    Control* control() override { return this; }
+    EventSource* eventSource() override { return &m_events; }
+
+    // Control
+    void setControlSite(ControlSite* site) override;
+    void initNew() override;
+    void load(const PropertyBag& bag) override;
+    void save(PropertyBag& bag) override;
+    QWidget* widget() override;
+
+    // Methods, as the automation surface offers them.
+    void ReInit(bool force = true);
+    bool IsDicomFile(const QString& path) const;
+    bool LoadDicomFile(const QString& path);
+    bool SaveImage(QString& fileNameAndPath, bool forceSelect = false);
+    bool SaveCanvas(QString& fileNameAndPath, bool forceSelect = false);
+    void GetImageSize();
+    void ResetDICOMProperty();
+    void SelectTool(int tool);
+    void SetScale1();
+    void RunJs(const QString& script, const QList<Variant>& params);
+    void setDisplayDicomTags(VBool value);
+    void setSideBarVisible(VBool value);
+    void setUseEvergreenWebview2(bool value);
+    void setZoomFactor(std::int16_t percent);
+
+    // Folders of this instance.
+    const QString& instanceFolder() const { return m_instanceFolder; }
+    const QString& binFolder() const { return m_binFolder; }
+    const QString& tempFolder() const { return m_tempFolder; }
+    static QString browserRuntimeFolder();
+    static QString browserUserDataFolder();
+
+private:
+    struct Host;
+    class MessageSink;
+
+    void bindMembers();
+    void bindProperties();
+    void bindMethods();
+    void markChanged(const QString& name);
+    void applyBrowserFolders();
+    void chooseRuntime();
+
+    // loading
+    bool loadProcedure(const QString& path);
+    void startHost(Host& host);
+    bool waitForHosts(std::initializer_list<Host*> hosts);
+    void preparePages(const QString& language);
+    QString languageCode() const;
+    QString localeIni() const;
+    void showWait(bool visible);
+
+    // page protocol
+    void onHostEvent(Host& host, const QString& name, QList<Variant>& args);
+    void onPageMessage(const QString& name, const QString& content);
+    void onImageChanged(const QString& content);
+    void onImageClicked(const QString& content);
+    void onZoomChanged(const QString& content);
+    void onButtonClicked(const QString& button);
+    void onSaveImage(const QString& content);
+    void onImageDimensions(const QString& content);
+    void onOffsetChanged(const QString& content);
+    void onNoImage();
+    void raiseImageLoaded(bool noImage);
+    void raise(const QString& event, std::initializer_list<Variant> args = {});
+
+    // view commands
+    Variant callPage(const QString& function, QList<Variant> args = {});
+    void showTags();
+    void hideTags();
+    void showSidebar();
+    void hideSidebar();
+    void bringToFront(Host& host);
+
+    // layout
+    void layout();
+    int twipsPerPixel() const;
+
+    const BrowserHostFactory m_factory;
+    EventSource m_events;
+    ControlSite* m_site = nullptr;
+    QPointer<ViewerSurface> m_surface;
+    std::unique_ptr<Host> m_image;
+    std::unique_ptr<Host> m_tags;
+    std::unique_ptr<Host> m_dicomDir;
+
+    // folders and assets
+    QString m_instanceId;
+    QString m_binFolder;
+    QString m_dataFolder;
+    QString m_tempFolder;
+    QString m_instanceFolder;
+    QString m_assetFolder;
+    QString m_placeholderPage;
+
+    // persisted
+    bool m_invertOnLoad = false;
+    bool m_useEvergreen = false;
+    VBool m_sideBarVisible = VFalse;
+    QString m_language;
+    VBool m_showTagsOnLoad = VFalse;
+    VBool m_showSidebarOnLoad = VFalse;
+    int m_borderStyle = 0;
+
+    // document description
+    QString m_dcmFile;
+    QString m_modality;
+    QString m_patientName;
+    QString m_birthDate;
+    QString m_examDate;
+    QString m_widthText;
+    QString m_heightText;
+    bool m_multiFrame = false;
+    std::int16_t m_frame = 0;
+    std::int16_t m_frames = 0;
+    double m_pixelHeight = 0;
+    double m_pixelWidth = 0;
+    QString m_pixelSpacingText;
+    std::int16_t m_zoomFactor = 0;
+    QString m_fileName;
+
+    // view state
+    bool m_imagePresent = false;
+    bool m_noImage = false;
+    QString m_documentPath;
+    VBool m_displayDicomTags = VFalse;
+    bool m_inverted = false;
+};

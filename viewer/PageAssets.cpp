@@ -1,0 +1,117 @@
+#include "PageAssets.h"
+
+#include "platform/UiServices.h"
+#include "platform/automation/AutomationError.h"
+#include "support/modIni.h"
+#include "support/modOperationFichierSimple.h"
+
+#include <QDir>
+#include <QFile>
+
+namespace pageassets {
+
+namespace {
+
+const QString placeholderTemplate = QStringLiteral(
+    "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=windows-1252\">"
+    "<title>Kest Dicom View</title></head><body bgcolor=\"#000000\"><p align=\"center\"><b>"
+    "<font color=\"#FFFF00\"  size=\"6\">KestDICOMView ActiveX</font></b></p></body></html>");
+
+QByteArray readBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeBytes(const QString& path, const QByteArray& bytes) {
+    QFile::remove(path);
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+} // namespace
+
+const QStringList& libraryNames() {
+    static const QStringList names = {
+        QStringLiteral("cornerstone.js"),      QStringLiteral("cornerstoneMath.js"),
+        QStringLiteral("cornerstoneTools.js"), QStringLiteral("cornerstoneWADOImageLoader.min.js"),
+        QStringLiteral("dicomParser.js"),      QStringLiteral("hammer.js"),
+    };
+    return names;
+}
+
+QString placeholderPage() {
+    QString page = placeholderTemplate;
+    return page.replace(QStringLiteral("KestDICOMView ActiveX"), QStringLiteral("..."));
+}
+
+void deployLibraries(const QString& assetFolder, const QString& binFolder, bool force) {
+    if (force) {
+        const QDir bin(binFolder);
+        for (const QString& name : bin.entryList(QDir::Files | QDir::Hidden))
+            QFile::remove(bin.filePath(name));
+    }
+    for (const QString& name : libraryNames()) {
+        const QString target = files::withTrailingSeparator(binFolder) + name;
+        if (files::fileExists(target))
+            continue;
+        if (!QFile::copy(files::withTrailingSeparator(assetFolder) + name, target))
+            throw AutomationError::standard(vberr::FileNotFound);
+    }
+}
+
+QString substituteCaptions(QString text, const QString& prefix, const QString& language,
+                           const QString& localeIni) {
+    for (int i = 1; i <= 256; ++i) {
+        const QString key = prefix + QString::number(i);
+        const QString caption = ini::readValue(language, key, {}, localeIni);
+        if (caption.isEmpty())
+            break;
+        text.replace(QLatin1Char('#') + key + QLatin1Char('#'), caption);
+    }
+    return text;
+}
+
+void writePageFile(const QString& templatePath, const QString& pagePath, const QString& rootFolder,
+                   const QString& captionPrefix, const QString& language,
+                   const QString& localeIni) {
+    if (files::fileExists(pagePath))
+        return;
+    QString text = files::readTextFile(templatePath);
+    text.replace(QStringLiteral("###ROOTDIR###"), rootFolder);
+    if (!captionPrefix.isEmpty())
+        text = substituteCaptions(text, captionPrefix, language, localeIni);
+    files::writeTextFile(text, pagePath, false);
+}
+
+QString fileListScript(const QString& workingCopyName) {
+    return QStringLiteral("window.dicomFileList = [\r\n\"") + workingCopyName +
+           QStringLiteral("\"\r\n];\r\n");
+}
+
+QString extractPdf(const QString& workingCopy, const QString& instanceFolder) {
+    // Byte-exact: the document is copied as the file holds it.
+    const QByteArray bytes = readBytes(workingCopy);
+    const qsizetype start = bytes.indexOf("%PDF");
+    if (start < 0)
+        return {};
+    const qsizetype eof = bytes.indexOf("%EOF", start);
+    if (eof < 0)
+        return {};
+    const qsizetype end = std::min<qsizetype>(eof + 5, bytes.size());
+    const QString target = files::withTrailingSeparator(instanceFolder) + QStringLiteral("PDF.pdf");
+    if (!writeBytes(target, bytes.mid(start, end - start))) {
+        ui::messageBox(QStringLiteral("Erreur : 75\n") + AutomationError::standardDescription(75),
+                       ui::MsgBox::Exclamation, QStringLiteral("Erreur"));
+        return {};
+    }
+    return target;
+}
+
+bool isDicomFile(const QString& path) {
+    QFile file(path);
+    if (path.isEmpty() || !file.open(QIODevice::ReadOnly) || !file.seek(128))
+        return false;
+    return file.read(4) == "DICM";
+}
+
+} // namespace pageassets

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// The files the viewer prepares for its pages: the placeholder page, the
+// deployed libraries, the page files filled from their templates, the file
+// list the image page reads and the PDF document a file may encapsulate.
+namespace pageassets {
+
+// The six page libraries, in deployment order.
+const QStringList& libraryNames();
+
+// The black placeholder page with "..." centred in yellow.
+QString placeholderPage();
+
+// Copies each library missing from the Bin folder out of the asset folder;
+// with force, the Bin folder's files are deleted first. Raises error 53 for
+// a library missing from the asset folder (the rest are then not copied).
+void deployLibraries(const QString& assetFolder, const QString& binFolder, bool force);
+
+// Replaces #<prefix>1#, #<prefix>2#, ... by the keys <prefix>1, <prefix>2, ...
+// of the language's Locale.ini section, stopping at the first empty key.
+QString substituteCaptions(QString text, const QString& prefix, const QString& language,
+                           const QString& localeIni);
+
+// Writes the page file from its template unless it exists already; the root
+// folder replaces "###ROOTDIR###" and captions are substituted when a prefix
+// is given. Raises error 53 when the template is missing.
+void writePageFile(const QString& templatePath, const QString& pagePath, const QString& rootFolder,
+                   const QString& captionPrefix, const QString& language, const QString& localeIni);
+
+// The text of "liste.js" naming the working copy.
+QString fileListScript(const QString& workingCopyName);
+
+// Extracts the first "%PDF" ... "%EOF" (and the character after it) of the
+// file into instanceFolder/PDF.pdf; returns its path, or "" when the file
+// holds no complete PDF document.
+QString extractPdf(const QString& workingCopy, const QString& instanceFolder);
+
+// The DICOM Part 10 test: "DICM" at byte offset 128.
+bool isDicomFile(const QString& path);
+
+} // namespace pageassets

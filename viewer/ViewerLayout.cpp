@@ -1,0 +1,57 @@
+#include "ViewerLayout.h"
+
+#include <algorithm>
+
+namespace {
+
+bool isClosed(const QString& tag) {
+    return tag.isEmpty() || tag == QLatin1String("0");
+}
+
+// A DICOMDIR pane mode of 3 or more is a width in twips, kept between 4500
+// and what leaves the page browsers at least a fifth of the control.
+int customPaneWidth(int value, int innerWidth) {
+    const int widest = std::max(4500, innerWidth - innerWidth / 5);
+    return std::clamp(value, 4500, widest);
+}
+
+} // namespace
+
+int defaultPaneWidth(int innerWidth) {
+    return std::min(4500, innerWidth / 5);
+}
+
+ViewerLayoutResult computeViewerLayout(const ViewerLayoutInput& in) {
+    ViewerLayoutResult out;
+    out.listTag = in.listTag;
+    out.dicomDirTag = in.dicomDirTag;
+    if (!isClosed(out.dicomDirTag)) {
+        out.listTag = QStringLiteral("0");
+        const int mode = out.dicomDirTag.toInt();
+        out.dicomDirWidth = mode == 1   ? defaultPaneWidth(in.innerWidth)
+                            : mode == 2 ? in.innerWidth
+                                        : customPaneWidth(mode, in.innerWidth);
+    }
+    if (!isClosed(out.listTag)) {
+        out.dicomDirTag = QStringLiteral("0");
+        out.dicomDirWidth = 0;
+        out.listWidth = defaultPaneWidth(in.innerWidth);
+        out.listFile = QRect(45, in.listFileTop, out.listWidth - 60,
+                             std::max(0, in.outerHeight - in.listFileTop));
+        out.listLabelWidth = out.listWidth;
+    }
+    const int m = in.margin;
+    const int pageHeight = in.outerHeight - 2 * m;
+    if (out.listWidth < 16 && out.dicomDirTag != QLatin1String("2")) {
+        out.pages =
+            QRect(m + out.dicomDirWidth, m, in.outerWidth - 2 * m - out.dicomDirWidth, pageHeight);
+    } else if (out.listWidth > 4499) {
+        out.pages = QRect(m + out.listWidth, m, in.outerWidth - 2 * m - out.listWidth, pageHeight);
+    } else {
+        out.pagesVisible = false;
+        out.pages = QRect(in.innerWidth, m, in.outerWidth - 2 * m, pageHeight);
+    }
+    out.waitPicture = QRect(0, 0, in.outerWidth, in.outerHeight);
+    out.waitIconLeft = (in.outerWidth - in.waitIconWidth) / 2;
+    return out;
+}
