@@ -112,6 +112,18 @@ DicomBuilder& DicomBuilder::add(std::uint16_t group, std::uint16_t element, cons
     return *this;
 }
 
+DicomBuilder& DicomBuilder::addSequence(std::uint16_t group, std::uint16_t element,
+                                        const QList<DicomBuilder>& items) {
+    QByteArray value;
+    for (const DicomBuilder& item : items) {
+        appendUint16(value, 0xfffe);
+        appendUint16(value, 0xe000);
+        appendUint32(value, std::uint32_t(item.m_dataSet.size()));
+        value += item.m_dataSet;
+    }
+    return add(group, element, "SQ", value);
+}
+
 DicomBuilder& DicomBuilder::addUs(std::uint16_t group, std::uint16_t element, std::uint16_t value) {
     QByteArray bytes;
     appendUint16(bytes, value);

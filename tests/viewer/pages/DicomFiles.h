@@ -34,6 +34,9 @@ class DicomBuilder {
 public:
     DicomBuilder& add(std::uint16_t group, std::uint16_t element, const char* vr,
                       const QByteArray& value);
+    // A sequence of items, each given as the elements of a DicomBuilder.
+    DicomBuilder& addSequence(std::uint16_t group, std::uint16_t element,
+                              const QList<DicomBuilder>& items);
     DicomBuilder& addUs(std::uint16_t group, std::uint16_t element, std::uint16_t value);
     // A monochrome 8-bit image whose pixel (x, y) holds valueAt(x, y).
     DicomBuilder& addGreyImage(int width, int height, int (*valueAt)(int x, int y));

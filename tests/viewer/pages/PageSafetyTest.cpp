@@ -1,0 +1,235 @@
+#include "DicomFiles.h"
+#include "PageHarness.h"
+
+#include <QCryptographicHash>
+#include <QDeadlineTimer>
+#include <QRegularExpression>
+#include <QTcpServer>
+
+#include <gtest/gtest.h>
+
+using namespace pages_test;
+
+namespace {
+
+const QStringList kTemplates = {"KDVAX_MONO.dll", "KDVAX_SR.dll", "KDVAX_SR_FR.dll",
+                                "KDVAX_TAGS.dll"};
+
+QString policyOf(const QString& page) {
+    static const QRegularExpression meta(
+        QStringLiteral(R"re(http-equiv="Content-Security-Policy" content="([^"]*)")re"));
+    return meta.match(page).captured(1);
+}
+
+// Every inline script of a template runs only because the policy names its hash.
+TEST(PageTemplates, PoliciesAllowOnlyTheTemplatesOwnInlineScripts) {
+    static const QRegularExpression inlineScript(QStringLiteral("<script>(.*?)</script>"),
+                                                 QRegularExpression::DotMatchesEverythingOption);
+    for (const QString& name : kTemplates) {
+        SCOPED_TRACE(name.toStdString());
+        const QString page = readText(assetFolder() + '/' + name);
+        const QString policy = policyOf(page);
+        ASSERT_FALSE(policy.isEmpty());
+        EXPECT_TRUE(policy.startsWith(QStringLiteral("default-src 'none';")));
+        const QString scriptSources =
+            policy.section(QStringLiteral("script-src"), 1).section(';', 0, 0);
+        EXPECT_FALSE(scriptSources.contains(QStringLiteral("unsafe-inline")));
+        int scripts = 0;
+        for (auto it = inlineScript.globalMatch(page); it.hasNext(); ++scripts) {
+            const QByteArray hash =
+                QCryptographicHash::hash(it.next().captured(1).toUtf8(), QCryptographicHash::Sha256)
+                    .toBase64();
+            EXPECT_TRUE(
+                policy.contains(QStringLiteral("'sha256-%1'").arg(QString::fromLatin1(hash))))
+                << "policy lacks the hash " << hash.toStdString();
+        }
+        EXPECT_EQ(scripts, 1);
+        EXPECT_TRUE(page.contains(QStringLiteral("###ROOTDIR###")));
+    }
+}
+
+TEST(PageTemplates, CarryTheirCaptionPlaceholdersAndTitles) {
+    const QString image = readText(assetFolder() + QStringLiteral("/KDVAX_MONO.dll"));
+    for (int i = 1; i <= 17; ++i)
+        EXPECT_TRUE(image.contains(QStringLiteral("#Tool%1#").arg(i))) << i;
+    EXPECT_TRUE(image.contains(QStringLiteral("<title>Console DICOM</title>")));
+    const QString tags = readText(assetFolder() + QStringLiteral("/KDVAX_TAGS.dll"));
+    for (int i = 1; i <= 4; ++i)
+        EXPECT_TRUE(tags.contains(QStringLiteral("#Tag%1#").arg(i))) << i;
+    EXPECT_TRUE(tags.contains(QStringLiteral("<title>DICOM Tags</title>")));
+}
+
+class HostilePage : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { initWebEngine(); }
+
+    void SetUp() override { ASSERT_TRUE(listener.listen(QHostAddress::LocalHost, 0)); }
+
+    QByteArray remoteImage() const {
+        return "<img src=\"http://127.0.0.1:" + QByteArray::number(listener.serverPort()) +
+               "/leak\">";
+    }
+
+    // Payloads a file could carry: markup with handlers, scripts, frames and a remote load.
+    QList<QByteArray> payloads() const {
+        return {"<img src=x onerror=\"window.__pwned=1;vbH().RaiseMessageEvent('pwned','img')\">",
+                "<script>window.__pwned=2;vbH().RaiseMessageEvent('pwned','script')</script>",
+                remoteImage(), "<iframe src=\"javascript:parent.__pwned=4\"></iframe>",
+                "javascript:window.__pwned=5"};
+    }
+
+    // An image whose patient name, IDs, descriptions and a private element hold the payloads.
+    bool writeHostileImage(const QString& path) const {
+        const QList<QByteArray> p = payloads();
+        DicomBuilder builder;
+        builder.add(0x0008, 0x0060, "CS", "OT")
+            .add(0x0008, 0x1030, "LO", p[2])
+            .add(0x0008, 0x103e, "LO", p[4])
+            .add(0x0009, 0x0010, "LO", "KEST TEST")
+            .add(0x0009, 0x1001, "LT", p[3])
+            .add(0x0010, 0x0010, "PN", p[0])
+            .add(0x0010, 0x0020, "LO", p[1])
+            .addGreyImage(8, 8, [](int x, int y) { return x * y; });
+        return builder.write(path);
+    }
+
+    // A report whose concept names and text values hold the payloads.
+    bool writeHostileReport(const QString& path) const {
+        const QList<QByteArray> p = payloads();
+        QList<DicomBuilder> items;
+        for (const QByteArray& payload : p) {
+            DicomBuilder conceptName;
+            conceptName.add(0x0008, 0x0100, "SH", "1").add(0x0008, 0x0104, "LO", payload);
+            DicomBuilder item;
+            item.add(0x0040, 0xa010, "CS", "CONTAINS")
+                .add(0x0040, 0xa040, "CS", "TEXT")
+                .addSequence(0x0040, 0xa043, {conceptName})
+                .add(0x0040, 0xa160, "UT", payload);
+            items.append(item);
+        }
+        DicomBuilder builder;
+        builder.add(0x0008, 0x0060, "CS", "SR")
+            .add(0x0010, 0x0010, "PN", p[0])
+            .add(0x0040, 0xa040, "CS", "CONTAINER")
+            .addSequence(0x0040, 0xa730, items);
+        return builder.write(path);
+    }
+
+    bool open(const QString& templateName, const QString& captionKey, const QString& source,
+              const QString& name, const QStringList& doneMessages) {
+        folder.setWorkingCopy(source, name);
+        const QString page = folder.fillPage(templateName, QStringLiteral("page.html"), captionKey);
+        if (!view.load(page))
+            return false;
+        const QDeadlineTimer deadline(10000);
+        while (!deadline.hasExpired()) {
+            if (view.waitForAnyMessage(doneMessages, 20) ||
+                !view.run(QStringLiteral("document.body.getAttribute('data-state') || ''"))
+                     .toString()
+                     .isEmpty())
+                break;
+        }
+        view.pump(500);
+        view.clearMessages();
+        return true;
+    }
+
+    void expectNothingRan() {
+        view.pump(300);
+        EXPECT_FALSE(view.run(QStringLiteral("'__pwned' in window")).toBool());
+        view.waitForMessage(QStringLiteral("pwned"), 50);
+        EXPECT_TRUE(view.messages(QStringLiteral("pwned")).isEmpty());
+        EXPECT_FALSE(listener.hasPendingConnections());
+    }
+
+    void expectShownAsText(const QStringList& values) {
+        const QString text = view.bodyText();
+        for (const QString& value : values)
+            EXPECT_TRUE(text.contains(value)) << value.toStdString();
+    }
+
+    QStringList payloadTexts() const {
+        QStringList texts;
+        for (const QByteArray& payload : payloads())
+            texts << QString::fromUtf8(payload);
+        return texts;
+    }
+
+    QTcpServer listener;
+    InstanceFolder folder;
+    PageView view;
+};
+
+const QString kHostileName = QStringLiteral("<img src=x onerror=__pwned=6>.dcm");
+
+TEST_F(HostilePage, ImagePageShowsMarkupAsTextAndRunsNothing) {
+    const QString source = folder.path(QStringLiteral("source.bin"));
+    ASSERT_TRUE(writeHostileImage(source));
+    ASSERT_TRUE(open(QStringLiteral("KDVAX_MONO.dll"), QStringLiteral("Tool"), source, kHostileName,
+                     {QStringLiteral("imageChanged")}));
+    expectNothingRan();
+    expectShownAsText({payloadTexts()[0]});
+}
+
+TEST_F(HostilePage, ImagePageReportsTheNameExactly) {
+    const QString source = folder.path(QStringLiteral("source.bin"));
+    ASSERT_TRUE(writeHostileImage(source));
+    folder.setWorkingCopy(source, kHostileName);
+    ASSERT_TRUE(view.load(folder.fillPage(QStringLiteral("KDVAX_MONO.dll"),
+                                          QStringLiteral("page.html"), QStringLiteral("Tool"))));
+    ASSERT_TRUE(view.waitForMessage(QStringLiteral("imageChanged")));
+    const QString changed = view.lastContent(QStringLiteral("imageChanged"));
+    EXPECT_EQ(jsonField(changed, "nom"), payloadTexts()[0]);
+    EXPECT_EQ(jsonField(changed, "fileName"), kHostileName);
+    EXPECT_EQ(jsonField(changed, "largeur"), QStringLiteral("8"));
+}
+
+TEST_F(HostilePage, TagsPageShowsMarkupAsTextAndRunsNothing) {
+    const QString image = folder.path(QStringLiteral("image.bin"));
+    const QString report = folder.path(QStringLiteral("report.bin"));
+    ASSERT_TRUE(writeHostileImage(image));
+    ASSERT_TRUE(writeHostileReport(report));
+    for (const QString& source : {image, report}) {
+        ASSERT_TRUE(open(QStringLiteral("KDVAX_TAGS.dll"), QStringLiteral("Tag"), source,
+                         kHostileName, {QStringLiteral("dicomTags")}));
+        expectNothingRan();
+        expectShownAsText(payloadTexts());
+    }
+}
+
+TEST_F(HostilePage, ReportPagesShowMarkupAsTextAndRunNothing) {
+    const QString report = folder.path(QStringLiteral("report.bin"));
+    ASSERT_TRUE(writeHostileReport(report));
+    for (const QString& page :
+         {QStringLiteral("KDVAX_SR.dll"), QStringLiteral("KDVAX_SR_FR.dll")}) {
+        ASSERT_TRUE(open(page, QString(), report, kHostileName, {}));
+        expectNothingRan();
+        expectShownAsText(payloadTexts());
+    }
+}
+
+// Should markup ever reach a page, its policy still stops handlers and remote loads.
+TEST_F(HostilePage, PoliciesBlockInjectedHandlersAndRemoteRequests) {
+    const QString source = folder.path(QStringLiteral("source.bin"));
+    ASSERT_TRUE(writeHostileImage(source));
+    const QString port = QString::number(listener.serverPort());
+    for (const QString& page : kTemplates) {
+        SCOPED_TRACE(page.toStdString());
+        ASSERT_TRUE(open(page, QString(), source, QStringLiteral("image.dcm"),
+                         {QStringLiteral("imageChanged"), QStringLiteral("NoImage"),
+                          QStringLiteral("dicomTags")}));
+        view.run(
+            QStringLiteral(
+                "document.body.insertAdjacentHTML('beforeend', '<img src=x "
+                "onerror=\"window.__pwned=1\">"
+                "<img src=\"http://127.0.0.1:%1/img\">');"
+                " try { fetch('http://127.0.0.1:%1/fetch').catch(function () {}); } catch (e) {}"
+                " try { var s = document.createElement('script'); s.src = "
+                "'http://127.0.0.1:%1/s.js';"
+                " document.body.appendChild(s); } catch (e) {}")
+                .arg(port));
+        expectNothingRan();
+    }
+}
+
+} // namespace
