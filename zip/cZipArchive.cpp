@@ -305,6 +305,11 @@ bool cZipArchive::pvReportError(const QString& operation, const QString& descrip
     return !cancel;
 }
 
+bool cZipArchive::pvFail(const QString& operation, const QString& description) {
+    pvReportError(operation, description, false);
+    return false;
+}
+
 bool cZipArchive::pvReportException(const QString& operation, const std::exception& error) {
     return pvReportError(operation + QStringLiteral("\r\nOpenSSL"),
                          QString::fromLocal8Bit(error.what()), false);
@@ -323,11 +328,8 @@ bool cZipArchive::OpenArchive(const QString& ArchiveFile) {
     if (!file->open(QIODevice::ReadOnly)) {
         d->entries.clear();
         d->device = nullptr;
-        return pvReportError(
-                   QStringLiteral("OpenArchive"),
-                   QStringLiteral("CreateFile (%1): %2").arg(ArchiveFile, file->errorString()),
-                   false) &&
-               false;
+        return pvFail(QStringLiteral("OpenArchive"),
+                      QStringLiteral("CreateFile (%1): %2").arg(ArchiveFile, file->errorString()));
     }
     d->ownedDevice = std::move(file);
     d->device = d->ownedDevice.get();
@@ -430,9 +432,7 @@ bool cZipArchive::Extract(const QString& OutputTarget, const QVariant& Filter,
                           const QString& Password) {
     pvBegin();
     if (!d->device)
-        return pvReportError(QStringLiteral("Extract"), QStringLiteral("Archive not opened"),
-                             false) &&
-               false;
+        return pvFail(QStringLiteral("Extract"), QStringLiteral("Archive not opened"));
     QString root = QDir::cleanPath(QFileInfo(OutputTarget).absoluteFilePath());
     QString pattern;
     const QFileInfo info(OutputTarget);
@@ -443,11 +443,8 @@ bool cZipArchive::Extract(const QString& OutputTarget, const QVariant& Filter,
         root = QDir::cleanPath(info.absolutePath());
     }
     if (!QDir().mkpath(root))
-        return pvReportError(
-                   QStringLiteral("Extract"),
-                   QStringLiteral("CreateDirectory (%1): cannot create the folder").arg(root),
-                   false) &&
-               false;
+        return pvFail(QStringLiteral("Extract"),
+                      QStringLiteral("CreateDirectory (%1): cannot create the folder").arg(root));
     FolderTarget target(root, pattern);
     return pvExtract(target, Filter, Password);
 }
@@ -463,8 +460,7 @@ bool cZipArchive::Extract(QIODevice* OutputTarget, const QVariant& Filter,
                           const QString& Password) {
     pvBegin();
     if (!OutputTarget || !OutputTarget->isWritable())
-        return pvReportError(QStringLiteral("Extract"), QStringLiteral("Invalid stream"), false) &&
-               false;
+        return pvFail(QStringLiteral("Extract"), QStringLiteral("Invalid stream"));
     StreamTarget target(*OutputTarget);
     return pvExtract(target, Filter, Password);
 }
@@ -472,9 +468,7 @@ bool cZipArchive::Extract(QIODevice* OutputTarget, const QVariant& Filter,
 bool cZipArchive::pvExtract(ExtractTarget& target, const QVariant& filter,
                             const QString& password) {
     if (!d->device)
-        return pvReportError(QStringLiteral("Extract"), QStringLiteral("Archive not opened"),
-                             false) &&
-               false;
+        return pvFail(QStringLiteral("Extract"), QStringLiteral("Archive not opened"));
     const QByteArray passwordBytes = password.toUtf8();
     try {
         for (int index : pvSelect(filter)) {
@@ -550,9 +544,7 @@ bool cZipArchive::pvAddEntry(QVariant source, const QString& name, const QString
     PendingEntry entry;
     entry.name = QString(name).replace(QLatin1Char('\\'), QLatin1Char('/'));
     if (entry.name.isEmpty())
-        return pvReportError(QStringLiteral("AddFile"), QStringLiteral("Entry name required"),
-                             false) &&
-               false;
+        return pvFail(QStringLiteral("AddFile"), QStringLiteral("Entry name required"));
     if (isText(source) && !entry.name.endsWith(QLatin1Char('/')))
         entry.source = source.toString();
     else if (source.typeId() == QMetaType::QByteArray)
@@ -560,8 +552,7 @@ bool cZipArchive::pvAddEntry(QVariant source, const QString& name, const QString
     else if (auto* device = qobject_cast<QIODevice*>(source.value<QObject*>()))
         entry.source = QPointer<QIODevice>(device);
     else if (!entry.name.endsWith(QLatin1Char('/')))
-        return pvReportError(QStringLiteral("AddFile"), QStringLiteral("Invalid stream"), false) &&
-               false;
+        return pvFail(QStringLiteral("AddFile"), QStringLiteral("Invalid stream"));
     entry.comment = comment;
     entry.password = password;
     entry.strength = strength;
@@ -633,16 +624,13 @@ bool cZipArchive::CompressArchive(const QString& ArchiveFile, const QString& Com
             d->pending.isEmpty()
                 ? QStringLiteral("Empty archive")
                 : QStringLiteral("CreateFile (%1): %2").arg(ArchiveFile, file.errorString());
-        return pvReportError(QStringLiteral("CompressArchive"), error, false) && false;
+        return pvFail(QStringLiteral("CompressArchive"), error);
     }
     if (!pvCompress(file, Comment, Level, UseUtf8, UseZip64))
         return false;
     if (!file.commit())
-        return pvReportError(
-                   QStringLiteral("CompressArchive"),
-                   QStringLiteral("WriteFile (%1): %2").arg(ArchiveFile, file.errorString()),
-                   false) &&
-               false;
+        return pvFail(QStringLiteral("CompressArchive"),
+                      QStringLiteral("WriteFile (%1): %2").arg(ArchiveFile, file.errorString()));
     return true;
 }
 
@@ -663,11 +651,9 @@ bool cZipArchive::CompressArchive(QIODevice* ArchiveFile, const QString& Comment
                                   Utf8Mode UseUtf8, Zip64Mode UseZip64) {
     pvBegin();
     if (!ArchiveFile || !ArchiveFile->isWritable() || ArchiveFile->isSequential())
-        return pvReportError(QStringLiteral("CompressArchive"),
-                             QStringLiteral("Invalid stream: the output must be writable and "
-                                            "seekable"),
-                             false) &&
-               false;
+        return pvFail(QStringLiteral("CompressArchive"),
+                      QStringLiteral("Invalid stream: the output must be writable and "
+                                     "seekable"));
     return pvCompress(*ArchiveFile, Comment, Level, UseUtf8, UseZip64);
 }
 
@@ -675,7 +661,7 @@ bool cZipArchive::pvCompress(QIODevice& output, const QString& comment, int leve
                              Zip64Mode useZip64) {
     const QString operation = QStringLiteral("CompressArchive");
     if (d->pending.isEmpty())
-        return pvReportError(operation, QStringLiteral("Empty archive"), false) && false;
+        return pvFail(operation, QStringLiteral("Empty archive"));
     d->written.clear();
     try {
         for (int index = 0; index < d->pending.size(); ++index) {

@@ -108,6 +108,8 @@ private:
 
     bool pvOpen();
     bool pvReportError(const QString& operation, const QString& description, bool canContinue);
+    // Reports an error that stops the operation; always false.
+    bool pvFail(const QString& operation, const QString& description);
     bool pvReportException(const QString& operation, const std::exception& error);
     void pvBegin();
     QList<int> pvSelect(const QVariant& filter) const;
