@@ -7,6 +7,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonArray>
+#include <QJsonDocument>
 
 namespace pageassets {
 
@@ -84,8 +88,15 @@ void writePageFile(const QString& templatePath, const QString& pagePath, const Q
 }
 
 QString fileListScript(const QString& workingCopyName) {
-    return QStringLiteral("window.dicomFileList = [\r\n\"") + workingCopyName +
-           QStringLiteral("\"\r\n];\r\n");
+    // The name is written as a script string literal: quotes, backslashes and
+    // line breaks in a file name must not end it and run as script.
+    const QByteArray array =
+        QJsonDocument(QJsonArray{workingCopyName}).toJson(QJsonDocument::Compact);
+    QString literal = QString::fromUtf8(array.mid(1, array.size() - 2));
+    literal.replace(QChar(0x2028), QStringLiteral("\\u2028"))
+        .replace(QChar(0x2029), QStringLiteral("\\u2029"));
+    return QStringLiteral("window.dicomFileList = [\r\n") + literal +
+           QStringLiteral("\r\n];\r\n");
 }
 
 QString extractPdf(const QString& workingCopy, const QString& instanceFolder) {

@@ -77,6 +77,13 @@ TEST_F(PageAssetsTest, PageFilesAreWrittenOnce) {
 TEST_F(PageAssetsTest, FileListNamesTheWorkingCopy) {
     EXPECT_EQ(pageassets::fileListScript("a.dcm"),
               QStringLiteral("window.dicomFileList = [\r\n\"a.dcm\"\r\n];\r\n"));
+    // A file name cannot end the string and run as script.
+    EXPECT_EQ(pageassets::fileListScript(R"(x"];alert(1);//\.dcm)"),
+              QStringLiteral("window.dicomFileList = [\r\n") + R"("x\"];alert(1);//\\.dcm")" +
+                  QStringLiteral("\r\n];\r\n"));
+    EXPECT_EQ(pageassets::fileListScript(QStringLiteral("a\nb") + QChar(0x2028)),
+              QStringLiteral("window.dicomFileList = [\r\n") + R"("a\nb\u2028")" +
+                  QStringLiteral("\r\n];\r\n"));
 }
 
 TEST_F(PageAssetsTest, EncapsulatedPdfIsCutAtTheFirstEof) {
