@@ -20,7 +20,7 @@
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 
-namespace pages_test {
+namespace testing_support {
 
 namespace {
 
@@ -258,4 +258,4 @@ QString jsonField(const QString& content, const QString& key) {
     return QJsonDocument::fromJson(content.toUtf8()).object().value(key).toString();
 }
 
-} // namespace pages_test
+} // namespace testing_support

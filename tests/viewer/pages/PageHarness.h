@@ -13,7 +13,7 @@
 class QWebEngineView;
 class QWebEngineProfile;
 
-namespace pages_test {
+namespace testing_support {
 
 // One message a page sent through vbHost.RaiseMessageEvent.
 struct PageMessage {
@@ -89,4 +89,4 @@ void initWebEngine();
 // The value of the key in the field of a JSON page message, as text.
 QString jsonField(const QString& content, const QString& key);
 
-} // namespace pages_test
+} // namespace testing_support

@@ -1,4 +1,4 @@
-#include "DicomFiles.h"
+#include "tests/common/DicomFiles.h"
 #include "PageHarness.h"
 
 #include <QCryptographicHash>
@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-using namespace pages_test;
+using namespace testing_support;
 
 namespace {
 

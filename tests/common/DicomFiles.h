@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-namespace pages_test {
+namespace testing_support {
 
 // A file of the Debian python3-pydicom test data.
 QString pydicomFile(const QString& name);
@@ -47,4 +47,4 @@ private:
     QByteArray m_dataSet;
 };
 
-} // namespace pages_test
+} // namespace testing_support

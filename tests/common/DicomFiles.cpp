@@ -1,11 +1,11 @@
-#include "DicomFiles.h"
+#include "tests/common/DicomFiles.h"
 
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QtEndian>
 
-namespace pages_test {
+namespace testing_support {
 
 namespace {
 
@@ -164,4 +164,4 @@ bool DicomBuilder::write(const QString& path) const {
            file.write(build()) == build().size();
 }
 
-} // namespace pages_test
+} // namespace testing_support
