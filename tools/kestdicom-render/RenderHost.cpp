@@ -1,0 +1,78 @@
+#include "RenderHost.h"
+
+#include "platform/automation/ObjectFactory.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <cstdio>
+
+namespace {
+
+QJsonValue jsonOf(const Variant& value) {
+    switch (value.type()) {
+    case VarType::Boolean:
+        return value.toBool();
+    case VarType::Byte:
+    case VarType::Integer:
+    case VarType::Long:
+    case VarType::LongLong:
+    case VarType::Single:
+    case VarType::Double:
+    case VarType::Currency:
+        return value.toDouble();
+    case VarType::Empty:
+    case VarType::Null:
+        return QJsonValue::Null;
+    default:
+        return value.toString();
+    }
+}
+
+} // namespace
+
+RenderHost::RenderHost(const QString& progId)
+    : m_viewer(automation::createObject(progId)) {
+    m_window.resize(1024, 768);
+    Control* control = m_viewer->control();
+    control->setControlSite(this);
+    control->initNew();
+    control->widget()->setParent(&m_window);
+    control->widget()->setGeometry(m_window.rect());
+    m_cookie = m_viewer->eventSource()->advise(std::make_shared<FunctionEventSink>(
+        [this](DispId id, const QString& name, QList<Variant>& args) { onEvent(id, name, args); }));
+    m_window.show();
+}
+
+RenderHost::~RenderHost() {
+    m_viewer->eventSource()->unadvise(m_cookie);
+    m_viewer->control()->setControlSite(nullptr);
+    // The control's widget belongs to the control, not to this window.
+    m_viewer->control()->widget()->setParent(nullptr);
+}
+
+QString RenderHost::eventLine(const EventInfo& event, const QList<Variant>& args) {
+    QJsonObject arguments;
+    for (qsizetype i = 0; i < event.params.size() && i < args.size(); ++i)
+        arguments.insert(event.params[i].name, jsonOf(args[i]));
+    const QJsonObject line{{QStringLiteral("event"), event.name},
+                           {QStringLiteral("args"), arguments}};
+    return QString::fromUtf8(QJsonDocument(line).toJson(QJsonDocument::Compact));
+}
+
+void RenderHost::onEvent(DispId id, const QString& name, QList<Variant>& args) {
+    const EventInfo* event = m_viewer->typeInfo()->findEvent(id);
+    if (!event)
+        return;
+    m_received.insert(name);
+    if (name == QLatin1String("ImageLoaded")) {
+        m_imageLoaded.clear();
+        for (qsizetype i = 0; i < event->params.size(); ++i)
+            m_imageLoaded.insert(event->params[i].name, jsonOf(args.value(i)).toVariant());
+    }
+    // Paint and mouse moves would drown the rest.
+    if (name == QLatin1String("Paint") || name == QLatin1String("MouseMove"))
+        return;
+    std::printf("%s\n", qPrintable(eventLine(*event, args)));
+    std::fflush(stdout);
+}
