@@ -1121,21 +1121,18 @@ void cWebView2::SyncSizeToHostWindow() {
     m_controller->NotifyParentWindowPositionChanged();
 }
 
-void cWebView2::MoveRelativeToHostWindow(int* x, int* y, int* dx, int* dy) {
+void cWebView2::MoveRelativeToHostWindow(std::optional<int>& x, std::optional<int>& y,
+                                         std::optional<int>& dx, std::optional<int>& dy) {
     if (!m_controller)
         return;
     RECT bounds;
     m_controller->get_Bounds(&bounds);
-    int left = x ? *x : bounds.left;
-    int top = y ? *y : bounds.top;
-    int width = dx ? *dx : bounds.right - bounds.left;
-    int height = dy ? *dy : bounds.bottom - bounds.top;
-    m_controller->put_Bounds(RECT{left, top, left + width, top + height});
+    x = x.value_or(bounds.left);
+    y = y.value_or(bounds.top);
+    dx = dx.value_or(bounds.right - bounds.left);
+    dy = dy.value_or(bounds.bottom - bounds.top);
+    m_controller->put_Bounds(RECT{*x, *y, *x + *dx, *y + *dy});
     m_controller->NotifyParentWindowPositionChanged();
-    for (auto [out, value] : {std::pair{x, left}, {y, top}, {dx, width}, {dy, height}}) {
-        if (out)
-            *out = value;
-    }
 }
 
 void cWebView2::SetBoundsAndZoomFactor(int left, int top, int right, int bottom,

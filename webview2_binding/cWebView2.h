@@ -45,9 +45,9 @@ public:
     QWidget* HosthWnd() const { return m_hostWindow; }
     void setHosthWnd(QWidget* hostWindow);
     void SyncSizeToHostWindow();
-    // Null arguments keep the current bound; the effective values are written back.
-    void MoveRelativeToHostWindow(int* x = nullptr, int* y = nullptr, int* dx = nullptr,
-                                  int* dy = nullptr);
+    // Arguments without a value keep the current bound; each receives the effective value.
+    void MoveRelativeToHostWindow(std::optional<int>& x, std::optional<int>& y,
+                                  std::optional<int>& dx, std::optional<int>& dy);
     void SetBoundsAndZoomFactor(int left, int top, int right, int bottom, double zoomFactor);
     void NotifyParentWindowPositionChanged();
     void SetFocus(int reason);

@@ -200,3 +200,53 @@ TEST_F(BindingTest, ShutdownEndsAWaitAndLateCompletionsAreIgnored) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(BindingTest, PlacementFollowsTheHostAndReportsItsBounds) {
+    ASSERT_TRUE(bind());
+    std::optional<int> x, y, dx, dy;
+    const auto bounds = [&] {
+        x = y = dx = dy = std::nullopt; // nothing given: the bounds are kept and reported
+        browser->MoveRelativeToHostWindow(x, y, dx, dy);
+        return QRect(*x, *y, *dx, *dy);
+    };
+    EXPECT_EQ(bounds(), QRect(0, 0, 400, 300));
+    std::optional<int> left = 10, top, width = 200, height;
+    browser->MoveRelativeToHostWindow(left, top, width, height);
+    EXPECT_EQ(top, 0);
+    EXPECT_EQ(height, 300);
+    EXPECT_EQ(bounds(), QRect(10, 0, 200, 300));
+    host->resize(500, 350);
+    browser->SyncSizeToHostWindow();
+    EXPECT_EQ(bounds(), QRect(0, 0, 500, 350));
+    browser->setZoomFactor(1.5);
+    EXPECT_DOUBLE_EQ(browser->ZoomFactor(), 1.5);
+}
+
+TEST_F(BindingTest, SuspensionHidesUntilResumed) {
+    ASSERT_TRUE(bind());
+    ASSERT_TRUE(open("s.html", "<html><body>idle</body></html>"));
+    const Variant suspended = browser->TrySuspend(10);
+    ASSERT_FALSE(suspended.isEmpty());
+    EXPECT_EQ(suspended, Variant(true));
+    EXPECT_TRUE(browser->IsSuspended());
+    browser->ResumeFromSuspend();
+    EXPECT_FALSE(browser->IsSuspended());
+    EXPECT_EQ(browser->jsRun("Math.abs", {Variant(-4)}), Variant(std::int32_t(4)));
+}
+
+TEST_F(BindingTest, GotFocusReportsTheReasonOnce) {
+    ASSERT_TRUE(bind());
+    ASSERT_TRUE(open("focus.html", "<html><body><input id='a'></body></html>"));
+    QList<int> reasons;
+    QObject::connect(browser.get(), &cWebView2::GotFocus,
+                     [&](int reason) { reasons.append(reason); });
+    host->activateWindow();
+    browser->SetFocus(2);
+    if (!waitFor([&] { return !reasons.isEmpty(); }, 3000))
+        GTEST_SKIP() << "the offscreen platform gave the view no focus";
+    EXPECT_EQ(reasons.first(), 2);
+}
+
+} // namespace
