@@ -1535,6 +1535,30 @@ Variant cWebView2::PrintToPdf(const QString& resultFilePath, double secondsToWai
                    record->value.toString() == QLatin1String("true"));
 }
 
+void cWebView2::OnPrintToPdfStream(HRESULT result, const QByteArray& pdf, Currency token) {
+    pvStoreCompletion(token, {result, Variant::fromBytes(pdf), {}});
+}
+
+QByteArray cWebView2::PrintToPdfStream(double secondsToWait, bool landscape) {
+    if (!m_core16)
+        return {};
+    const auto settings =
+        pvPrintSettings({landscape, 1, 8.5, 11, 0.4, 0.4, 0.4, 0.4, false, false, false, {}, {}});
+    const Currency token = pvNewToken();
+    const auto handler =
+        pvNewCallback(token)->handler<ICoreWebView2PrintToPdfStreamCompletedHandler>(
+            [token](cWebView2& o, HRESULT result, const QByteArray& pdf) {
+                o.OnPrintToPdfStream(result, pdf, token);
+                return hr::S_OK;
+            });
+    if (hr::failed(m_core16->PrintToPdfStream(settings.get(), handler.get())))
+        return {};
+    const auto record = pvWaitForRecord(token, secondsToWait);
+    if (!record || hr::failed(record->result))
+        return {};
+    return record->value.toBytes();
+}
+
 ComPtr<ICoreWebView2CookieManager> cWebView2::pvCookieManager() const {
     ComPtr<ICoreWebView2CookieManager> manager;
     if (m_core2)

@@ -132,6 +132,8 @@ public:
                        bool shouldPrintBackgrounds = false, bool shouldPrintSelectionOnly = false,
                        bool shouldPrintHeaderAndFooter = false, const QString& headerTitle = {},
                        const QString& footerUri = {});
+    // The PDF as bytes; empty when the interface is absent or printing failed.
+    QByteArray PrintToPdfStream(double secondsToWait = 30, bool landscape = false);
     Variant GetCookies(const QString& uri, double secondsToWait = 8);
     void AddOrUpdateCookie(const QString& name, const QString& value, const QString& domain,
                            const QString& path, double expires, bool isSecure, bool isHttpOnly,
@@ -267,6 +269,7 @@ private:
     ComPtr<ICoreWebView2CookieManager> pvCookieManager() const;
     static Variant pvCookieToCollection(ICoreWebView2Cookie* cookie);
     void OnGetCookies(HRESULT result, ICoreWebView2CookieList* list, Currency token);
+    void OnPrintToPdfStream(HRESULT result, const QByteArray& pdf, Currency token);
     bool pvClearBrowsingData(
         const std::function<HRESULT(ICoreWebView2Profile2*,
                                     ICoreWebView2ClearBrowsingDataCompletedHandler*)>& start,

@@ -184,6 +184,14 @@ TEST_F(BindingTest, PrintToPdfWritesARenderablePdf) {
     EXPECT_FALSE(QImage(dir.filePath("page-1.png")).isNull());
 }
 
+TEST_F(BindingTest, PrintToPdfStreamGivesThePdfBytes) {
+    ASSERT_TRUE(bind());
+    ASSERT_TRUE(open("p.html", "<html><body><h1>Streamed</h1></body></html>"));
+    const QByteArray pdf = browser->PrintToPdfStream(30);
+    EXPECT_TRUE(pdf.startsWith("%PDF")) << pdf.left(16).toStdString();
+    EXPECT_TRUE(pdf.trimmed().endsWith("%%EOF"));
+}
+
 TEST_F(BindingTest, ShutdownEndsAWaitAndLateCompletionsAreIgnored) {
     ASSERT_TRUE(bind());
     ASSERT_TRUE(open("f.html", functionsPage));
