@@ -6,6 +6,7 @@
 #include "ViewerSurface.h"
 #include "ViewerTypeInfo.h"
 
+#include "dialogs/CmnDialogEx.h"
 #include "platform/Environment.h"
 #include "platform/MessagePump.h"
 #include "platform/UiServices.h"
@@ -377,6 +378,8 @@ void KestDicomViewAX::bindMethods() {
         ReInit(a[0].toBool());
         return Variant();
     });
+    method("LoadSelectedDicomFile",
+           [this](QList<Variant>& a) { return flag(LoadSelectedDicomFile(a[0].toString())); });
     method("LoadDicomFile",
            [this](QList<Variant>& a) { return flag(LoadDicomFile(a[0].toString())); });
     method("Refresh", [](QList<Variant>&) { return Variant(); });
@@ -433,6 +436,18 @@ bool KestDicomViewAX::LoadDicomFile(const QString& path) {
     pump::processPending();
     layout();
     return loadProcedure(path);
+}
+
+bool KestDicomViewAX::LoadSelectedDicomFile(const QString& searchPath) {
+    CmnDialogEx dialog;
+    dialog.Clear();
+    dialog.setFlagsDialog(CmnDialogEx::OFN_PATHMUSTEXIST | CmnDialogEx::OFN_FILEMUSTEXIST);
+    if (!searchPath.isEmpty())
+        dialog.setInitDir(searchPath);
+    dialog.setFilter(localisation::openDialogFilter(languageCode(), localeIni()));
+    if (!dialog.ShowOpen(m_surface))
+        return false;
+    return LoadDicomFile(dialog.FileName());
 }
 
 void KestDicomViewAX::showWait(bool visible) {

@@ -42,6 +42,7 @@ public:
     void ReInit(bool force = true);
     bool IsDicomFile(const QString& path) const;
     bool LoadDicomFile(const QString& path);
+    bool LoadSelectedDicomFile(const QString& searchPath = {});
     bool SaveImage(QString& fileNameAndPath, bool forceSelect = false);
     bool SaveCanvas(QString& fileNameAndPath, bool forceSelect = false);
     void GetImageSize();
