@@ -10,8 +10,10 @@ void BridgeSchemeHandler::registerSchemes() {
     const auto registerOne = [](const char* name, QWebEngineUrlScheme::Flags extra) {
         QWebEngineUrlScheme scheme(name);
         scheme.setSyntax(QWebEngineUrlScheme::Syntax::Path);
+        // The host-object channel is the runtime's own, not the page's: a page's
+        // Content-Security-Policy must not cut it, as it cannot cut WebView2's.
         scheme.setFlags(QWebEngineUrlScheme::CorsEnabled | QWebEngineUrlScheme::SecureScheme |
-                        extra);
+                        QWebEngineUrlScheme::ContentSecurityPolicyIgnored | extra);
         QWebEngineUrlScheme::registerScheme(scheme);
     };
     registerOne(remoteScheme, {});
