@@ -2,7 +2,7 @@
 // programmatic identifier as any host does, prints the viewer's events as
 // JSON lines and saves the displayed image and the visible page on request.
 //   kestdicom-render [--tags] [--invert] [--image OUT.png|OUT.jpg] [--canvas OUT.png]
-//                    [--timeout S] FILE
+//                    [--timeout S] [--show] FILE
 
 #include "RenderHost.h"
 
@@ -75,6 +75,8 @@ int render(const QCommandLineParser& options, const QString& file) {
         if (!viewer.call("SaveCanvas", {Variant(out)}).toBool() || !QFileInfo(out).size())
             return fail(QStringLiteral("the viewer could not save the page to %1").arg(out));
     }
+    if (options.isSet("show"))
+        return QApplication::exec(); // the viewer stays open until its window is closed
     return 0;
 }
 
@@ -94,6 +96,7 @@ int main(int argc, char* argv[]) {
         {"image", "Save the displayed image (PNG or JPEG).", "file"},
         {"canvas", "Save the visible page (PNG or JPEG).", "file"},
         {"timeout", "Seconds to wait for each step.", "seconds", "60"},
+        {"show", "Keep the viewer open on the screen after loading."},
     });
     options.addPositionalArgument("file", "The DICOM file.");
     options.process(app);
