@@ -1,0 +1,172 @@
+#pragma once
+
+#include "PersistedProperties.h"
+
+#include "platform/automation/AutomationError.h"
+#include "platform/automation/ControlSite.h"
+#include "platform/automation/EventSource.h"
+
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+
+#include <memory>
+#include <optional>
+
+class cWebView2;
+
+// An embedded browser control: one browser of the runtime in a pane with an
+// even margin, started from a timer once the control is shown, with
+// navigation, search, the script bridge and page messages, persisted
+// properties and events. Containers call it by member name and receive its
+// events through its event source.
+class KestWebviewKD : public QWidget, public DispatchObject, public Control {
+    Q_OBJECT
+
+public:
+    // The object a container holds; it deletes the widget unless the widget's
+    // Qt parent already has.
+    static std::shared_ptr<KestWebviewKD> create();
+    ~KestWebviewKD() override;
+
+    // ---- start-up
+    void Init(const QString& lang);
+    void InitEx(const QString& lang, bool isPrivateNavigation, const QString& browserInstallPath,
+                const QString& userDataFolder, const QString& additionalArguments = {},
+                bool allowSingleSignOn = false);
+    void Shutdown();
+    bool IsWebViewInit() const { return m_isWebViewInit; }
+    QString GetMostRecentInstallPath() const;
+    QString GetWebView2Version() const;
+    QString GetKestWebView2DataPath() const { return m_userDataFolder; }
+    std::int32_t GetLocaleID() const;
+    // The error the last start-up tick raised (666 or 1243), if any.
+    const std::optional<AutomationError>& startupError() const { return m_startupError; }
+    // What the last successful binding was created with.
+    struct CreationRecord {
+        QString runtimeFolder;
+        QString userDataFolder;
+        QString commandLine;
+        bool singleSignOn = false;
+    };
+    const CreationRecord& creationRecord() const { return m_creation; }
+    QString privateFolder() const { return m_privateFolder; }
+
+    // ---- scripts
+    Variant RunJs(const QString& functionName, const QList<Variant>& args);
+    Currency RunJsAsync(const QString& functionName, const QList<Variant>& args);
+    QString jsProp(const QString& propName);
+    QString GetInnerText(int documentObject);
+    QString GetInnerHTML(int documentObject);
+
+    // ---- navigation
+    void Navigate(QString& url);
+    bool GoSearch(const QString& toSearch);
+    bool GoHome();
+    void NavigateToString(const QString& html, double secondsToWait);
+    void NavigateToFile(const QString& path);
+    QString lastRequestedAddress() const { return m_lastRequested; }
+    QString activeSearchTemplate() const { return m_searchTemplate; }
+
+    // ---- properties
+    const PersistedProperties& properties() const { return m_props; }
+    void setProperty(PersistedProperties::Id id, const Variant& value);
+    void SetZoomFactor(std::int16_t& percent);
+    EventSource& events() { return m_events; }
+
+    // Automation
+    Control* control() override { return this; }
+    EventSource* eventSource() override { return &m_events; }
+    void setControlSite(ControlSite* site) override { m_site = site; }
+    void initNew() override;
+    void load(const PropertyBag& bag) override;
+    void save(PropertyBag& bag) override;
+    QWidget* widget() override { return this; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+
+private:
+    KestWebviewKD();
+    void bindMembers();
+    void bindPersisted();
+    void bindMethod(const char* name, Handler handler);
+    void bindGet(const char* name, Handler handler);
+
+    // start-up
+    void startupTick(bool extended);
+    void runStartup(bool extended);
+    void requestStart(bool extended);
+    void restart(bool extended);
+    QString commandLine(bool extended) const;
+    bool bindBrowser(const QString& runtimeFolder, const QString& commandLine, bool tracking,
+                     bool extensions);
+    void raiseStartupError(const QString& detail, int number = 666);
+    void configureBrowser(bool extended);
+    void connectBrowser();
+    void releaseBrowser();
+    void deletePrivateFolder(int waitMs);
+    void applyBackColor(std::int32_t colour);
+    void applyBorderStyle();
+    void layoutPane();
+    void onInitComplete();
+
+    // scripts
+    Variant runJs(const QString& functionName, const QList<Variant>& args, bool async);
+    QString documentText(int documentObject, bool html);
+    QString linkTargets();
+
+    // navigation
+    bool beforeNavigate(const QString& url);
+    void navigateBrowser(const QString& address);
+    void autoSearch();
+    void requireBrowser() const;
+    bool goBuiltIn(const QString& address, const QString& title);
+    void onDocumentComplete();
+    void onSourceChangeTick();
+    void recordCurrentDocument(const QString& address);
+    void onZoomChanged();
+
+    void raise(const char* name, QList<Variant>& args);
+    void raise(const char* name, std::initializer_list<Variant> args = {});
+    void markChanged(const QString& name);
+
+    EventSource m_events;
+    ControlSite* m_site = nullptr;
+    PersistedProperties m_props;
+    QPointer<QWidget> m_pane;
+    std::unique_ptr<cWebView2> m_wv;
+
+    QTimer m_timer1;
+    QTimer m_timer1Ex;
+    QTimer m_timer2;
+    QTimer m_timerSourceChange;
+
+    QString m_lang;
+    bool m_isWebViewInit = false;
+    bool m_shown = false;
+    bool m_privateNavigation = false;
+    QString m_browserInstallPath;
+    QString m_userDataFolder;
+    QString m_additionalArguments;
+    bool m_singleSignOn = false;
+    QString m_privateFolder;
+    QString m_defaultUserAgent;
+    CreationRecord m_creation;
+    std::optional<AutomationError> m_startupError;
+    int m_zoomPercent = 100;
+    std::int32_t m_trackingLevel = 2;
+
+    QString m_searchTemplate;
+    QString m_lastRequested;
+    QString m_pendingAddress;
+    QString m_currentAddress;
+    QString m_documentUrl;
+    QString m_documentTitle;
+    QString m_collectedCookies;
+    bool m_navigating = false;
+    QString m_virtualHost;
+    QString m_virtualFolder;
+};
