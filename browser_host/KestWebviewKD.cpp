@@ -142,6 +142,7 @@ KestWebviewKD::~KestWebviewKD() {
 // ---------------------------------------------------------------- start-up
 
 void KestWebviewKD::Init(const QString& lang) {
+    m_startupError.reset();
     m_lang = lang;
     m_privateNavigation = false;
     m_browserInstallPath.clear();
@@ -159,6 +160,7 @@ void KestWebviewKD::Init(const QString& lang) {
 void KestWebviewKD::InitEx(const QString& lang, bool isPrivateNavigation,
                            const QString& browserInstallPath, const QString& userDataFolder,
                            const QString& additionalArguments, bool allowSingleSignOn) {
+    m_startupError.reset();
     m_lang = lang;
     m_privateNavigation = isPrivateNavigation;
     m_browserInstallPath = browserInstallPath;

@@ -98,7 +98,6 @@ private:
     // start-up
     void startupTick(bool extended);
     void runStartup(bool extended);
-    void requestStart(bool extended);
     void restart(bool extended);
     QString commandLine(bool extended) const;
     bool bindBrowser(const QString& runtimeFolder, const QString& commandLine, bool tracking,

@@ -1,0 +1,250 @@
+// The browser host on the real binding and runtime, headless.
+
+#include "browser_host/KestWebviewKD.h"
+#include "browser_host/modKWVLanguage.h"
+
+#include "platform/MessagePump.h"
+#include "platform/UiServices.h"
+#include "tests/common/TempEnvironment.h"
+#include "tests/common/TestApp.h"
+#include "webview2_binding/cWebView2.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+class Site : public ControlSite {
+public:
+    AmbientProperties ambientProperties() const override {
+        AmbientProperties a;
+        a.localeId = localeId;
+        return a;
+    }
+    std::uint32_t localeId = 1033;
+};
+
+// One control in a window, with every event it raises recorded by name.
+class HostFixture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+        testing_support::app();
+        cWebView2::setLibraryFolder(qEnvironmentVariable("KEST_BIN_DIR"));
+        env.setFolder("LOCALAPPDATA", "local");
+        temp = env.setFolder("TEMP", "temp");
+        env.setFolder("ALLUSERSPROFILE", "common");
+        ui::setMessageBoxHook([this](const ui::MessageBoxRequest& r) {
+            boxes << r.prompt;
+            return int(ui::MsgBox::Ok);
+        });
+        host = KestWebviewKD::create();
+        host->setControlSite(&site);
+        host->initNew();
+        host->events().advise(std::make_shared<FunctionEventSink>(
+            [this](DispId, const QString& name, QList<Variant>& args) {
+                events << name;
+                if (onEvent)
+                    onEvent(name, args);
+            }));
+        host->resize(400, 300);
+    }
+    void TearDown() override {
+        host.reset();
+        ui::setMessageBoxHook(nullptr);
+    }
+
+    bool start(QList<Variant> initEx = {text(""), Variant(false), text(""), text("")}) {
+        host->show();
+        host->call("InitEx", std::move(initEx));
+        return pump::waitUntil([this] { return host->IsWebViewInit(); }, 20s);
+    }
+    static Variant text(const char* value) { return Variant(QString::fromUtf8(value)); }
+    QString navigationTarget(QString address) {
+        QString target;
+        onEvent = [&target](const QString& name, QList<Variant>& args) {
+            if (name == "NavigationStarting" && target.isEmpty())
+                target = args[2].toString();
+        };
+        QList<Variant> args{Variant(address)};
+        host->invokeByName("Navigate", InvokeFlags::Method, args);
+        pump::waitUntil([&target] { return !target.isEmpty(); }, 5s);
+        onEvent = nullptr;
+        return target;
+    }
+
+    testing_support::TempEnvironment env;
+    QString temp;
+    Site site;
+    std::shared_ptr<KestWebviewKD> host;
+    QStringList events;
+    QStringList boxes;
+    std::function<void(const QString&, QList<Variant>&)> onEvent;
+};
+
+TEST_F(HostFixture, InitWaitsUntilShownThenStarts) {
+    host->call("Init", {text("")});
+    pump::waitUntil([] { return false; }, 500ms);
+    EXPECT_FALSE(host->IsWebViewInit());
+    EXPECT_FALSE(events.contains("InitComplete"));
+    host->show();
+    ASSERT_TRUE(pump::waitUntil([this] { return host->IsWebViewInit(); }, 20s));
+    EXPECT_TRUE(pump::waitUntil([this] { return events.contains("InitComplete"); }, 5s));
+    // No fixed runtime is installed: the user is told and the system's runtime is used.
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_TRUE(
+        boxes[0].contains("This directory does not appear to contain a WebView2 component."));
+    EXPECT_EQ(host->get("UseEdgeFixedVersion"), Variant(false));
+    EXPECT_EQ(host->creationRecord().runtimeFolder, "");
+    EXPECT_TRUE(host->get("GetKestWebView2DataPath")
+                    .toString()
+                    .endsWith("/Tarnwell/KestWebView2/Data/" +
+                              qEnvironmentVariable("USER", qEnvironmentVariable("USERNAME"))));
+}
+
+TEST_F(HostFixture, PrivateBrowsingUsesAGuidFolderDeletedAtShutdown) {
+    host->put("AllowInteractiveContentLocally", Variant(true));
+    ASSERT_TRUE(
+        start({text("fr"), Variant(true), text(""), text(""), text("--disable-web-security")}));
+    const QString folder = host->privateFolder();
+    EXPECT_TRUE(folder.startsWith(temp + "/KestWebView2/{"));
+    EXPECT_TRUE(QRegularExpression("\\{[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}\\}$")
+                    .match(folder)
+                    .hasMatch());
+    EXPECT_TRUE(QDir(folder).exists());
+    EXPECT_EQ(host->palette().color(QPalette::Window), QColor(0xFF, 0x80, 0x80));
+    EXPECT_EQ(host->creationRecord().commandLine,
+              "--lang=fr --disable-web-security --allow-file-access-from-files");
+    host->call("Shutdown");
+    EXPECT_FALSE(QDir(folder).exists());
+}
+
+TEST_F(HostFixture, FixedRuntimeOlderThan100IsSkippedForEvergreen) {
+    const QString fixed =
+        env.root() + "/common/KestWebView2/Microsoft.WebView2.FixedVersionRuntime";
+    ASSERT_TRUE(QDir().mkpath(fixed));
+    QFile manifest(fixed + "/99.0.1150.55.manifest");
+    ASSERT_TRUE(manifest.open(QIODevice::WriteOnly));
+    manifest.close();
+    ASSERT_TRUE(start());
+    EXPECT_TRUE(boxes.isEmpty());
+    EXPECT_EQ(host->creationRecord().runtimeFolder, "");
+    EXPECT_EQ(host->get("UseEdgeFixedVersion"), Variant(false));
+}
+
+TEST_F(HostFixture, NoRuntimeWithoutFixedVersionRaises1243) {
+    // A library folder without the runtime beside it: no runtime is installed.
+    QTemporaryDir empty;
+    cWebView2::setLibraryFolder(empty.path());
+    host->put("UseEdgeFixedVersion", Variant(false));
+    host->show();
+    host->call("Init", {text("")});
+    ASSERT_TRUE(pump::waitUntil([this] { return host->startupError().has_value(); }, 10s));
+    EXPECT_EQ(host->startupError()->number(), 1243);
+    EXPECT_EQ(host->startupError()->source(), "KestWebView2");
+    EXPECT_EQ(host->startupError()->description(),
+              "The Evergreen version of the Microsoft WebView2 component does not appear to be "
+              "present on your system.");
+    EXPECT_FALSE(host->IsWebViewInit());
+}
+
+TEST_F(HostFixture, MissingFixedFolderGivesTheStartupTextOfEachLanguage) {
+    const QString fixed = env.root() + "/nowhere/120.0.1.0";
+    ASSERT_TRUE(QDir().mkpath(fixed));
+    for (const std::uint32_t lcid : {1033u, 1031u, 1034u, 1036u, 1040u, 1043u, 1046u}) {
+        site.localeId = lcid;
+        host->initNew();
+        host->show();
+        host->call("InitEx", {text(""), Variant(false), Variant(fixed), text("")});
+        ASSERT_TRUE(pump::waitUntil([this] { return host->startupError().has_value(); }, 10s));
+        EXPECT_EQ(host->startupError()->number(), 666);
+        EXPECT_EQ(host->startupError()->description(),
+                  kwvlanguage::texts().failedStartup +
+                      "\r\n\r\nCheck for the presence of the Webview2 component in the path:\r\n" +
+                      fixed);
+        EXPECT_EQ(kwvlanguage::texts().failedStartup,
+                  kwvlanguage::textsFor(kwvlanguage::languageOf(lcid)).failedStartup);
+        host->call("Shutdown");
+    }
+}
+
+TEST_F(HostFixture, RunJsPassesUpTo15Arguments) {
+    ASSERT_TRUE(start());
+    host->call("NavigateToString",
+               {text("<html><body><script>function count(){return arguments.length + ':' + "
+                     "Array.from(arguments).join(',');}</script></body></html>"),
+                Variant(8.0)});
+    QList<Variant> args{text("count")};
+    for (int i = 1; i <= 15; ++i)
+        args << Variant(std::int32_t(i));
+    EXPECT_EQ(host->call("RunJs", args).toString(), "15:1,2,3,4,5,6,7,8,9,10,11,12,13,14,15");
+    EXPECT_EQ(host->call("RunJs", {text("count")}).toString(), "0:");
+    args << Variant(std::int32_t(16));
+    Variant result;
+    EXPECT_NO_THROW(result = host->call("RunJs", args));
+    EXPECT_TRUE(result.isEmpty());
+}
+
+TEST_F(HostFixture, InnerTextOfLinksAndParagraphs) {
+    ASSERT_TRUE(start());
+    host->call("NavigateToString", {text("<html><body><p>a</p><a href='https://one.example/'>1</a>"
+                                         "<a href='https://two.example/x'>2</a></body></html>"),
+                                    Variant(8.0)});
+    EXPECT_EQ(host->call("GetInnerText", {Variant(std::int16_t(8))}).toString(),
+              "https://one.example/\r\nhttps://two.example/x\r\n");
+    EXPECT_TRUE(host->call("GetInnerHTML", {Variant(std::int16_t(1))})
+                    .toString()
+                    .startsWith("<p>\r\na</p>\r\n"));
+    EXPECT_EQ(host->call("GetInnerText", {Variant(std::int16_t(9))}).toString(), "");
+}
+
+TEST_F(HostFixture, NavigateCompletesAddressesAndHonoursCancel) {
+    ASSERT_TRUE(start());
+    EXPECT_EQ(navigationTarget("kittens"), "https://duckduckgo.com/?q=kittens&t=web");
+    EXPECT_EQ(navigationTarget("example.org"), "https://example.org/");
+    EXPECT_EQ(host->lastRequestedAddress(), "example.org");
+    onEvent = [](const QString& name, QList<Variant>& args) {
+        if (name == "BeforeNavigate")
+            args[1] = Variant(true);
+    };
+    QList<Variant> args{Variant("other.org")};
+    host->invokeByName("Navigate", InvokeFlags::Method, args);
+    EXPECT_EQ(host->lastRequestedAddress(), "example.org");
+}
+
+TEST_F(HostFixture, NavigationWithoutBrowserRaises6666) {
+    site.localeId = 1036;
+    host->initNew();
+    try {
+        host->call("Navigate", {Variant("a.org")});
+        ADD_FAILURE() << "no error";
+    } catch (const AutomationError& error) {
+        EXPECT_EQ(error.number(), 6666);
+        EXPECT_EQ(error.source(), "KestWebView2 Control");
+        EXPECT_EQ(error.description(), "Contrôle non initialisé");
+    }
+    EXPECT_EQ(host->call("SetSecurityProperties",
+                         {Variant(true), Variant(true), Variant(true), Variant(true)}),
+              Variant(false));
+}
+
+TEST_F(HostFixture, SavedNewControlAndZoomClamp) {
+    PropertyBag bag;
+    host->save(bag);
+    EXPECT_EQ(bag.read("IsScriptEnabled"), Variant(false));
+    EXPECT_EQ(bag.read("UseEdgeFixedVersion"), Variant(true));
+    QList<Variant> zoom{Variant(std::int16_t(5))};
+    host->invokeByName("SetZoomFactor", InvokeFlags::Method, zoom);
+    EXPECT_EQ(zoom[0], Variant(std::int16_t(10)));
+    host->put("InitTimeOut", Variant(3.0));
+    EXPECT_EQ(host->get("InitTimeOut"), Variant(8.0));
+}
+
+} // namespace
