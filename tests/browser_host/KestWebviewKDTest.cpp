@@ -103,7 +103,7 @@ TEST_F(HostFixture, InitWaitsUntilShownThenStarts) {
         boxes[0].contains("This directory does not appear to contain a WebView2 component."));
     EXPECT_EQ(host->get("UseEdgeFixedVersion"), Variant(false));
     EXPECT_EQ(host->creationRecord().runtimeFolder, "");
-    EXPECT_TRUE(host->get("GetKestWebView2DataPath")
+    EXPECT_TRUE(host->call("GetKestWebView2DataPath")
                     .toString()
                     .endsWith("/Tarnwell/KestWebView2/Data/" +
                               qEnvironmentVariable("USER", qEnvironmentVariable("USERNAME"))));
