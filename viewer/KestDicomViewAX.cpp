@@ -330,7 +330,7 @@ void KestDicomViewAX::bindProperties() {
            [this](const Variant& v) { setUseEvergreenWebview2(v.toBool()); });
     getter("DisplayDicomTags", [this] { return Variant(m_displayDicomTags != 0); });
     // Only exactly True (-1) shows the tags: 1 hides them.
-    letter("DisplayDicomTags", [this](const Variant& v) { setDisplayDicomTags(v.toInteger()); });
+    letter("DisplayDicomTags", [this](const Variant& v) { setDisplayDicomTags(v.toVBool()); });
     getter("BackColor", [this] { return Variant(std::int32_t(m_surface->backColor())); });
     letter("BackColor", [this](const Variant& v) {
         m_surface->setBackColor(static_cast<std::uint32_t>(v.toLongLong()));
@@ -457,6 +457,10 @@ void KestDicomViewAX::showWait(bool visible) {
 }
 
 void KestDicomViewAX::startHost(Host& host) {
+    // With the system's runtime chosen, the host is not sent looking for a
+    // fixed runtime first: that would warn on every start that none is installed.
+    if (runtimeFolder().isEmpty())
+        host.put(QStringLiteral("UseEdgeFixedVersion"), flag(false));
     host.put(QStringLiteral("HomeURL"),
              text(QUrl::fromLocalFile(m_binFolder + QStringLiteral("AboutBlack.html")).toString()));
     host.call(QStringLiteral("InitEx"),
@@ -884,9 +888,13 @@ bool KestDicomViewAX::SaveImage(QString& fileNameAndPath, bool forceSelect) {
         hideSidebar();
     showWait(true);
     waits::pump(20);
-    // One screen pixel per image pixel, behind the wait picture.
+    // One screen pixel per image pixel, behind the wait picture. The browser
+    // host keeps its page 30 twips inside its edges: the page gets the image's
+    // size when the host is that much larger.
+    const int hostMargin = 2 * (30 / twipsPerPixel());
     if (m_image->widget)
-        m_image->widget->resize(Variant(m_widthText).toLong(), Variant(m_heightText).toLong());
+        m_image->widget->resize(Variant(m_widthText).toLong() + hostMargin,
+                                Variant(m_heightText).toLong() + hostMargin);
     waits::waitSeconds(2, true);
     callPage(function, {text(fileNameAndPath)});
     if (sidebarShown)

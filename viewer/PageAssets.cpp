@@ -9,8 +9,6 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QJsonArray>
-#include <QJsonDocument>
 
 namespace pageassets {
 
@@ -95,8 +93,7 @@ QString fileListScript(const QString& workingCopyName) {
     QString literal = QString::fromUtf8(array.mid(1, array.size() - 2));
     literal.replace(QChar(0x2028), QStringLiteral("\\u2028"))
         .replace(QChar(0x2029), QStringLiteral("\\u2029"));
-    return QStringLiteral("window.dicomFileList = [\r\n") + literal +
-           QStringLiteral("\r\n];\r\n");
+    return QStringLiteral("window.dicomFileList = [\r\n") + literal + QStringLiteral("\r\n];\r\n");
 }
 
 QString extractPdf(const QString& workingCopy, const QString& instanceFolder) {

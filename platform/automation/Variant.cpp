@@ -112,6 +112,20 @@ Variant Variant::error(std::int32_t code) {
     return v;
 }
 
+Variant Variant::fromVBool(VBool value) {
+    if (value == VTrue || value == VFalse)
+        return Variant(value == VTrue);
+    Variant v;
+    v.m_value = RawBool{value};
+    return v;
+}
+
+VBool Variant::toVBool() const {
+    if (const auto* raw = std::get_if<RawBool>(&m_value))
+        return raw->value;
+    return ::toVBool(toBool());
+}
+
 Variant Variant::fromBytes(const QByteArray& bytes, std::int32_t lowerBound) {
     Variant v;
     v.m_value = ByteArray{bytes, lowerBound};
@@ -120,10 +134,10 @@ Variant Variant::fromBytes(const QByteArray& bytes, std::int32_t lowerBound) {
 
 VarType Variant::type() const {
     static constexpr VarType types[] = {
-        VarType::Empty,  VarType::Null,    VarType::Error,    VarType::Boolean,
-        VarType::Byte,   VarType::Integer, VarType::Long,     VarType::LongLong,
-        VarType::Single, VarType::Double,  VarType::Currency, VarType::Date,
-        VarType::String, VarType::Object,  VarType::Array,    VarType::Array,
+        VarType::Empty,    VarType::Null,    VarType::Error,    VarType::Boolean, VarType::Byte,
+        VarType::Integer,  VarType::Long,    VarType::LongLong, VarType::Single,  VarType::Double,
+        VarType::Currency, VarType::Date,    VarType::String,   VarType::Object,  VarType::Array,
+        VarType::Array,    VarType::Boolean,
     };
     return types[m_value.index()];
 }
@@ -222,6 +236,8 @@ double Variant::numericValue() const {
                 raise(vberr::InvalidUseOfNull);
             else if constexpr (std::is_same_v<T, bool>)
                 return value ? -1.0 : 0.0;
+            else if constexpr (std::is_same_v<T, RawBool>)
+                return static_cast<double>(value.value);
             else if constexpr (std::is_arithmetic_v<T>)
                 return static_cast<double>(value);
             else if constexpr (std::is_same_v<T, Currency>)
@@ -333,6 +349,8 @@ QString Variant::toString() const {
                 return QStringLiteral("Error %1").arg(value.code);
             else if constexpr (std::is_same_v<T, bool>)
                 return value ? QStringLiteral("True") : QStringLiteral("False");
+            else if constexpr (std::is_same_v<T, RawBool>)
+                return QStringLiteral("True");
             else if constexpr (std::is_same_v<T, float>)
                 return formatDouble(value, 7);
             else if constexpr (std::is_same_v<T, double>)
@@ -407,7 +425,7 @@ Variant Variant::convertTo(VarType target) const {
     case VarType::Null:
         return null();
     case VarType::Boolean:
-        return Variant(toBool());
+        return type() == VarType::Boolean ? *this : Variant(toBool());
     case VarType::Byte:
         return Variant(toByte());
     case VarType::Integer:

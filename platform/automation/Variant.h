@@ -109,6 +109,8 @@ public:
     static Variant error(std::int32_t code);
     // A Byte array, held as bytes.
     static Variant fromBytes(const QByteArray& bytes, std::int32_t lowerBound = 0);
+    // A Boolean with its raw 16-bit value: nonzero is true, but only -1 is True.
+    static Variant fromVBool(VBool value);
 
     VarType type() const;
     // The element type of an array (Variant or Byte), or Empty for a scalar.
@@ -125,7 +127,8 @@ public:
     bool isNumeric() const;
 
     bool toBool() const;
-    VBool toVBool() const { return ::toVBool(toBool()); }
+    // The raw 16-bit value of a Boolean; other values convert to -1 or 0.
+    VBool toVBool() const;
     std::uint8_t toByte() const;
     std::int16_t toInteger() const;
     std::int32_t toLong() const;
@@ -157,6 +160,11 @@ private:
         std::int32_t code = 0;
         friend bool operator==(ErrorCode, ErrorCode) = default;
     };
+    // A Boolean holding a value other than -1 or 0, as a raw 16-bit Boolean can.
+    struct RawBool {
+        std::int16_t value = 0;
+        friend bool operator==(RawBool, RawBool) = default;
+    };
     struct ByteArray {
         QByteArray bytes;
         std::int32_t lowerBound = 0;
@@ -165,7 +173,7 @@ private:
     using Storage =
         std::variant<std::monostate, NullTag, ErrorCode, bool, std::uint8_t, std::int16_t,
                      std::int32_t, std::int64_t, float, double, Currency, OleDate, QString,
-                     DispatchPtr, std::shared_ptr<VariantArray>, ByteArray>;
+                     DispatchPtr, std::shared_ptr<VariantArray>, ByteArray, RawBool>;
 
     double numericValue() const;
     std::int64_t roundedInteger(std::int64_t low, std::int64_t high) const;

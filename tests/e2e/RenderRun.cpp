@@ -30,7 +30,7 @@ bool RenderRun::run(const QString& file, const QStringList& options, int timeout
 
     QProcess render;
     render.setProcessEnvironment(environment);
-    render.setWorkingDirectory(m_dir.path());  // relative output names land here
+    render.setWorkingDirectory(m_dir.path()); // relative output names land here
     render.start(KEST_RENDER_PATH, options + QStringList{"--timeout", "60", file});
     if (!render.waitForFinished(timeoutSeconds * 1000)) {
         render.kill();

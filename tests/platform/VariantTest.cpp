@@ -46,6 +46,14 @@ TEST(Variant, BooleanIsMinusOneAndZero) {
     EXPECT_EQ(Variant(QStringLiteral("0")).toBool(), false);
     EXPECT_EQ(Variant(0.5).toBool(), true);
     EXPECT_EQ(Variant().toBool(), false);
+    // A raw 16-bit Boolean keeps its value: nonzero is true, only -1 is True.
+    const Variant raw = Variant::fromVBool(1);
+    EXPECT_EQ(raw.type(), VarType::Boolean);
+    EXPECT_TRUE(raw.toBool());
+    EXPECT_EQ(raw.toVBool(), 1);
+    EXPECT_EQ(raw.convertTo(VarType::Boolean).toVBool(), 1);
+    EXPECT_EQ(Variant(std::int16_t(1)).convertTo(VarType::Boolean).toVBool(), VTrue);
+    EXPECT_EQ(Variant::fromVBool(VTrue), Variant(true));
 }
 
 struct ConversionCase {
