@@ -13,6 +13,7 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
+#include <QLibraryInfo>
 #include <QStringList>
 #include <QWidget>
 
@@ -1207,15 +1208,11 @@ QString cWebView2::GetMostRecentInstallPath(const QString& edgeChannel, QString&
     }
     if (versionString.isEmpty())
         return {};
-    // Installed runtimes live under the program folder, one folder per channel and version.
-    QString programs = env::variable(QStringLiteral("ProgramFiles(x86)"));
-    if (programs.isEmpty())
-        programs = env::variable(QStringLiteral("ProgramFiles"));
-    if (programs.isEmpty())
-        return {};
-    const QString path = programs + QStringLiteral("/Microsoft/") + edgeChannel +
-                         QStringLiteral("/Application/") + versionString;
-    return QFileInfo(path).exists() ? path : QString();
+    // The installed runtime is the system's Qt WebEngine: its process lives in
+    // Qt's folder of executables, whatever the channel.
+    Q_UNUSED(edgeChannel);
+    const QString folder = QLibraryInfo::path(QLibraryInfo::LibraryExecutablesPath);
+    return QFileInfo::exists(folder + QStringLiteral("/QtWebEngineProcess")) ? folder : QString();
 }
 
 void cWebView2::Shutdown() {

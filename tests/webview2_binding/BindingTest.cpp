@@ -6,6 +6,7 @@
 #include "webview2_binding/Collection.h"
 
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -255,6 +256,18 @@ TEST_F(BindingTest, GotFocusReportsTheReasonOnce) {
     if (!waitFor([&] { return !reasons.isEmpty(); }, 3000))
         GTEST_SKIP() << "the offscreen platform gave the view no focus";
     EXPECT_EQ(reasons.first(), 2);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(BindingTest, MostRecentInstallIsTheSystemRuntime)
+{
+    QString version;
+    const QString folder = browser->GetMostRecentInstallPath("EdgeWebView", version);
+    EXPECT_FALSE(version.isEmpty());
+    EXPECT_TRUE(QFileInfo::exists(folder + "/QtWebEngineProcess")) << folder.toStdString();
 }
 
 } // namespace

@@ -70,8 +70,9 @@ int render(const QCommandLineParser& options, const QString& file) {
     }
     if (options.isSet("canvas")) {
         const QString out = QFileInfo(options.value("canvas")).absoluteFilePath();
-        if (options.isSet("tags")) // let the tags page finish drawing
-            waitFor([] { return false; }, 1.0);
+        // Let the page in front finish drawing: the tags page, or the report
+        // page that replaces an image page without an image.
+        waitFor([] { return false; }, 1.5);
         if (!viewer.call("SaveCanvas", {Variant(out)}).toBool() || !QFileInfo(out).size())
             return fail(QStringLiteral("the viewer could not save the page to %1").arg(out));
     }
