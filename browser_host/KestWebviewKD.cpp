@@ -1015,12 +1015,6 @@ void KestWebviewKD::bindMembers() {
                [](QList<Variant>& a) { return text(kwvurl::urlEncodeUtf8(a[0].toString())); });
     bindMethod("DecodeURI",
                [](QList<Variant>& a) { return text(kwvurl::decodeUri(a[0].toString())); });
-    bindMethod("NavigateWithWebResourceRequest", [](QList<Variant>& a) {
-        // The runtime offers no request navigation: only the method is normalised.
-        const QString method = a[1].toString().toUpper();
-        a[1] = text(method == QLatin1String("GET") ? method : QStringLiteral("POST"));
-        return Variant();
-    });
     bindMethod("CapturePreview", [this](QList<Variant>& a) {
         try {
             if (!m_wv)
@@ -1037,10 +1031,6 @@ void KestWebviewKD::bindMembers() {
                    QImage image = QImage::fromData(m_wv->CapturePreview(1), "JPG");
                    if (!image.isNull())
                        QApplication::clipboard()->setImage(image);
-               }));
-    bindMethod("ShowPrintDialog", forward([this](QList<Variant>&) {
-                   m_wv->SetFocus(0);
-                   pump::processPending();
                }));
     bindMethod("ZOrder", none([this](QList<Variant>& a) {
                    if (a[0].toInteger() == 0)
