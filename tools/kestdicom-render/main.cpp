@@ -1,7 +1,7 @@
 // kestdicom-render: loads a DICOM file into the viewer, created by its
 // programmatic identifier as any host does, prints the viewer's events as
 // JSON lines and saves the displayed image and the visible page on request.
-//   kestdicom-render [--tags] [--invert] [--image OUT.png|OUT.jpg] [--canvas OUT.png]
+//   kestdicom-render [--tags] [--invert] [--sidebar] [--image OUT.png|OUT.jpg] [--canvas OUT.png]
 //                    [--timeout S] [--show] FILE
 
 #include "RenderHost.h"
@@ -49,6 +49,8 @@ int render(const QCommandLineParser& options, const QString& file) {
         viewer.put("ShowTagsOnLoad", Variant(true));
     if (options.isSet("invert"))
         viewer.put("InvertOnLoad", Variant(true));
+    if (options.isSet("sidebar"))
+        viewer.put("ShowSidebarOnLoad", Variant(true));
     if (!viewer.call("LoadDicomFile", {Variant(file)}).toBool())
         return fail(
             QStringLiteral("the viewer refused %1 (not a readable DICOM file, or the browser "
@@ -94,6 +96,7 @@ int main(int argc, char* argv[]) {
     options.addOptions({
         {"tags", "Show the tags page on load."},
         {"invert", "Invert the grey scale on load."},
+        {"sidebar", "Show the tool sidebar on load."},
         {"image", "Save the displayed image (PNG or JPEG).", "file"},
         {"canvas", "Save the visible page (PNG or JPEG).", "file"},
         {"timeout", "Seconds to wait for each step.", "seconds", "60"},
