@@ -10,23 +10,13 @@
 namespace {
 
 QJsonValue jsonOf(const Variant& value) {
-    switch (value.type()) {
-    case VarType::Boolean:
+    if (value.type() == VarType::Boolean)
         return value.toBool();
-    case VarType::Byte:
-    case VarType::Integer:
-    case VarType::Long:
-    case VarType::LongLong:
-    case VarType::Single:
-    case VarType::Double:
-    case VarType::Currency:
+    if (value.isNumeric())
         return value.toDouble();
-    case VarType::Empty:
-    case VarType::Null:
+    if (value.isEmpty() || value.isNull())
         return QJsonValue::Null;
-    default:
-        return value.toString();
-    }
+    return value.toString();
 }
 
 } // namespace
