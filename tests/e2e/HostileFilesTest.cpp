@@ -5,7 +5,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTcpServer>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -35,6 +37,25 @@ TEST(HostileFiles, TruncatedFileIsReportedWithoutAnImage) {
     RenderRun run;
     ASSERT_TRUE(run.run(pydicomFile("MR_truncated.dcm"))) << run.errors().toStdString();
     EXPECT_TRUE(run.last("ImageLoaded").value("NoImage").toBool());
+}
+
+// An installation whose asset folder lacks the browser runtime: the browser
+// hosts cannot start, and the load ends with False instead of waiting forever.
+TEST(HostileFiles, LoadEndsWhenTheBrowserCannotStart) {
+    QTemporaryDir install;
+    const QString assets = QFileInfo(KEST_CONTROL_PATH).absolutePath() + "/KestDicomAx";
+    QDir().mkpath(install.filePath("KestDicomAx"));
+    for (const QString& name : QDir(assets).entryList(QDir::Files)) {
+        if (name != "libWebView2Loader.so")
+            QFile::copy(assets + '/' + name, install.filePath("KestDicomAx/" + name));
+    }
+    const QString library = install.filePath("libKestDicomViewControl.so");
+    ASSERT_TRUE(QFile::copy(KEST_CONTROL_PATH, library));
+    RenderRun run(library);
+    EXPECT_FALSE(run.run(pydicomFile("CT_small.dcm"), {}, 90));
+    EXPECT_EQ(run.exitCode(), 1);
+    EXPECT_TRUE(run.errors().contains("refused")) << run.errors().toStdString();
+    EXPECT_EQ(run.count("ImageLoaded"), 0);
 }
 
 int greyRamp(int x, int y) {

@@ -5,7 +5,8 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 
-RenderRun::RenderRun() {
+RenderRun::RenderRun(QString controlLibrary)
+    : m_controlLibrary(std::move(controlLibrary)) {
     QDir(m_dir.path()).mkpath("config");
     QDir(m_dir.path()).mkpath("local");
     QDir(m_dir.path()).mkpath("common");
@@ -22,7 +23,7 @@ bool RenderRun::run(const QString& file, const QStringList& options, int timeout
 
     QProcess registration;
     registration.setProcessEnvironment(environment);
-    registration.start(KEST_REGSVR_PATH, {"/s", KEST_CONTROL_PATH});
+    registration.start(KEST_REGSVR_PATH, {"/s", m_controlLibrary});
     if (!registration.waitForFinished(30000) || registration.exitCode() != 0) {
         m_errors = "registration failed: " + registration.readAllStandardError();
         return false;

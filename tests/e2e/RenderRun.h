@@ -10,7 +10,8 @@
 // registered in a private registration store and works in private folders.
 class RenderRun {
 public:
-    RenderRun();
+    // The control library to register: the built one unless given.
+    explicit RenderRun(QString controlLibrary = QStringLiteral(KEST_CONTROL_PATH));
 
     // Runs the tool on the file with the given options; true when it exited 0.
     bool run(const QString& file, const QStringList& options = {}, int timeoutSeconds = 120);
@@ -26,6 +27,7 @@ public:
 
 private:
     QTemporaryDir m_dir;
+    QString m_controlLibrary;
     int m_exitCode = -1;
     QString m_errors;
     QList<QJsonObject> m_events;
