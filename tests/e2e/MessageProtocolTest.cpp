@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QWidget>
 
 #include <gtest/gtest.h>
@@ -231,6 +232,37 @@ TEST_F(MessageProtocolTest, PersistedProperties) {
     viewer->put("ShowTagsOnLoad", Variant(true));
     viewer->control()->save(bag);
     EXPECT_EQ(bag.keys(), (QStringList{"InvertOnLoad", "Language", "ShowTagsOnLoad"}));
+}
+
+} // namespace
+
+namespace {
+
+QStringList instanceFolders(const testing_support::TempEnvironment& environment) {
+    return QDir(environment.root() + "/local/Tarnwell/KestDicomAx/Temp")
+        .entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+}
+
+TEST_F(MessageProtocolTest, EachInstanceHasItsOwnFolderUntilDestroyed) {
+    ASSERT_TRUE(loadDemo());
+    DispatchPtr second = automation::createObject("KestDicomViewControl.KestDicomViewAX");
+    QWidget secondWindow;
+    second->control()->widget()->setParent(&secondWindow);
+    secondWindow.show();
+    ASSERT_TRUE(
+        second->call("LoadDicomFile", {Variant(testing_support::pydicomFile("MR_small.dcm"))})
+            .toBool());
+    const QStringList both = instanceFolders(environment);
+    ASSERT_EQ(both.size(), 2);
+    EXPECT_TRUE(
+        QFile::exists(environment.root() + "/local/Tarnwell/KestDicomAx/Bin/AboutBlack.html"));
+    second->control()->widget()->setParent(nullptr);
+    second.reset();
+    const QStringList left = instanceFolders(environment);
+    ASSERT_EQ(left.size(), 1);
+    EXPECT_TRUE(both.contains(left.first()));
+    EXPECT_TRUE(QFile::exists(environment.root() + "/local/Tarnwell/KestDicomAx/Temp/" +
+                              left.first() + "/KDVAX_MONO.html"));
 }
 
 } // namespace
