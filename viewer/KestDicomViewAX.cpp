@@ -873,13 +873,33 @@ QString pageFunctionFor(const QString& extension) {
 
 } // namespace
 
+// The save dialog of the image outputs; an empty name proposes
+// DicomImage.jpg in the user's pictures folder. False when cancelled.
+bool KestDicomViewAX::chooseSaveFile(QString& fileNameAndPath) {
+    if (fileNameAndPath.isEmpty())
+        fileNameAndPath =
+            files::withTrailingSeparator(specialfolders::path(specialfolders::Pictures)) +
+            QStringLiteral("DicomImage.jpg");
+    CmnDialogEx dialog;
+    dialog.Clear();
+    dialog.setFlagsDialog(CmnDialogEx::OFN_OVERWRITEPROMPT | CmnDialogEx::OFN_PATHMUSTEXIST |
+                          CmnDialogEx::OFN_NOREADONLYRETURN);
+    dialog.setFilter(QStringLiteral("Jpeg or Png|*.jpg;*.jpeg;*.png"));
+    dialog.setDefaultExt(QStringLiteral("jpg"));
+    dialog.setFileName(fileNameAndPath);
+    if (!dialog.ShowSave(m_surface))
+        return false;
+    fileNameAndPath = dialog.FileName();
+    return true;
+}
+
 // The page renders the image at its own pixel size and sends the encoded
 // picture back ("saveImage"), which is written then.
 bool KestDicomViewAX::SaveImage(QString& fileNameAndPath, bool forceSelect) {
     if (!m_image->ready || !m_imagePresent)
         return false;
-    if (forceSelect || fileNameAndPath.isEmpty())
-        return false; // choosing a file needs the save dialog, which this build does not have yet
+    if ((forceSelect || fileNameAndPath.isEmpty()) && !chooseSaveFile(fileNameAndPath))
+        return false;
     const QString function = pageFunctionFor(files::extension(fileNameAndPath).toLower());
     if (function.isEmpty())
         return false;
@@ -911,8 +931,8 @@ bool KestDicomViewAX::SaveImage(QString& fileNameAndPath, bool forceSelect) {
 bool KestDicomViewAX::SaveCanvas(QString& fileNameAndPath, bool forceSelect) {
     if (!m_image->ready || m_surface->dicomDirTag() == QLatin1String("2"))
         return false;
-    if (forceSelect || fileNameAndPath.isEmpty())
-        return false; // see SaveImage
+    if ((forceSelect || fileNameAndPath.isEmpty()) && !chooseSaveFile(fileNameAndPath))
+        return false;
     const QString extension = files::extension(fileNameAndPath).toLower();
     int format = -1;
     if (extension == QLatin1String("jpg") || extension == QLatin1String("jpeg"))

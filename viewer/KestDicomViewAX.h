@@ -96,6 +96,8 @@ private:
     void raiseImageLoaded(bool noImage);
     void raise(const QString& event, std::initializer_list<Variant> args = {});
 
+    bool chooseSaveFile(QString& fileNameAndPath);
+
     // view commands
     Variant callPage(const QString& function, QList<Variant> args = {});
     void showTags();

@@ -1,6 +1,7 @@
 // The viewer's page protocol, driven through the real stack: messages are
 // posted from the image page itself, through the host object every page has.
 
+#include "dialogs/FileDialogSeam.h"
 #include "platform/MessagePump.h"
 #include "platform/automation/AutomationError.h"
 #include "platform/automation/ControlSite.h"
@@ -14,6 +15,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QWidget>
 
 #include <gtest/gtest.h>
@@ -263,6 +265,36 @@ TEST_F(MessageProtocolTest, EachInstanceHasItsOwnFolderUntilDestroyed) {
     EXPECT_TRUE(both.contains(left.first()));
     EXPECT_TRUE(QFile::exists(environment.root() + "/local/Tarnwell/KestDicomAx/Temp/" +
                               left.first() + "/KDVAX_MONO.html"));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(MessageProtocolTest, SaveImageAsksForAFileWhenNoneIsGiven) {
+    ASSERT_TRUE(loadDemo());
+    QList<filedialogs::Request> asked;
+    const QString chosen = environment.root() + "/chosen.png";
+    filedialogs::setHook(
+        [&](const filedialogs::Request& request) -> std::optional<filedialogs::Answer> {
+            asked.append(request);
+            if (asked.size() == 1)
+                return std::nullopt; // the first time the user cancels
+            return filedialogs::Answer{{chosen}, 0};
+        });
+    QList<Variant> args{Variant(QString())};
+    EXPECT_EQ(viewer->invokeByName("SaveImage", InvokeFlags::Method, args), Variant(false));
+    EXPECT_TRUE(
+        args[0].toString().endsWith("/DicomImage.jpg")); // the proposal stays with the caller
+    args = {Variant(QString())};
+    EXPECT_EQ(viewer->invokeByName("SaveImage", InvokeFlags::Method, args), Variant(true));
+    filedialogs::setHook(nullptr);
+    EXPECT_EQ(args[0], Variant(chosen));
+    ASSERT_EQ(asked.size(), 2);
+    EXPECT_EQ(asked[0].kind, filedialogs::Kind::Save);
+    EXPECT_TRUE(asked[0].confirmOverwrite);
+    EXPECT_TRUE(pump::waitUntil([&] { return QImage(chosen).size() == QSize(128, 128); },
+                                std::chrono::seconds(20)));
 }
 
 } // namespace
