@@ -32,6 +32,7 @@ constexpr int StartupIntervalMs = 100;
 constexpr int AutoSearchIntervalMs = 1000;
 constexpr int SourceChangeIntervalMs = 1500;
 constexpr int PaneMarginTwips = 30;
+constexpr int AnchoredMinimumTwips = 512;
 constexpr int MaxScriptArguments = 15;
 constexpr double NavigationWaitSeconds = 8;
 constexpr std::int32_t PrivateBrowsingColour = 0x8080FF;
@@ -57,6 +58,12 @@ QColor toQColor(std::int32_t colour) {
     return QColor(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
 }
 
+// The browser takes only encoded addresses: blanks and accents in a file name
+// are escaped.
+QString fileAddress(const QString& path) {
+    return QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString(QUrl::FullyEncoded);
+}
+
 Variant text(const QString& value) {
     return Variant(value);
 }
@@ -65,19 +72,22 @@ Variant longValue(std::int32_t value) {
     return Variant(value);
 }
 
-// The built-in pages and their recorded titles.
-struct BuiltInPage {
-    const char* member;
-    const char* address;
-    const char* title;
-};
-constexpr BuiltInPage builtInPages[] = {
-    {"GoHystory", "Edge://history", "Browser Hystory"},
-    {"GoDownloads", "Edge://downloads", "DownLoads"},
-    {"GoOptions", "Edge://flags", "Options"},
-    {"GoListEdgeUrls", "Edge://edge-urls", "Edge Urls"},
-    {"GoViewSystemVersion", "Edge://system", "System Version"},
-};
+// The runtime serves no history, downloads, flags or address-list page, so
+// those members are absent; its graphics and version report stands for the
+// system page.
+const QString SystemPageAddress = QStringLiteral("chrome://gpu");
+const QString SystemPageTitle = QStringLiteral("System Version");
+
+// The page GoWallet shows in place of the wallet, in English and French.
+QString walletNotice(const char* english, const char* french) {
+    const QString line = QStringLiteral("<div>WEBVIEW2</div><div>%1</div><div> </div>");
+    return QStringLiteral("<!DOCTYPE html><html><head><title>Microsoft Regression !</title></head>"
+                          "<body><font color=\"#FF0000\">") +
+           line.arg(QString::fromUtf8(english)) + QStringLiteral("<div>") +
+           QString(85, QLatin1Char('-')) + QStringLiteral("</div>") +
+           line.arg(QString::fromUtf8(french)) + QStringLiteral("</font></body></html>");
+}
+constexpr int LastVersionWithoutWallet = 121;
 
 // The document properties GetInnerText and GetInnerHTML read, by Documentobject.
 struct DocumentExpression {
@@ -281,12 +291,8 @@ void KestWebviewKD::runStartup(bool extended) {
     cWebView2().GetMostRecentInstallPath(QStringLiteral("EdgeWebView"), evergreenVersion);
     const bool useFixed = m_props.flag(P::UseEdgeFixedVersion);
     const QString edgeFixedPath = m_props.text(P::EdgeFixedPath);
-    const QString versionFolder = !edgeFixedPath.isEmpty() ? edgeFixedPath
-                                  : m_props.flag(P::UseTarnwellWebView2)
-                                      ? runtimediscovery::productFixedFolder()
-                                      : runtimediscovery::defaultFixedFolder();
-    const auto choice = runtimediscovery::choose(evergreenVersion, useFixed,
-                                                 runtimediscovery::fixedVersion(versionFolder));
+    const auto choice = runtimediscovery::choose(
+        evergreenVersion, useFixed, runtimediscovery::fixedVersion(fixedVersionFolder()));
     if (choice == runtimediscovery::Choice::NoRuntime)
         throw AutomationError(1243,
                               QStringLiteral("The Evergreen version of the Microsoft WebView2 "
@@ -368,6 +374,23 @@ void KestWebviewKD::onInitComplete() {
     raise("InitComplete");
     if (m_wv)
         m_defaultUserAgent = m_wv->UserAgent();
+}
+
+QString KestWebviewKD::fixedVersionFolder() const {
+    const QString edgeFixedPath = m_props.text(P::EdgeFixedPath);
+    if (!edgeFixedPath.isEmpty())
+        return edgeFixedPath;
+    return m_props.flag(P::UseTarnwellWebView2) ? runtimediscovery::productFixedFolder()
+                                                : runtimediscovery::defaultFixedFolder();
+}
+
+QString KestWebviewKD::runtimeVersion() const {
+    QString evergreenVersion;
+    const QString evergreenPath =
+        cWebView2().GetMostRecentInstallPath(QStringLiteral("EdgeWebView"), evergreenVersion);
+    if (!evergreenPath.isEmpty() && !m_props.flag(P::UseEdgeFixedVersion))
+        return evergreenVersion;
+    return runtimediscovery::fixedVersion(fixedVersionFolder());
 }
 
 QString KestWebviewKD::GetMostRecentInstallPath() const {
@@ -649,6 +672,32 @@ bool KestWebviewKD::goBuiltIn(const QString& address, const QString& title) {
     }
 }
 
+bool KestWebviewKD::GoWallet() {
+    const int major = runtimeVersion().section(QLatin1Char('.'), 0, 0).toInt();
+    if (major > LastVersionWithoutWallet) {
+        // The runtime has no wallet page at any version.
+        requireBrowser();
+        showNotice(walletNotice("For some obscure reason, that even Microsoft probably doesn't "
+                                "understand, this function is no longer accessible !!!!",
+                                "Pour une obscure raison, que même Microsoft ne doit pas "
+                                "comprendre, cette fonction n'est plus accessible !!!!! "));
+    } else if (m_wv) {
+        showNotice(walletNotice(
+            "This function is not available in old versions (<122) of the WebView2 component !",
+            "Cette fonction n'est pas disponible dans les anciennes versions (<122) du composant "
+            "WebView2 !"));
+    }
+    return false;
+}
+
+void KestWebviewKD::showNotice(const QString& html) {
+    try {
+        m_wv->NavigateToString(html, NavigationWaitSeconds);
+    } catch (...) {
+        // The notice is best effort: the member answers False either way.
+    }
+}
+
 void KestWebviewKD::NavigateToString(const QString& html, double secondsToWait) {
     requireBrowser();
     if (!beforeNavigate(QStringLiteral("NavigateToSting:") + html))
@@ -665,11 +714,8 @@ void KestWebviewKD::NavigateToString(const QString& html, double secondsToWait) 
 void KestWebviewKD::NavigateToFile(const QString& path) {
     if (!QFileInfo(path).isFile() || !m_isWebViewInit || !m_wv)
         return;
-    const QString address =
-        path.contains(QLatin1String("://"))
-            ? path
-            : QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString();
-    m_wv->Navigate(address, NavigationWaitSeconds);
+    m_wv->Navigate(path.contains(QLatin1String("://")) ? path : fileAddress(path),
+                   NavigationWaitSeconds);
 }
 
 void KestWebviewKD::onDocumentComplete() {
@@ -747,6 +793,8 @@ void KestWebviewKD::setProperty(P::Id id, const Variant& value) {
         // Anchoring needs a parent form; without one it reads False.
         if (!parentWidget())
             m_props.set(P::Anchor, Variant(false));
+        else if (!m_anchorParent && runMode())
+            setUpAnchoring();
         break;
     case P::AreDefaultContextMenusEnabled:
     case P::AreDefaultScriptDialogsEnabled:
@@ -776,7 +824,11 @@ void KestWebviewKD::initNew() {
 
 void KestWebviewKD::load(const PropertyBag& bag) {
     kwvlanguage::setLanguage(static_cast<std::uint32_t>(GetLocaleID()));
+    // The stored Anchor is kept in design mode too; the control follows its
+    // parent only in run mode.
     m_props.load(bag, parentWidget() != nullptr);
+    if (runMode())
+        setUpAnchoring();
     const int engine = m_props.value(P::SearchEngine).toLong();
     m_searchTemplate = kwvurl::searchTemplate(engine >= 0 && engine <= 5 ? engine : 1,
                                               m_props.text(P::Search_URL));
@@ -815,6 +867,38 @@ void KestWebviewKD::layoutPane() {
                         std::max(0, height() - 2 * margin));
     if (m_wv)
         m_wv->SyncSizeToHostWindow();
+}
+
+bool KestWebviewKD::runMode() const {
+    return !m_site || m_site->ambientProperties().userMode;
+}
+
+void KestWebviewKD::setUpAnchoring() {
+    if (m_anchorParent)
+        m_anchorParent->removeEventFilter(this);
+    m_anchorParent = parentWidget();
+    if (!m_anchorParent)
+        return;
+    const QRect own = geometry();
+    const QSize outer = m_anchorParent->size();
+    m_anchorMargins = QMargins(own.left(), own.top(), outer.width() - own.width() - own.left(),
+                               outer.height() - own.height() - own.top());
+    m_anchorParent->installEventFilter(this);
+}
+
+void KestWebviewKD::followAnchorParent() {
+    const int minimum = toPixels(AnchoredMinimumTwips);
+    const QSize outer = m_anchorParent->size();
+    setGeometry(
+        m_anchorMargins.left(), m_anchorMargins.top(),
+        std::max(minimum, outer.width() - m_anchorMargins.left() - m_anchorMargins.right()),
+        std::max(minimum, outer.height() - m_anchorMargins.top() - m_anchorMargins.bottom()));
+}
+
+bool KestWebviewKD::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_anchorParent && event->type() == QEvent::Resize && m_props.flag(P::Anchor))
+        followAnchorParent();
+    return QWidget::eventFilter(watched, event);
 }
 
 void KestWebviewKD::showEvent(QShowEvent* event) {
@@ -962,26 +1046,10 @@ void KestWebviewKD::bindMembers() {
     bindMethod("GoHome", [this](QList<Variant>&) { return Variant(GoHome()); });
     bindMethod("GoSearch",
                [this](QList<Variant>& a) { return Variant(GoSearch(a[0].toString())); });
-    for (const BuiltInPage& page : builtInPages) {
-        bindMethod(page.member, [this, page](QList<Variant>&) {
-            return Variant(goBuiltIn(QLatin1String(page.address), QLatin1String(page.title)));
-        });
-    }
-    bindMethod("GoWallet", [this](QList<Variant>&) {
-        requireBrowser();
-        // Qt WebEngine has no wallet page: the page that says so is shown.
-        NavigateToString(
-            QStringLiteral(
-                "<!DOCTYPE html><html><head><title>Microsoft Regression !</title></head><body>"
-                "<font color=\"#FF0000\"><div>WEBVIEW2</div><div>For some obscure reason, that "
-                "even Microsoft probably doesn't understand, this function is no longer "
-                "accessible !!!!</div><div> </div><div>-------------------------------------------"
-                "------------------------------------------</div><div>WEBVIEW2</div><div>Pour "
-                "une obscure raison, que même Microsoft ne doit pas comprendre, cette fonction "
-                "n'est plus accessible !!!!! </div><div> </div></font></body></html>"),
-            NavigationWaitSeconds);
-        return Variant(false);
+    bindMethod("GoViewSystemVersion", [this](QList<Variant>&) {
+        return Variant(goBuiltIn(SystemPageAddress, SystemPageTitle));
     });
+    bindMethod("GoWallet", [this](QList<Variant>&) { return Variant(GoWallet()); });
     bindMethod("GoBack", forward([this](QList<Variant>&) { m_wv->GoBack(); }));
     bindMethod("GoForward", forward([this](QList<Variant>&) { m_wv->GoForward(); }));
     bindMethod("Reload", forward([this](QList<Variant>&) { m_wv->Reload(); }));
@@ -1003,7 +1071,7 @@ void KestWebviewKD::bindMembers() {
             cmndialog::ShowOpenDialog(mustExistExplorer, a[4].toString(), title, a[5].toString(),
                                       filter, a[6].toString(), m_pane);
         if (!path.isEmpty() && a[0].toBool() && m_wv)
-            m_wv->Navigate(QUrl::fromLocalFile(path).toString(), NavigationWaitSeconds);
+            m_wv->Navigate(fileAddress(path), NavigationWaitSeconds);
         return text(path);
     });
     bindMethod("GetURLString",

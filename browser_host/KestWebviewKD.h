@@ -6,6 +6,7 @@
 #include "platform/automation/ControlSite.h"
 #include "platform/automation/EventSource.h"
 
+#include <QMargins>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
@@ -63,6 +64,7 @@ public:
     void Navigate(QString& url);
     bool GoSearch(const QString& toSearch);
     bool GoHome();
+    bool GoWallet();
     void NavigateToString(const QString& html, double secondsToWait);
     void NavigateToFile(const QString& path);
     QString lastRequestedAddress() const { return m_lastRequested; }
@@ -87,6 +89,7 @@ protected:
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     KestWebviewKD();
@@ -100,6 +103,9 @@ private:
     void runStartup(bool extended);
     void restart(bool extended);
     QString commandLine(bool extended) const;
+    QString fixedVersionFolder() const;
+    // The version the runtime check finds: Evergreen's or a fixed folder's.
+    QString runtimeVersion() const;
     bool bindBrowser(const QString& runtimeFolder, const QString& commandLine, bool tracking,
                      bool extensions);
     void raiseStartupError(const QString& detail, int number = 666);
@@ -110,6 +116,11 @@ private:
     void applyBackColor(std::int32_t colour);
     void applyBorderStyle();
     void layoutPane();
+    bool runMode() const;
+    // Records the margins to the parent form, when there is one, and follows
+    // its resizes from then on while Anchor is True.
+    void setUpAnchoring();
+    void followAnchorParent();
     void onInitComplete();
 
     // scripts
@@ -123,6 +134,7 @@ private:
     void autoSearch();
     void requireBrowser() const;
     bool goBuiltIn(const QString& address, const QString& title);
+    void showNotice(const QString& html);
     void onDocumentComplete();
     void onSourceChangeTick();
     void recordCurrentDocument(const QString& address);
@@ -168,4 +180,7 @@ private:
     bool m_navigating = false;
     QString m_virtualHost;
     QString m_virtualFolder;
+
+    QPointer<QWidget> m_anchorParent;
+    QMargins m_anchorMargins;
 };

@@ -2,6 +2,7 @@
 
 #include "browser_host/KestWebviewKD.h"
 #include "browser_host/modKWVLanguage.h"
+#include "dialogs/FileDialogSeam.h"
 
 #include "platform/MessagePump.h"
 #include "platform/UiServices.h"
@@ -12,6 +13,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
@@ -26,9 +28,11 @@ public:
     AmbientProperties ambientProperties() const override {
         AmbientProperties a;
         a.localeId = localeId;
+        a.userMode = userMode;
         return a;
     }
     std::uint32_t localeId = 1033;
+    bool userMode = true;
 };
 
 // One control in a window, with every event it raises recorded by name.
@@ -78,6 +82,39 @@ protected:
         pump::waitUntil([&target] { return !target.isEmpty(); }, 5s);
         onEvent = nullptr;
         return target;
+    }
+
+    // The arguments of the next event of that name raised within the wait.
+    std::optional<QList<Variant>> nextEvent(const QString& wanted,
+                                            const std::function<void()>& action,
+                                            std::chrono::milliseconds wait = 10s) {
+        std::optional<QList<Variant>> seen;
+        onEvent = [&](const QString& name, QList<Variant>& args) {
+            if (name == wanted && !seen)
+                seen = args;
+        };
+        action();
+        pump::waitUntil([&seen] { return seen.has_value(); }, wait);
+        onEvent = nullptr;
+        return seen;
+    }
+    QString pageFile(const QString& name, const QString& html) {
+        const QString path = temp + "/" + name;
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly))
+            file.write(html.toUtf8());
+        return path;
+    }
+    QString bodyText() {
+        return host->call("jsProp", {text("document.body.innerText")}).toString();
+    }
+    static int errorNumber(const std::function<void()>& action) {
+        try {
+            action();
+        } catch (const AutomationError& error) {
+            return error.number();
+        }
+        return 0;
     }
 
     testing_support::TempEnvironment env;
@@ -245,6 +282,216 @@ TEST_F(HostFixture, SavedNewControlAndZoomClamp) {
     EXPECT_EQ(zoom[0], Variant(std::int16_t(10)));
     host->put("InitTimeOut", Variant(3.0));
     EXPECT_EQ(host->get("InitTimeOut"), Variant(8.0));
+}
+
+TEST_F(HostFixture, BuiltInPagesTheRuntimeLacksAreAbsent) {
+    ASSERT_TRUE(start());
+    for (const char* member : {"GoHystory", "GoDownloads", "GoOptions", "GoListEdgeUrls"})
+        EXPECT_EQ(errorNumber([&] { host->call(member); }), 438) << member;
+}
+
+TEST_F(HostFixture, SystemPageIsRecordedAndLoads) {
+    EXPECT_EQ(errorNumber([&] { host->call("GoViewSystemVersion"); }), 6666);
+    ASSERT_TRUE(start());
+    QStringList seen;
+    onEvent = [&seen](const QString& name, QList<Variant>& args) {
+        if (name == "BeforeNavigate")
+            seen << args[0].toString();
+    };
+    ASSERT_TRUE(host->call("GoViewSystemVersion").toBool());
+    EXPECT_EQ(seen, QStringList{"chrome://gpu"});
+    EXPECT_EQ(host->get("DocumentTitle").toString(), "System Version");
+    EXPECT_EQ(host->get("DocumentURL").toString(), "chrome://gpu");
+    EXPECT_EQ(host->lastRequestedAddress(), "chrome://gpu");
+    EXPECT_TRUE(events.contains("DocumentComplete"));
+    ASSERT_TRUE(
+        pump::waitUntil([this] { return bodyText().contains("Graphics Feature Status"); }, 10s));
+
+    onEvent = [](const QString& name, QList<Variant>& args) {
+        if (name == "BeforeNavigate")
+            args[1] = Variant(true);
+    };
+    EXPECT_FALSE(host->call("GoViewSystemVersion").toBool());
+}
+
+TEST_F(HostFixture, WalletNoticeFollowsTheRuntimeVersion) {
+    // No fixed runtime and the fixed one preferred: no version, the old-version notice,
+    // which needs no browser.
+    EXPECT_EQ(host->call("GoWallet"), Variant(false));
+    const QString fixed = env.root() + "/fixed130";
+    ASSERT_TRUE(QDir().mkpath(fixed));
+    QFile manifest(fixed + "/130.0.2849.56.manifest");
+    ASSERT_TRUE(manifest.open(QIODevice::WriteOnly));
+    manifest.close();
+    host->put("EdgeFixedPath", Variant(fixed));
+    EXPECT_EQ(errorNumber([&] { host->call("GoWallet"); }), 6666);
+    host->put("EdgeFixedPath", text(""));
+
+    // The started runtime reports its Chromium version, 102.
+    ASSERT_TRUE(start());
+    ASSERT_LT(host->call("GetWebView2Version").toString().section('.', 0, 0).toInt(), 122);
+    EXPECT_EQ(host->call("GoWallet"), Variant(false));
+    ASSERT_TRUE(pump::waitUntil([this] { return bodyText().contains("(<122)"); }, 10s));
+    EXPECT_EQ(host->call("jsProp", {text("document.title")}).toString(), "Microsoft Regression !");
+    EXPECT_TRUE(bodyText().contains("anciennes versions (<122) du composant"));
+
+    host->put("UseEdgeFixedVersion", Variant(true));
+    host->put("EdgeFixedPath", Variant(fixed));
+    EXPECT_EQ(host->call("GoWallet"), Variant(false));
+    ASSERT_TRUE(
+        pump::waitUntil([this] { return bodyText().contains("no longer accessible"); }, 10s));
+    EXPECT_TRUE(bodyText().contains("n'est plus accessible"));
+}
+
+TEST_F(HostFixture, AnchoredControlFollowsItsParentForm) {
+    QWidget form;
+    form.resize(800, 600);
+    host->setParent(&form);
+    host->setGeometry(20, 30, 400, 300);
+    form.show();
+    PropertyBag bag;
+    bag.write("Anchor", Variant(true));
+    host->load(bag);
+    ASSERT_EQ(host->get("Anchor"), Variant(true));
+
+    form.resize(1000, 700);
+    EXPECT_EQ(host->geometry(), QRect(20, 30, 600, 400));
+    const int minimum = int(std::lround(512 * form.logicalDpiX() / 1440.0));
+    form.resize(100, 100);
+    EXPECT_EQ(host->geometry(), QRect(20, 30, minimum, minimum));
+
+    host->put("Anchor", Variant(false));
+    form.resize(900, 900);
+    EXPECT_EQ(host->geometry(), QRect(20, 30, minimum, minimum));
+    host->put("Anchor", Variant(true));
+    form.resize(1000, 700);
+    EXPECT_EQ(host->geometry(), QRect(20, 30, 600, 400));
+    host->setParent(nullptr);
+}
+
+TEST_F(HostFixture, AnchoringNeedsAParentAndRunMode) {
+    host->put("Anchor", Variant(true));
+    EXPECT_EQ(host->get("Anchor"), Variant(false));
+
+    QWidget form;
+    form.resize(800, 600);
+    host->setParent(&form);
+    host->setGeometry(20, 30, 400, 300);
+    form.show();
+    site.userMode = false;
+    PropertyBag bag;
+    bag.write("Anchor", Variant(true));
+    host->load(bag);
+    EXPECT_EQ(host->get("Anchor"), Variant(true));
+    form.resize(1000, 700);
+    EXPECT_EQ(host->geometry(), QRect(20, 30, 400, 300));
+    host->setParent(nullptr);
+}
+
+TEST_F(HostFixture, DocumentCompleteRecordsTheDecodedAddressAndTitle) {
+    ASSERT_TRUE(start());
+    const QString path =
+        pageFile("page é 1.html", "<html><head><meta charset='utf-8'><title>Tître</title></head>"
+                                  "<body>x</body></html>");
+    ASSERT_TRUE(QFileInfo(path).isFile()) << path.toStdString();
+    const auto completed =
+        nextEvent("NavigationCompleted", [&] { host->call("NavigateToFile", {Variant(path)}); });
+    ASSERT_TRUE(completed) << events.join(',').toStdString();
+    EXPECT_EQ((*completed)[0], Variant(std::int32_t(-1)));
+    EXPECT_TRUE(
+        pump::waitUntil([&] { return host->get("DocumentTitle").toString() == "Tître"; }, 5s))
+        << host->get("DocumentTitle").toString().toStdString();
+    EXPECT_EQ(host->get("DocumentURL").toString(), "file://" + path);
+    EXPECT_EQ(host->call("GetURLString").toString(), "file://" + path);
+}
+
+TEST_F(HostFixture, FailedNavigationCompletesUnsuccessfullyAndRecordsNothing) {
+    ASSERT_TRUE(start());
+    const QString path = pageFile("first.html", "<html><head><title>First</title></head></html>");
+    ASSERT_TRUE(
+        nextEvent("DocumentComplete", [&] { host->call("NavigateToFile", {Variant(path)}); }));
+    const auto completed = nextEvent("NavigationCompleted", [&] {
+        host->call("Navigate", {text("https://nothing-here.invalid/")});
+    });
+    ASSERT_TRUE(completed);
+    EXPECT_EQ((*completed)[0], Variant(std::int32_t(0)));
+    EXPECT_EQ((*completed)[1].type(), VarType::Long);
+    EXPECT_EQ(host->get("DocumentURL").toString(), "file://" + path);
+    EXPECT_EQ(host->get("DocumentTitle").toString(), "First");
+}
+
+TEST_F(HostFixture, NewWindowRequestCarriesTheFeaturesAndTheAnswer) {
+    ASSERT_TRUE(start());
+    const QString path =
+        pageFile("opener.html", "<html><body><script>window.open('https://popup.invalid/p', 'w', "
+                                "'left=10,top=20,width=320,height=200');</script></body></html>");
+    std::optional<QList<Variant>> request;
+    onEvent = [&request](const QString& name, QList<Variant>& args) {
+        if (name != "NewWindowRequested")
+            return;
+        request = args;
+        args[1] = Variant(std::int32_t(-1));
+    };
+    host->call("NavigateToFile", {Variant(path)});
+    ASSERT_TRUE(pump::waitUntil([&] { return request.has_value(); }, 10s));
+    onEvent = nullptr;
+    EXPECT_EQ((*request)[2].toString(), "https://popup.invalid/p");
+    const QString features = (*request)[3].toString();
+    EXPECT_TRUE(features.contains("320")) << features.toStdString();
+    EXPECT_TRUE(features.contains("200")) << features.toStdString();
+}
+
+TEST_F(HostFixture, PermissionRequestIsAnsweredByTheContainer) {
+    ASSERT_TRUE(start());
+    const QString path =
+        pageFile("ask.html", "<html><body><script>Notification.requestPermission().then("
+                             "answer => document.title = answer);</script></body></html>");
+    std::optional<QList<Variant>> request;
+    onEvent = [&request](const QString& name, QList<Variant>& args) {
+        if (name != "PermissionRequested")
+            return;
+        request = args;
+        args[3] = Variant(std::int32_t(2)); // deny
+    };
+    host->call("NavigateToFile", {Variant(path)});
+    ASSERT_TRUE(pump::waitUntil([&] { return request.has_value(); }, 10s))
+        << events.join(',').toStdString() << bodyText().toStdString()
+        << host->call("jsProp", {text("document.title")}).toString().toStdString();
+    EXPECT_TRUE((*request)[2].toString().startsWith("file://"))
+        << (*request)[2].toString().toStdString();
+    EXPECT_TRUE(pump::waitUntil(
+        [&] { return host->call("jsProp", {text("document.title")}).toString() == "denied"; }, 5s));
+    onEvent = nullptr;
+}
+
+TEST_F(HostFixture, FileSelectAsksThroughTheDialogAndLoadsTheChoice) {
+    std::optional<filedialogs::Request> asked;
+    std::optional<filedialogs::Answer> answer;
+    filedialogs::setHook([&](const filedialogs::Request& request) {
+        asked = request;
+        return answer;
+    });
+    const QList<Variant> args{Variant(true), Variant(true), text("t"), text("f|*.x"),
+                              Variant(temp), text(""),      text("")};
+    EXPECT_EQ(host->call("FileSelect", args), text(""));
+    EXPECT_FALSE(asked);
+
+    ASSERT_TRUE(start());
+    EXPECT_EQ(host->call("FileSelect", args), text(""));
+    ASSERT_TRUE(asked);
+    EXPECT_EQ(asked->title, kwvlanguage::texts().fileSelectTitle);
+    EXPECT_TRUE(asked->fileMustExist);
+    EXPECT_EQ(asked->initialFolder, temp);
+    EXPECT_NE(asked->owner, nullptr);
+
+    const QString path =
+        pageFile("chosen.html", "<html><head><title>Chosen</title></head><body></body></html>");
+    answer = filedialogs::Answer{{path}, 0};
+    EXPECT_EQ(host->call("FileSelect", args).toString(), path);
+    EXPECT_TRUE(
+        pump::waitUntil([&] { return host->get("DocumentTitle").toString() == "Chosen"; }, 10s));
+    EXPECT_EQ(host->get("DocumentURL").toString(), "file://" + path);
+    filedialogs::setHook(nullptr);
 }
 
 } // namespace
