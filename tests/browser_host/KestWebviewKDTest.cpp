@@ -108,6 +108,13 @@ protected:
     QString bodyText() {
         return host->call("jsProp", {text("document.body.innerText")}).toString();
     }
+    // A fixed runtime folder that names its version.
+    QString fixedFolderOf(const QString& version) {
+        const QString folder = env.root() + "/fixed/" + version;
+        QDir().mkpath(folder);
+        QFile(folder + "/" + version + ".manifest").open(QIODevice::WriteOnly);
+        return folder;
+    }
     static int errorNumber(const std::function<void()>& action) {
         try {
             action();
@@ -318,12 +325,7 @@ TEST_F(HostFixture, WalletNoticeFollowsTheRuntimeVersion) {
     // No fixed runtime and the fixed one preferred: no version, the old-version notice,
     // which needs no browser.
     EXPECT_EQ(host->call("GoWallet"), Variant(false));
-    const QString fixed = env.root() + "/fixed130";
-    ASSERT_TRUE(QDir().mkpath(fixed));
-    QFile manifest(fixed + "/130.0.2849.56.manifest");
-    ASSERT_TRUE(manifest.open(QIODevice::WriteOnly));
-    manifest.close();
-    host->put("EdgeFixedPath", Variant(fixed));
+    host->put("EdgeFixedPath", Variant(fixedFolderOf("130.0.2849.56")));
     EXPECT_EQ(errorNumber([&] { host->call("GoWallet"); }), 6666);
     host->put("EdgeFixedPath", text(""));
 
@@ -335,12 +337,19 @@ TEST_F(HostFixture, WalletNoticeFollowsTheRuntimeVersion) {
     EXPECT_EQ(host->call("jsProp", {text("document.title")}).toString(), "Microsoft Regression !");
     EXPECT_TRUE(bodyText().contains("anciennes versions (<122) du composant"));
 
+    // A fixed runtime's version counts while the fixed runtime is preferred.
     host->put("UseEdgeFixedVersion", Variant(true));
-    host->put("EdgeFixedPath", Variant(fixed));
-    EXPECT_EQ(host->call("GoWallet"), Variant(false));
-    ASSERT_TRUE(
-        pump::waitUntil([this] { return bodyText().contains("no longer accessible"); }, 10s));
-    EXPECT_TRUE(bodyText().contains("n'est plus accessible"));
+    const std::pair<const char*, const char*> notices[] = {
+        {"122.0.2365.52", "no longer accessible"},
+        {"121.0.2277.128", "(<122)"},
+        {"130.0.2849.56", "n'est plus accessible"},
+    };
+    for (const auto& [version, notice] : notices) {
+        host->put("EdgeFixedPath", Variant(fixedFolderOf(version)));
+        host->call("NavigateToString", {text("<html><body>-</body></html>"), Variant(8.0)});
+        EXPECT_EQ(host->call("GoWallet"), Variant(false));
+        EXPECT_TRUE(pump::waitUntil([&] { return bodyText().contains(notice); }, 10s)) << version;
+    }
 }
 
 TEST_F(HostFixture, AnchoredControlFollowsItsParentForm) {
@@ -418,6 +427,36 @@ TEST_F(HostFixture, FailedNavigationCompletesUnsuccessfullyAndRecordsNothing) {
     EXPECT_EQ((*completed)[1].type(), VarType::Long);
     EXPECT_EQ(host->get("DocumentURL").toString(), "file://" + path);
     EXPECT_EQ(host->get("DocumentTitle").toString(), "First");
+}
+
+TEST_F(HostFixture, SourceChangeOutsideNavigationRecordsTheNewAddress) {
+    ASSERT_TRUE(start());
+    const QString path = pageFile("anchor.html", "<html><head><title>Here</title></head></html>");
+    ASSERT_TRUE(
+        nextEvent("DocumentComplete", [&] { host->call("NavigateToFile", {Variant(path)}); }));
+    events.clear();
+    ASSERT_TRUE(nextEvent("DocumentComplete",
+                          [&] { host->call("ExecuteScript", {text("location.hash = 'part'")}); }));
+    // Recorded after the source change alone: no navigation ran.
+    EXPECT_EQ(events.filter("Navigation"), QStringList());
+    EXPECT_EQ(host->get("DocumentURL").toString(), "file://" + path + "#part");
+    EXPECT_EQ(host->get("DocumentTitle").toString(), "Here");
+}
+
+TEST_F(HostFixture, NavigationCancelledByTheContainerIsNotRecorded) {
+    ASSERT_TRUE(start());
+    const QString path = pageFile("kept.html", "<html><head><title>Kept</title></head></html>");
+    ASSERT_TRUE(
+        nextEvent("DocumentComplete", [&] { host->call("NavigateToFile", {Variant(path)}); }));
+    onEvent = [](const QString& name, QList<Variant>& args) {
+        if (name == "NavigationStarting")
+            args[3] = Variant(true);
+    };
+    host->call("NavigateToString", {text("<html><title>New</title></html>"), Variant(2.0)});
+    pump::waitUntil([] { return false; }, 500ms);
+    onEvent = nullptr;
+    EXPECT_EQ(host->get("DocumentTitle").toString(), "Kept");
+    EXPECT_EQ(host->call("jsProp", {text("document.title")}).toString(), "Kept");
 }
 
 TEST_F(HostFixture, NewWindowRequestCarriesTheFeaturesAndTheAnswer) {
