@@ -73,8 +73,8 @@ Variant longValue(std::int32_t value) {
 }
 
 // The runtime serves no history, downloads, flags or address-list page, so
-// those members are absent; its graphics and version report stands for the
-// system page.
+// those members are absent; its report of the system, graphics and versions
+// stands for the system page.
 const QString SystemPageAddress = QStringLiteral("chrome://gpu");
 const QString SystemPageTitle = QStringLiteral("System Version");
 

@@ -313,6 +313,7 @@ TEST_F(HostFixture, SystemPageIsRecordedAndLoads) {
     EXPECT_TRUE(events.contains("DocumentComplete"));
     ASSERT_TRUE(
         pump::waitUntil([this] { return bodyText().contains("Graphics Feature Status"); }, 10s));
+    EXPECT_TRUE(bodyText().contains("Operating system"));
 
     onEvent = [](const QString& name, QList<Variant>& args) {
         if (name == "BeforeNavigate")
