@@ -1058,6 +1058,17 @@ void KestWebviewKD::bindMembers() {
                }));
     bindMethod("NavigateToFile",
                none([this](QList<Variant>& a) { NavigateToFile(a[0].toString()); }));
+    bindMethod("NavigateWithWebResourceRequest", [this](QList<Variant>& a) {
+        // Only GET and POST exist; the caller sees the method that was used.
+        const QString method = a[1].toString().toUpper();
+        a[1] = text(method == QLatin1String("GET") ? method : QStringLiteral("POST"));
+        if (!m_wv)
+            return Variant();
+        // The system code page is UTF-8 here, so both body encodings are UTF-8.
+        m_wv->NavigateWithWebResourceRequest(a[0].toString(), a[1].toString(), a[3].toString(),
+                                             a[2].toString().toUtf8(), a[5].toDouble());
+        return Variant();
+    });
     bindMethod("FileExist",
                [](QList<Variant>& a) { return Variant(QFileInfo(a[0].toString()).isFile()); });
     bindMethod("FileSelect", [this](QList<Variant>& a) {

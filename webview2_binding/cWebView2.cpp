@@ -1412,6 +1412,16 @@ Variant cWebView2::NavigateToString(const QString& htmlContent, double secondsTo
     return pvNavigateAndWait([&] { return m_core->NavigateToString(htmlContent); }, secondsToWait);
 }
 
+Variant cWebView2::NavigateWithWebResourceRequest(const QString& uri, const QString& method,
+                                                  const QString& headers, const QByteArray& content,
+                                                  double secondsToWait) {
+    if (!m_core2)
+        return {};
+    return pvNavigateAndWait(
+        [&] { return m_core2->NavigateWithWebResourceRequest(uri, method, headers, content); },
+        secondsToWait);
+}
+
 void cWebView2::Reload() {
     if (m_core)
         m_core->Reload();

@@ -115,6 +115,11 @@ public:
     // ---- navigation (1 when the navigation completed in time, Empty otherwise)
     Variant Navigate(const QString& uri, double secondsToWait = 0);
     Variant NavigateToString(const QString& htmlContent, double secondsToWait = 0);
+    // A navigation with its own method ("GET" or "POST"), CRLF-separated header
+    // lines and body.
+    Variant NavigateWithWebResourceRequest(const QString& uri, const QString& method,
+                                           const QString& headers, const QByteArray& content,
+                                           double secondsToWait = 0);
     void Reload();
     void GoBack();
     void GoForward();

@@ -22,6 +22,7 @@
 #include <QPixmap>
 #include <QTimer>
 #include <QWebEngineFullScreenRequest>
+#include <QWebEngineHttpRequest>
 #include <QWebEngineLoadingInfo>
 #include <QWebEngineNewWindowRequest>
 #include <QWebEngineProfile>
@@ -482,6 +483,31 @@ HRESULT CoreWebView2::Navigate(const QString& uri) {
     if (!url.isValid() || url.scheme().isEmpty())
         return hr::E_INVALIDARG;
     m_page->load(url);
+    return hr::S_OK;
+}
+
+HRESULT CoreWebView2::NavigateWithWebResourceRequest(const QString& uri, const QString& method,
+                                                     const QString& headers,
+                                                     const QByteArray& content) {
+    if (!usable())
+        return hr::ERROR_INVALID_STATE;
+    const QUrl url(uri, QUrl::StrictMode);
+    const QString verb = method.toUpper();
+    if (!url.isValid() || url.scheme().isEmpty() ||
+        (verb != QLatin1String("GET") && verb != QLatin1String("POST")))
+        return hr::E_INVALIDARG;
+    QWebEngineHttpRequest request(url, verb == QLatin1String("POST") ? QWebEngineHttpRequest::Post
+                                                                     : QWebEngineHttpRequest::Get);
+    for (const QString& line : headers.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts)) {
+        const qsizetype colon = line.indexOf(QLatin1Char(':'));
+        if (colon <= 0)
+            return hr::E_INVALIDARG;
+        request.setHeader(line.left(colon).trimmed().toLatin1(),
+                          line.mid(colon + 1).trimmed().toLatin1());
+    }
+    if (request.method() == QWebEngineHttpRequest::Post)
+        request.setPostData(content);
+    m_page->load(request);
     return hr::S_OK;
 }
 

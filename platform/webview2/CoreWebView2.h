@@ -45,6 +45,9 @@ public:
     HRESULT get_Settings(ICoreWebView2Settings** settings) override;
     HRESULT get_Source(QString* uri) override;
     HRESULT Navigate(const QString& uri) override;
+    HRESULT NavigateWithWebResourceRequest(const QString& uri, const QString& method,
+                                           const QString& headers,
+                                           const QByteArray& content) override;
     HRESULT NavigateToString(const QString& htmlContent) override;
     HRESULT add_NavigationStarting(ICoreWebView2NavigationStartingEventHandler* handler,
                                    EventRegistrationToken* token) override;

@@ -921,6 +921,13 @@ struct ICoreWebView2_2 : ICoreWebView2 {
     virtual HRESULT remove_DOMContentLoaded(EventRegistrationToken token) = 0;
     virtual HRESULT get_CookieManager(ICoreWebView2CookieManager** cookieManager) = 0;
     virtual HRESULT get_Environment(ICoreWebView2Environment** environment) = 0;
+    // Navigates with a request of its own: method "GET" or "POST" (others are
+    // E_INVALIDARG), header lines separated by CRLF ("Name: value"), and a
+    // body sent with a POST. The request is given as its parts rather than as
+    // a request object.
+    virtual HRESULT NavigateWithWebResourceRequest(const QString& uri, const QString& method,
+                                                   const QString& headers,
+                                                   const QByteArray& content) = 0;
 };
 
 // Suspension over the page's lifecycle states: TrySuspend freezes a hidden

@@ -15,6 +15,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -532,6 +534,69 @@ TEST_F(HostFixture, FileSelectAsksThroughTheDialogAndLoadsTheChoice) {
         pump::waitUntil([&] { return host->get("DocumentTitle").toString() == "Chosen"; }, 10s));
     EXPECT_EQ(host->get("DocumentURL").toString(), "file://" + path);
     filedialogs::setHook(nullptr);
+}
+
+} // namespace
+
+namespace {
+
+// Answers one request on 127.0.0.1 and keeps what it received.
+class RequestRecorder : public QTcpServer {
+public:
+    RequestRecorder() {
+        connect(this, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* socket = nextPendingConnection()) {
+                connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+                    received += socket->readAll();
+                    if (!received.contains("\r\n\r\n") || !complete())
+                        return;
+                    socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: "
+                                  "13\r\nConnection: close\r\n\r\n<html></html>");
+                    socket->disconnectFromHost();
+                });
+            }
+        });
+        listen(QHostAddress::LocalHost);
+    }
+    bool complete() const {
+        const qsizetype end = received.indexOf("\r\n\r\n") + 4;
+        const auto length =
+            QRegularExpression("Content-Length: (\\d+)", QRegularExpression::CaseInsensitiveOption)
+                .match(QString::fromLatin1(received.left(end)));
+        return !length.hasMatch() || received.size() - end >= length.captured(1).toInt();
+    }
+    QByteArray received;
+};
+
+TEST_F(HostFixture, NavigateWithARequestOfItsOwn) {
+    ASSERT_TRUE(start());
+    RequestRecorder server;
+    ASSERT_TRUE(server.isListening());
+    const QString url = QStringLiteral("http://127.0.0.1:%1/form").arg(server.serverPort());
+    QList<Variant> args{Variant(url),
+                        Variant(QStringLiteral("put")),
+                        Variant(QString::fromUtf8("a=1&b=\xC3\xA9")),
+                        Variant(QStringLiteral("X-Kest: yes\r\nAccept: text/html")),
+                        Variant(true),
+                        Variant(10.0)};
+    host->invokeByName("NavigateWithWebResourceRequest", InvokeFlags::Method, args);
+    EXPECT_EQ(args[1], Variant(QStringLiteral("POST"))); // only GET stays itself
+    ASSERT_TRUE(
+        pump::waitUntil([&] { return server.complete() && !server.received.isEmpty(); }, 10s));
+    EXPECT_TRUE(server.received.startsWith("POST /form HTTP/1.1\r\n"))
+        << server.received.left(40).toStdString();
+    EXPECT_TRUE(server.received.contains("X-Kest: yes\r\n"));
+    EXPECT_TRUE(server.received.endsWith("a=1&b=\xC3\xA9"));
+
+    server.received.clear();
+    args = {Variant(url + "?q=1"), Variant(QStringLiteral("get")),
+            Variant(QString()),    Variant(QString()),
+            Variant(true),         Variant(10.0)};
+    host->invokeByName("NavigateWithWebResourceRequest", InvokeFlags::Method, args);
+    EXPECT_EQ(args[1], Variant(QStringLiteral("GET")));
+    // The browser may ask for other things too (an icon): look for the request itself.
+    EXPECT_TRUE(pump::waitUntil(
+        [&] { return server.received.contains("GET /form?q=1 HTTP/1.1\r\n"); }, 10s));
 }
 
 } // namespace
