@@ -8,11 +8,6 @@ namespace filedialogs {
 
 namespace {
 
-Hook& hook() {
-    static Hook instance;
-    return instance;
-}
-
 QFileDialog::FileMode fileMode(const Request& request) {
     if (request.kind == Kind::Folder)
         return QFileDialog::Directory;
@@ -49,13 +44,9 @@ std::optional<Answer> showQtDialog(const Request& request) {
 
 } // namespace
 
-void setHook(Hook newHook) {
-    hook() = std::move(newHook);
-}
-
 std::optional<Answer> run(const Request& request) {
-    if (hook())
-        return hook()(request);
+    if (const Hook& hook = installedHook())
+        return hook(request);
     if (ui::isUnattended())
         return std::nullopt;
     return showQtDialog(request);
