@@ -5,6 +5,8 @@
 #include <QHash>
 
 #include <algorithm>
+#include <stdexcept>
+#include <string>
 
 namespace {
 
@@ -100,8 +102,17 @@ void DispatchObject::bind(DispId id, unsigned kind, Handler handler) {
 
 void DispatchObject::bind(const QString& name, unsigned kind, Handler handler) {
     const DispId id = m_info.idOfName(name);
-    Q_ASSERT_X(id != dispid::Unknown, "DispatchObject::bind", qPrintable(name));
+    // A handler for a name the table lacks is a programming fault: fail at
+    // construction in every build rather than leave a member that answers 438.
+    if (id == dispid::Unknown || !m_info.findMember(id, kind))
+        throw std::logic_error("DispatchObject::bind: no member " + name.toStdString() +
+                               " of kind " + std::to_string(kind) + " in " +
+                               m_info.interfaceName.toStdString());
     bind(id, kind, std::move(handler));
+}
+
+bool DispatchObject::hasHandler(DispId id, unsigned kind) const {
+    return m_handlers.contains(handlerKey(id, kind));
 }
 
 QList<Variant> DispatchObject::bindArguments(const MemberInfo& member,

@@ -132,6 +132,9 @@ public:
     const TypeInfo* typeInfo() const override { return &m_info; }
     Variant invoke(DispId id, unsigned flags, QList<Variant>& args) override;
 
+    // True when a handler serves this member; completeness tests walk the table with it.
+    bool hasHandler(DispId id, unsigned kind) const;
+
 protected:
     void bind(DispId id, unsigned kind, Handler handler);
     // Binds by the name in the member table, so a class states its DISPIDs once.
