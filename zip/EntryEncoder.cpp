@@ -26,7 +26,12 @@ QString missingZip64() {
 EntryEncoder::EntryEncoder(QIODevice& output, EntryHeader header, Settings settings)
     : m_output(output)
     , m_header(std::move(header))
-    , m_settings(std::move(settings)) {
+    , m_settings(std::move(settings))
+    , m_ownExtra(m_header.extra) {
+}
+
+QByteArray EntryEncoder::extraWith(const QByteArray& zip64Field) const {
+    return zip64Field + m_aesExtra + m_ownExtra;
 }
 
 QString EntryEncoder::write(const QByteArray& bytes) {
@@ -58,7 +63,7 @@ QString EntryEncoder::encode(QIODevice* source, qint64 sourceSize, const Progres
     }
     m_header.versionNeeded = m_zip64Local ? 45 : 20;
     m_header.zip64Sizes = m_zip64Local;
-    m_header.extra = (m_zip64Local ? zip64Extra({0, 0}) : QByteArray()) + m_aesExtra;
+    m_header.extra = extraWith(m_zip64Local ? zip64Extra({0, 0}) : QByteArray());
     if (QString error = write(localHeader(m_header)); !error.isEmpty())
         return error;
     m_dataStart = m_output.pos();
@@ -132,9 +137,8 @@ QString EntryEncoder::pump(QIODevice& source, qint64 sourceSize, const Progress&
 
 QString EntryEncoder::rewriteLocalHeader() {
     EntryHeader local = m_header;
-    local.extra =
-        (m_zip64Local ? zip64Extra({m_header.size, m_header.compressedSize}) : QByteArray()) +
-        m_aesExtra;
+    local.extra = extraWith(m_zip64Local ? zip64Extra({m_header.size, m_header.compressedSize})
+                                         : QByteArray());
     const qint64 end = m_output.pos();
     if (!m_output.seek(qint64(m_header.localOffset)))
         return QStringLiteral("SetFilePointerEx ([output_archive]): ") + m_output.errorString();
@@ -156,6 +160,6 @@ EntryHeader EntryEncoder::centralHeader() const {
         values << m_header.localOffset;
     if (!values.isEmpty())
         central.versionNeeded = 45;
-    central.extra = (values.isEmpty() ? QByteArray() : zip64Extra(values)) + m_aesExtra;
+    central.extra = extraWith(values.isEmpty() ? QByteArray() : zip64Extra(values));
     return central;
 }

@@ -21,7 +21,8 @@ public:
     // Reports the source bytes read so far; false cancels.
     using Progress = std::function<bool(quint64 done, quint64 total)>;
 
-    // `header` carries name, comment, flags, time and attributes; `output` must be seekable.
+    // `header` carries name, comment, flags, time, attributes and extra fields of its own (kept
+    // after the Zip64 and AES fields); `output` must be seekable.
     EntryEncoder(QIODevice& output, ZipRecords::EntryHeader header, Settings settings);
 
     // Encodes `source` (null for a folder entry) of `sourceSize` bytes (-1 when unknown).
@@ -33,11 +34,13 @@ private:
     QString write(const QByteArray& bytes);
     QString pump(QIODevice& source, qint64 sourceSize, const Progress& progress);
     QString rewriteLocalHeader();
+    QByteArray extraWith(const QByteArray& zip64Field) const;
 
     QIODevice& m_output;
     ZipRecords::EntryHeader m_header;
     Settings m_settings;
     QByteArray m_aesExtra;
+    QByteArray m_ownExtra;
     bool m_zip64Local = false;
     qint64 m_dataStart = 0;
 };

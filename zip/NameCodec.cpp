@@ -112,4 +112,28 @@ bool roundTrips(const QString& text, int codePage) {
     return decode(encode(text, codePage), codePage) == text;
 }
 
+std::optional<QString> strictUtf8(QByteArrayView bytes) {
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = decoder(bytes);
+    if (decoder.hasError())
+        return std::nullopt;
+    return text;
+}
+
+bool hostWritesOemNames(int host) {
+    constexpr int Fat = 0, Hpfs = 6, Ntfs = 11, Vfat = 14;
+    return host == Fat || host == Hpfs || host == Ntfs || host == Vfat;
+}
+
+QString decodeEntryText(QByteArrayView bytes, bool utf8Flag, std::optional<int> host,
+                        int codePage) {
+    if (utf8Flag)
+        return QString::fromUtf8(bytes);
+    if (host && hostWritesOemNames(*host))
+        return decode(bytes, codePage);
+    if (auto text = strictUtf8(bytes))
+        return *text;
+    return decode(bytes, codePage);
+}
+
 } // namespace NameCodec

@@ -134,7 +134,8 @@ bool ZipDirectoryReader::readCentralDirectory(const DirectoryLocation& location)
         header.comment = variable.bytes(commentLength, "comment");
         if (!variable.ok())
             return fail(invalidArchive(variable.error()));
-        if (!loadEntry(std::move(header), qint64(at)))
+        const int host = header.madeBy >> 8;
+        if (!loadEntry(std::move(header), qint64(at), host))
             return false;
         at += CentralHeaderSize + quint64(variableLength);
     }
@@ -185,7 +186,7 @@ bool ZipDirectoryReader::scanLocalHeaders() {
             return fail(invalidArchive(cursor.ok() ? variable.error() : cursor.error()));
         header.localOffset = quint64(at);
         const bool zip64 = header.size == Max32 || header.compressedSize == Max32;
-        if (!loadEntry(header, at))
+        if (!loadEntry(header, at, std::nullopt))
             return false;
         const qint64 dataStart = at + LocalHeaderSize + nameLength + extraLength;
         ZipEntry& entry = m_entries.last();
@@ -250,7 +251,8 @@ bool ZipDirectoryReader::findDescriptor(qint64 dataStart, EntryHeader& header, b
     }
 }
 
-bool ZipDirectoryReader::loadEntry(EntryHeader header, qint64 recordOffset) {
+bool ZipDirectoryReader::loadEntry(EntryHeader header, qint64 recordOffset,
+                                   std::optional<int> host) {
     const qsizetype number = m_entries.size() + 1;
     QString extraError;
     const ExtraFields extra = readExtraFields(header.extra, header, recordOffset, extraError);
@@ -259,7 +261,7 @@ bool ZipDirectoryReader::loadEntry(EntryHeader header, qint64 recordOffset) {
         return false;
     const bool utf8 = header.flags & FlagUtf8;
     const auto decode = [&](const QByteArray& bytes) {
-        return utf8 ? QString::fromUtf8(bytes) : NameCodec::decode(bytes, m_codePage);
+        return NameCodec::decodeEntryText(bytes, utf8, host, m_codePage);
     };
     ZipEntry entry;
     entry.fileName = extra.unicodeName.value_or(decode(header.name));

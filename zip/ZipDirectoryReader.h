@@ -39,7 +39,8 @@ private:
     bool scanLocalHeaders();
     bool findDescriptor(qint64 dataStart, ZipRecords::EntryHeader& header, bool zip64,
                         qint64& next);
-    bool loadEntry(ZipRecords::EntryHeader header, qint64 recordOffset);
+    // `host` is the "version made by" host system; local headers found by scanning have none.
+    bool loadEntry(ZipRecords::EntryHeader header, qint64 recordOffset, std::optional<int> host);
     bool fail(const QString& description);
 
     QIODevice& m_device;

@@ -1,5 +1,7 @@
 #include "zip/ZipRecords.h"
 
+#include <zlib.h>
+
 #include <algorithm>
 
 namespace ZipRecords {
@@ -54,6 +56,24 @@ void applyZip64(ByteCursor& cursor, EntryHeader& header) {
         header.compressedSize = cursor.u64("Zip64 compressed size");
     if (header.localOffset == Max32)
         header.localOffset = cursor.u64("Zip64 local header offset");
+}
+
+quint32 crcOf(const QByteArray& bytes) {
+    return static_cast<quint32>(
+        crc32_z(0, reinterpret_cast<const Bytef*>(bytes.constData()), size_t(bytes.size())));
+}
+
+// The Info-ZIP Unicode path field: version 1, the CRC-32 of the header's name, the name in
+// UTF-8. A field whose CRC does not match was left behind by a tool that renamed the entry
+// without knowing the field, so the header's name holds; a short or empty field is ignored.
+std::optional<QString> readUnicodePath(ByteCursor& field, const QByteArray& headerName) {
+    constexpr qsizetype FixedPart = 5;
+    if (field.remaining() <= FixedPart || field.u8("version") != 1)
+        return std::nullopt;
+    const quint32 nameCrc = field.u32("name crc-32");
+    if (nameCrc != crcOf(headerName))
+        return std::nullopt;
+    return QString::fromUtf8(field.bytes(field.remaining(), "name"));
 }
 
 } // namespace
@@ -127,9 +147,8 @@ ExtraFields readExtraFields(const QByteArray& extra, EntryHeader& header, qint64
             break;
         if (id == Zip64ExtraId) {
             applyZip64(field, header);
-        } else if (id == UnicodePathExtraId && length > 5 && field.u8("version") == 1) {
-            field.skip(4, "name crc-32");
-            fields.unicodeName = QString::fromUtf8(field.bytes(field.remaining(), "name"));
+        } else if (id == UnicodePathExtraId) {
+            fields.unicodeName = readUnicodePath(field, header.name);
         } else if (id == AesExtraId && length >= 7) {
             fields.aesVendorVersion = field.u16("vendor version");
             field.skip(2, "vendor id");
@@ -153,6 +172,37 @@ QByteArray zip64Extra(const QList<quint64>& values) {
     for (quint64 value : values)
         put64(out, value);
     return out;
+}
+
+QByteArray unicodePathExtra(const QByteArray& headerName, const QString& name) {
+    const QByteArray utf8 = name.toUtf8();
+    QByteArray out;
+    put16(out, UnicodePathExtraId);
+    put16(out, static_cast<quint32>(5 + utf8.size()));
+    out.append(char(1));
+    put32(out, crcOf(headerName));
+    return out + utf8;
+}
+
+namespace {
+
+bool isAscii(const QString& text) {
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
+}
+
+} // namespace
+
+// Names and comments kept in the code page (no UTF-8 flag) are only read right by a reader
+// that knows the code page: the entry says it was made on MS-DOS, whose archivers write OEM
+// text, and a non-ASCII name also goes into the Unicode path field, which readers on every
+// system (Info-ZIP, 7-Zip) prefer to the header's bytes, also where the code page lacks some
+// of its characters.
+void markCodePageText(EntryHeader& header, const QString& name, const QString& comment) {
+    if ((header.flags & FlagUtf8) || (isAscii(name) && isAscii(comment)))
+        return;
+    header.madeBy = MadeByDos;
+    if (!isAscii(name))
+        header.extra = unicodePathExtra(header.name, name);
 }
 
 QByteArray aesExtra(int vendorVersion, int strength, int method) {

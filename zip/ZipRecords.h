@@ -38,6 +38,9 @@ constexpr quint16 FlagDescriptor = 1u << 3;
 constexpr quint16 FlagStrongEncryption = 1u << 6;
 constexpr quint16 FlagUtf8 = 1u << 11;
 
+// "Version made by": the high byte is the host system, the low byte the version (6.3).
+constexpr quint16 MadeByDos = 63u;
+
 constexpr int MethodStored = 0;
 constexpr int MethodDeflated = 8;
 constexpr int MethodAes = 99;
@@ -104,6 +107,11 @@ ExtraFields readExtraFields(const QByteArray& extra, EntryHeader& header, qint64
                             QString& error);
 
 QByteArray zip64Extra(const QList<quint64>& values);
+// For an entry whose name or comment is non-ASCII text stored in the code page (no UTF-8 flag):
+// marks it as made on MS-DOS and adds the Unicode path field for a non-ASCII `name`.
+void markCodePageText(EntryHeader& header, const QString& name, const QString& comment);
+// Info-ZIP Unicode path field: `name` in UTF-8 for a header that stores it as `headerName`.
+QByteArray unicodePathExtra(const QByteArray& headerName, const QString& name);
 QByteArray aesExtra(int vendorVersion, int strength, int method);
 QByteArray localHeader(const EntryHeader& header);
 QByteArray centralHeader(const EntryHeader& header);

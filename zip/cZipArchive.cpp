@@ -739,6 +739,7 @@ bool cZipArchive::pvCompressEntry(QIODevice& output, int index, int level, Utf8M
     header.flags = utf8 ? FlagUtf8 : 0;
     header.name = encode(pending.name);
     header.comment = encode(pending.comment);
+    markCodePageText(header, pending.name, pending.comment);
     toDosTime(modified, header.dosDate, header.dosTime);
 
     EntryEncoder encoder(

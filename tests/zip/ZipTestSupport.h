@@ -30,6 +30,7 @@ struct RawEntry {
     quint32 externalAttributes = 0;
     quint16 madeBy = 20;
     qint64 offsetOverride = -1; // central directory points here instead of the local header
+    QByteArray extra;           // extra fields, in both headers
 };
 
 inline void put16(QByteArray& out, quint32 v) {
@@ -57,10 +58,10 @@ inline QByteArray rawZip(const QList<RawEntry>& entries, const QByteArray& comme
         put32(common, quint32(e.data.size()));
         put32(common, quint32(e.data.size()));
         put16(common, quint32(e.name.size()));
-        put16(common, 0);
+        put16(common, quint32(e.extra.size()));
         put32(out, 0x04034B50);
         put16(out, 20);
-        out += common + e.name + e.data;
+        out += common + e.name + e.extra + e.data;
         put32(directory, 0x02014B50);
         put16(directory, e.madeBy);
         put16(directory, 20);
@@ -69,7 +70,7 @@ inline QByteArray rawZip(const QList<RawEntry>& entries, const QByteArray& comme
         put32(directory, 0);
         put32(directory, e.externalAttributes);
         put32(directory, offset);
-        directory += e.name;
+        directory += e.name + e.extra;
     }
     const quint32 directoryOffset = quint32(out.size());
     out += directory;
