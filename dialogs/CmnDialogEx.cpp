@@ -55,6 +55,13 @@ QString qtPatterns(const QString& patterns) {
     return result.join(QLatin1Char(' '));
 }
 
+// The name a person knows a folder by: its last component; the root is shown as itself.
+QString friendlyName(const QString& folder) {
+    const QString clean = QDir::cleanPath(folder);
+    const QString name = QFileInfo(clean).fileName();
+    return name.isEmpty() ? clean : name;
+}
+
 } // namespace
 
 CmnDialogEx::CmnDialogEx(QObject* parent)
@@ -179,8 +186,10 @@ bool CmnDialogEx::showFileDialog(Mode mode, QWidget* owner, bool wantEvents) {
     request.confirmOverwrite = (m_flags & OFN_OVERWRITEPROMPT) != 0;
     request.showHidden = (m_flags & OFN_FORCESHOWHIDDEN) != 0;
 
-    if (wantEvents)
+    if (wantEvents) {
+        request.events = fileDialogEvents();
         emit DialogOnInit();
+    }
     m_dialogOpen = true;
     const auto answer = filedialogs::run(request);
     m_dialogOpen = false;
@@ -196,29 +205,69 @@ bool CmnDialogEx::showFileDialog(Mode mode, QWidget* owner, bool wantEvents) {
     }
     m_fileName = selection;
     m_filterIndex = answer->selectedFilter + 1;
-    if (wantEvents)
-        emit DialogOnFileOk();
+    if (!wantEvents)
+        return true;
+    // The dialog asked the person before it returned an existing save target.
+    const QString& chosen = answer->paths.first();
+    if (mode == Mode::Save && request.confirmOverwrite && QFileInfo::exists(chosen))
+        emit DialogOnOverwrite(chosen);
+    emit DialogOnFileOk();
     return true;
+}
+
+filedialogs::Events CmnDialogEx::fileDialogEvents() {
+    filedialogs::Events events;
+    events.folderEntered = [this](const QString& folder) {
+        emit DialogOnFolderChanged(folder);
+    };
+    events.currentChanged = [this](const QString& path) {
+        emit DialogOnSelectionChanged(path);
+    };
+    events.filterSelected = [this](int filter) {
+        emit DialogOnFileTypeChange(filter + 1);
+    };
+    return events;
+}
+
+filedialogs::Events CmnDialogEx::folderBrowserEvents(std::uint32_t folderFlags) {
+    filedialogs::Events events;
+    // Entering a folder makes it the browser's selection, as choosing it in the tree does.
+    events.folderEntered = [this](const QString& folder) {
+        emit DialogBrowseFoldersOnSelectionChanged(folder);
+    };
+    events.currentChanged = events.folderEntered;
+    if (folderFlags & BIF_VALIDATE)
+        events.folderNotFound = [this](const QString& name) {
+            emit DialogBrowseFoldersValidateFailed(name);
+        };
+    return events;
 }
 
 bool CmnDialogEx::ShowBrowseForFolder(QWidget* parent, const QString& browserHint,
                                       bool returnFriendlyPath, bool wantEvents) {
+    std::uint32_t flags = m_folderFlags;
+    if (flags == 0 || flags == BIF_SHAREABLE)
+        flags |= BIF_NEWDIALOGSTYLE | BIF_EDITBOX | BIF_BROWSEINCLUDEFILES;
     filedialogs::Request request;
     request.kind = filedialogs::Kind::Folder;
     request.owner = parent;
     request.title = m_title.isEmpty() ? browserHint : m_title;
     request.initialFolder = m_initDir;
-    if (wantEvents)
+    // Qt's dialog always has its name field (BIF_EDITBOX) and returns folders only, also when
+    // it lists files.
+    request.listFiles = (flags & BIF_BROWSEINCLUDEFILES) != 0;
+    request.allowNewFolder = (flags & BIF_NEWDIALOGSTYLE) && !(flags & BIF_NONEWFOLDERBUTTON);
+    if (wantEvents) {
+        request.events = folderBrowserEvents(flags);
         emit DialogBrowseFoldersInit();
+    }
     m_dialogOpen = true;
     const auto answer = filedialogs::run(request);
     m_dialogOpen = false;
-    if (!answer || answer->paths.isEmpty())
+    if (!answer || answer->paths.isEmpty() || answer->paths.first().isEmpty())
         return fail(Mode::Folder, CancelCode);
     const QString folder = answer->paths.first();
-    m_fileName = returnFriendlyPath ? QDir(folder).dirName() : folder;
-    if (wantEvents)
-        emit DialogBrowseFoldersOnSelectionChanged();
+    m_fileName = returnFriendlyPath ? friendlyName(folder) : folder;
     return true;
 }
 

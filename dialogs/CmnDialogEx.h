@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/FileDialogHook.h"
 #include "platform/automation/Variant.h"
 
 #include <QObject>
@@ -27,6 +28,15 @@ public:
         OFN_NOREADONLYRETURN = 0x8000,
         OFN_EXPLORER = 0x80000,
         OFN_FORCESHOWHIDDEN = 0x10000000,
+    };
+    // Folder browser flags this class reads.
+    enum FolderFlags : std::uint32_t {
+        BIF_EDITBOX = 0x10,
+        BIF_VALIDATE = 0x20,
+        BIF_NEWDIALOGSTYLE = 0x40,
+        BIF_NONEWFOLDERBUTTON = 0x200,
+        BIF_BROWSEINCLUDEFILES = 0x4000,
+        BIF_SHAREABLE = 0x8000,
     };
     // The codes of a failed or cancelled dialog.
     static constexpr std::int32_t CancelCode = static_cast<std::int32_t>(0x800704C7);
@@ -94,33 +104,47 @@ public:
     static QString errorDescription(std::int32_t code);
 
 signals:
-    // Raised only when the show method is asked for events, in this order of
-    // declaration; the ones a Qt dialog has no counterpart for are never raised.
+    // Raised only when the show method is asked for events, in this order of declaration.
+    // File dialogs (open, save):
     void DialogOnInit();
     void DialogOnFileOk();
+    // Absent: Qt's dialog reports a folder only once it is entered, and nothing can veto it.
     void DialogOnFolderChanging();
+    // Absent: files here have no share modes, so no dialog meets a sharing violation.
     void DialogOnShareViolation();
-    void DialogOnOverwrite();
-    void DialogOnFileTypeChange();
-    void DialogOnFolderChanged();
-    void DialogOnSelectionChanged();
+    // The chosen save target exists and the person confirmed replacing it.
+    void DialogOnOverwrite(const QString& path);
+    // The person chose the filter at 1-based `filterIndex`.
+    void DialogOnFileTypeChange(int filterIndex);
+    void DialogOnFolderChanged(const QString& folder);
+    void DialogOnSelectionChanged(const QString& path);
+    // Absent: the basket and the custom controls (buttons, check boxes, menus, sub-items) of the
+    // item-based dialog have no Qt counterpart and are not offered.
     void DialogAddBasketItem();
     void DialogSubItemClicked();
     void DialogButtonClicked();
     void DialogCheckBoxChanged();
     void DialogMenuToBeDisplayed();
+    // Absent: hook messages of the classic dialog family, which does not exist here (Version is
+    // always above 5).
     void DialogXPInit();
     void DialogXPEvent();
     void PreInitMessage();
+    // Folder browser:
     void DialogBrowseFoldersInit();
+    // Absent: the browser's other callback messages (its shell object) have no Qt counterpart.
     void DialogBrowseFoldersEvent();
-    void DialogBrowseFoldersValidateFailed();
-    void DialogBrowseFoldersOnSelectionChanged();
+    // A typed `name` is no existing folder; raised with BIF_VALIDATE, as the folder browser does.
+    void DialogBrowseFoldersValidateFailed(const QString& name);
+    void DialogBrowseFoldersOnSelectionChanged(const QString& folder);
+    // Absent: a message before the browser window is set up; Qt's dialog has no such step.
     void DialogBrowseFoldersPreInitMessage();
 
 private:
     enum class Mode { Open, Save, Folder };
     bool showFileDialog(Mode mode, QWidget* owner, bool wantEvents);
+    filedialogs::Events fileDialogEvents();
+    filedialogs::Events folderBrowserEvents(std::uint32_t folderFlags);
     bool fail(Mode mode, std::int32_t code);
     QStringList nameFilters() const;
 

@@ -10,4 +10,8 @@ namespace filedialogs {
 
 std::optional<Answer> run(const Request& request);
 
+// The real QFileDialog for `request`, reporting to `request.events` while it is open; shown
+// even on a display-less platform (tests drive it there).
+std::optional<Answer> showQtDialog(const Request& request);
+
 } // namespace filedialogs
