@@ -22,23 +22,13 @@ QJsonValue jsonOf(const Variant& value) {
 } // namespace
 
 RenderHost::RenderHost(const QString& progId)
-    : m_viewer(automation::createObject(progId)) {
-    m_window.resize(1024, 768);
-    Control* control = m_viewer->control();
-    control->setControlSite(this);
-    control->initNew();
-    control->widget()->setParent(&m_window);
-    control->widget()->setGeometry(m_window.rect());
-    m_cookie = m_viewer->eventSource()->advise(std::make_shared<FunctionEventSink>(
+    : m_container(automation::createObject(progId), QSize(1024, 768)) {
+    m_cookie = viewer().eventSource()->advise(std::make_shared<FunctionEventSink>(
         [this](DispId id, const QString& name, QList<Variant>& args) { onEvent(id, name, args); }));
-    m_window.show();
 }
 
 RenderHost::~RenderHost() {
-    m_viewer->eventSource()->unadvise(m_cookie);
-    m_viewer->control()->setControlSite(nullptr);
-    // The control's widget belongs to the control, not to this window.
-    m_viewer->control()->widget()->setParent(nullptr);
+    viewer().eventSource()->unadvise(m_cookie);
 }
 
 QString RenderHost::eventLine(const EventInfo& event, const QList<Variant>& args) {
@@ -51,7 +41,7 @@ QString RenderHost::eventLine(const EventInfo& event, const QList<Variant>& args
 }
 
 void RenderHost::onEvent(DispId id, const QString& name, QList<Variant>& args) {
-    const EventInfo* event = m_viewer->typeInfo()->findEvent(id);
+    const EventInfo* event = viewer().typeInfo()->findEvent(id);
     if (!event)
         return;
     m_received.insert(name);

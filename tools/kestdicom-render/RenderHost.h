@@ -1,30 +1,26 @@
 #pragma once
 
-#include "platform/automation/ControlSite.h"
+#include "platform/automation/ControlContainer.h"
 #include "platform/automation/Dispatch.h"
 #include "platform/automation/EventSource.h"
 
 #include <QSet>
 #include <QString>
-#include <QWidget>
-
-#include <memory>
+#include <QVariantMap>
 
 // A minimal container for the viewer: it creates the control by its
 // programmatic identifier, embeds its widget, prints every event it raises
 // as a JSON line and remembers which events came.
-class RenderHost : public ControlSite {
+class RenderHost {
 public:
     explicit RenderHost(const QString& progId);
-    ~RenderHost() override;
+    ~RenderHost();
 
-    Dispatch& viewer() { return *m_viewer; }
-    QWidget& window() { return m_window; }
+    Dispatch& viewer() { return *m_container.object(); }
+    QWidget& window() { return m_container.window(); }
     bool received(const QString& event) const { return m_received.contains(event); }
     // The arguments of the last ImageLoaded event, by name.
     const QVariantMap& imageLoaded() const { return m_imageLoaded; }
-
-    QWidget* containerWidget() const override { return const_cast<QWidget*>(&m_window); }
 
     // The JSON line for one event, with the argument names of the event table.
     static QString eventLine(const EventInfo& event, const QList<Variant>& args);
@@ -32,8 +28,7 @@ public:
 private:
     void onEvent(DispId id, const QString& name, QList<Variant>& args);
 
-    QWidget m_window;
-    DispatchPtr m_viewer;
+    ControlContainer m_container;
     int m_cookie = 0;
     QSet<QString> m_received;
     QVariantMap m_imageLoaded;
