@@ -30,7 +30,7 @@ struct RawEntry {
     quint32 externalAttributes = 0;
     quint16 madeBy = 20;
     qint64 offsetOverride = -1; // central directory points here instead of the local header
-    QByteArray extra;           // extra fields, in both headers
+    QByteArray extra = {};      // extra fields, in both headers
 };
 
 inline void put16(QByteArray& out, quint32 v) {
