@@ -74,6 +74,12 @@ void start(const QString& runtimeFolder, const QStringList& browserArguments) {
     BridgeSchemeHandler::registerSchemes();
 }
 
+bool darkColorScheme() {
+    return QString::fromLocal8Bit(qgetenv("QTWEBENGINE_CHROMIUM_FLAGS"))
+        .split(QLatin1Char(' '), Qt::SkipEmptyParts)
+        .contains(QStringLiteral("--force-dark-mode"));
+}
+
 std::shared_ptr<ProfileContext> profileFor(const QString& userDataFolder,
                                            const QStringList& browserArguments,
                                            const QString& language) {

@@ -27,6 +27,9 @@ QString browserVersion();
 // started yet in this process; later calls change nothing process-wide.
 void start(const QString& runtimeFolder, const QStringList& browserArguments);
 
+// Whether Chromium was started with a dark colour scheme ("--force-dark-mode").
+bool darkColorScheme();
+
 // The profile for a user data folder (empty: the default folder), shared by
 // every environment that names the same folder.
 std::shared_ptr<ProfileContext> profileFor(const QString& userDataFolder,

@@ -63,3 +63,19 @@ GetAvailableCoreWebView2BrowserVersionString(const QString& browserExecutableFol
     *versionInfo = BrowserProcess::browserVersion();
     return hr::S_OK;
 }
+
+extern "C" HRESULT GetCoreWebView2AbsentFacilities(QStringList* names) {
+    if (!names)
+        return hr::E_POINTER;
+    *names = {
+        // Qt WebEngine has no tracking prevention: the option and the profile's level.
+        QStringLiteral("EnableTrackingPrevention"),
+        QStringLiteral("PreferredTrackingPreventionLevel"),
+        // Nor Chromium extensions.
+        QStringLiteral("AreBrowserExtensionsEnabled"),
+        // Nor form autofill or a password store.
+        QStringLiteral("IsGeneralAutofillEnabled"),
+        QStringLiteral("IsPasswordAutosaveEnabled"),
+    };
+    return hr::S_OK;
+}

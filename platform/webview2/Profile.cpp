@@ -1,5 +1,6 @@
 #include "Profile.h"
 
+#include "BrowserProcess.h"
 #include "ProfileContext.h"
 
 #include <QTimer>
@@ -11,6 +12,8 @@ namespace {
 constexpr std::uint32_t clearableKinds = COREWEBVIEW2_BROWSING_DATA_KINDS_COOKIES |
                                          COREWEBVIEW2_BROWSING_DATA_KINDS_DISK_CACHE |
                                          COREWEBVIEW2_BROWSING_DATA_KINDS_BROWSING_HISTORY;
+
+constexpr HRESULT ErrorNotSupported = static_cast<HRESULT>(0x80070032);
 
 } // namespace
 
@@ -52,6 +55,22 @@ HRESULT Profile::put_DefaultDownloadFolderPath(const QString& value) {
         return hr::E_INVALIDARG;
     m_profile->profile()->setDownloadPath(value);
     return hr::S_OK;
+}
+
+HRESULT Profile::get_PreferredColorScheme(COREWEBVIEW2_PREFERRED_COLOR_SCHEME* value) {
+    if (!value)
+        return hr::E_POINTER;
+    *value = BrowserProcess::darkColorScheme() ? COREWEBVIEW2_PREFERRED_COLOR_SCHEME_DARK
+                                               : COREWEBVIEW2_PREFERRED_COLOR_SCHEME_AUTO;
+    return hr::S_OK;
+}
+
+HRESULT Profile::put_PreferredColorScheme(COREWEBVIEW2_PREFERRED_COLOR_SCHEME value) {
+    if (value < COREWEBVIEW2_PREFERRED_COLOR_SCHEME_AUTO ||
+        value > COREWEBVIEW2_PREFERRED_COLOR_SCHEME_DARK)
+        return hr::E_INVALIDARG;
+    const bool dark = value == COREWEBVIEW2_PREFERRED_COLOR_SCHEME_DARK;
+    return dark == BrowserProcess::darkColorScheme() ? hr::S_OK : ErrorNotSupported;
 }
 
 HRESULT Profile::ClearBrowsingData(COREWEBVIEW2_BROWSING_DATA_KINDS dataKinds,

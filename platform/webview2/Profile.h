@@ -18,6 +18,8 @@ public:
     HRESULT get_ProfilePath(QString* value) override;
     HRESULT get_DefaultDownloadFolderPath(QString* value) override;
     HRESULT put_DefaultDownloadFolderPath(const QString& value) override;
+    HRESULT get_PreferredColorScheme(COREWEBVIEW2_PREFERRED_COLOR_SCHEME* value) override;
+    HRESULT put_PreferredColorScheme(COREWEBVIEW2_PREFERRED_COLOR_SCHEME value) override;
     HRESULT ClearBrowsingData(COREWEBVIEW2_BROWSING_DATA_KINDS dataKinds,
                               ICoreWebView2ClearBrowsingDataCompletedHandler* handler) override;
     HRESULT ClearBrowsingDataAll(ICoreWebView2ClearBrowsingDataCompletedHandler* handler) override;

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 
@@ -107,6 +108,12 @@ enum COREWEBVIEW2_WEB_RESOURCE_CONTEXT {
     COREWEBVIEW2_WEB_RESOURCE_CONTEXT_PING = 14,
     COREWEBVIEW2_WEB_RESOURCE_CONTEXT_CSP_VIOLATION_REPORT = 15,
     COREWEBVIEW2_WEB_RESOURCE_CONTEXT_OTHER = 16,
+};
+
+enum COREWEBVIEW2_PREFERRED_COLOR_SCHEME {
+    COREWEBVIEW2_PREFERRED_COLOR_SCHEME_AUTO = 0,
+    COREWEBVIEW2_PREFERRED_COLOR_SCHEME_LIGHT = 1,
+    COREWEBVIEW2_PREFERRED_COLOR_SCHEME_DARK = 2,
 };
 
 enum COREWEBVIEW2_MOVE_FOCUS_REASON {
@@ -427,8 +434,9 @@ struct ICoreWebView2Controller : IUnknown {
     virtual HRESULT remove_ZoomFactorChanged(EventRegistrationToken token) = 0;
     virtual HRESULT SetBoundsAndZoomFactor(RECT bounds, double zoomFactor) = 0;
     virtual HRESULT MoveFocus(COREWEBVIEW2_MOVE_FOCUS_REASON reason) = 0;
-    // Registration works, but Qt WebEngine moves the focus out of a page by
-    // itself and tells nobody first, so this event is never raised.
+    // Qt WebEngine moves the focus out of a page by itself and tells nobody
+    // first: the event is raised just after Tab or Shift+Tab took the focus out
+    // of the view (reason NEXT or PREVIOUS); Handled changes nothing then.
     virtual HRESULT add_MoveFocusRequested(ICoreWebView2MoveFocusRequestedEventHandler* handler,
                                            EventRegistrationToken* token) = 0;
     virtual HRESULT remove_MoveFocusRequested(EventRegistrationToken token) = 0;
@@ -807,6 +815,12 @@ struct ICoreWebView2Profile : IUnknown {
     virtual HRESULT get_ProfilePath(QString* value) = 0;
     virtual HRESULT get_DefaultDownloadFolderPath(QString* value) = 0;
     virtual HRESULT put_DefaultDownloadFolderPath(const QString& value) = 0;
+    // The scheme pages see in prefers-color-scheme. Chromium fixes it when the
+    // browser processes start (dark with the switch "--force-dark-mode", light
+    // otherwise), so a put that asks for another scheme fails with
+    // ERROR_NOT_SUPPORTED; Auto stands for the light scheme of the desktop.
+    virtual HRESULT get_PreferredColorScheme(COREWEBVIEW2_PREFERRED_COLOR_SCHEME* value) = 0;
+    virtual HRESULT put_PreferredColorScheme(COREWEBVIEW2_PREFERRED_COLOR_SCHEME value) = 0;
 };
 
 // Qt WebEngine clears cookies, the HTTP cache and visited links; a request
@@ -1033,6 +1047,11 @@ __attribute__((visibility("default"))) HRESULT CreateCoreWebView2EnvironmentWith
 __attribute__((visibility("default"))) HRESULT
 GetAvailableCoreWebView2BrowserVersionString(const QString& browserExecutableFolder,
                                              QString* versionInfo);
+
+// The facilities of the WebView2 surface that Qt WebEngine 6.4 lacks, by
+// their WebView2 names: environment options the runtime does not read and
+// members whose interface it does not offer (see the list in Loader.cpp).
+__attribute__((visibility("default"))) HRESULT GetCoreWebView2AbsentFacilities(QStringList* names);
 }
 
 // Function types for a caller that loads the library with dlopen.
@@ -1040,3 +1059,4 @@ using CreateCoreWebView2EnvironmentWithOptionsFn =
     HRESULT (*)(const QString&, const QString&, ICoreWebView2EnvironmentOptions*,
                 ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler*);
 using GetAvailableCoreWebView2BrowserVersionStringFn = HRESULT (*)(const QString&, QString*);
+using GetCoreWebView2AbsentFacilitiesFn = HRESULT (*)(QStringList*);
