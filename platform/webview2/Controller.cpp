@@ -62,9 +62,15 @@ public:
     explicit KeyFilter(Controller* owner)
         : m_owner(owner) {}
 
-    bool eventFilter(QObject*, QEvent* event) override {
+    bool eventFilter(QObject* watched, QEvent* event) override {
         const auto type = event->type();
+        if (type == QEvent::FocusOut)
+            m_owner->focusOut(watched, static_cast<const QFocusEvent&>(*event));
         if (type != QEvent::KeyPress && type != QEvent::KeyRelease)
+            return false;
+        // A key event passes the window and each parent widget too; only its
+        // delivery to the focus widget counts.
+        if (watched != QApplication::focusWidget())
             return false;
         return m_owner->acceleratorKey(event);
     }
@@ -107,11 +113,34 @@ void Controller::focusChanged(QWidget* old, QWidget* now) {
     });
 }
 
+// Tab or Shift+Tab past the page's last or first element takes the focus out
+// of the view; the host hears of it as a request to move the focus on.
+void Controller::focusOut(QObject* watched, const QFocusEvent& event) {
+    QWebEngineView* view = m_core->view();
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (!usable() || !widget || !(widget == view || view->isAncestorOf(widget)))
+        return;
+    const Qt::FocusReason reason = event.reason();
+    if (reason != Qt::TabFocusReason && reason != Qt::BacktabFocusReason)
+        return;
+    QWidget* now = QApplication::focusWidget();
+    if (now && (now == view || view->isAncestorOf(now)))
+        return;
+    auto args = makeCom<MoveFocusRequestedArgs>();
+    args->reason = reason == Qt::TabFocusReason ? COREWEBVIEW2_MOVE_FOCUS_REASON_NEXT
+                                                : COREWEBVIEW2_MOVE_FOCUS_REASON_PREVIOUS;
+    ComPtr<Controller> self(this);
+    QTimer::singleShot(0, view, [self, args] {
+        if (self->usable())
+            self->m_moveFocusRequested.raise(self.get(), args.get());
+    });
+}
+
 bool Controller::acceleratorKey(QEvent* event) {
     QWebEngineView* view = m_core->view();
     auto* focus = QApplication::focusWidget();
     const auto& key = static_cast<const QKeyEvent&>(*event);
-    if (!usable() || !focus || !view->isAncestorOf(focus) || !isAccelerator(key))
+    if (!usable() || !focus || !(focus == view || view->isAncestorOf(focus)) || !isAccelerator(key))
         return false;
     const bool alt = key.modifiers() & Qt::AltModifier;
     const bool release = event->type() == QEvent::KeyRelease;

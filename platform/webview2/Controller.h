@@ -3,6 +3,7 @@
 #include "EventHandlers.h"
 #include "WebView2.h"
 
+#include <QFocusEvent>
 #include <QObject>
 
 #include <memory>
@@ -52,6 +53,7 @@ private:
 
     bool usable() const;
     void focusChanged(QWidget* old, QWidget* now);
+    void focusOut(QObject* watched, const QFocusEvent& event);
     // Whether the key event was handled by the host and must not reach the page.
     bool acceleratorKey(QEvent* event);
 
