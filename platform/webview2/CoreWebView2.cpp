@@ -31,6 +31,8 @@
 #include <QWebEngineUrlRequestInfo>
 #include <QWebEngineView>
 
+#include <utility>
+
 namespace {
 
 // setHtml's limit, the same as WebView2's for NavigateToString.
@@ -318,6 +320,7 @@ bool CoreWebView2::navigationRequested(const QUrl& url, QWebEnginePage::Navigati
     m_lastErrorCode = 0;
     m_lastErrorDomain = 0;
     m_navigationStarting.raise(this, args.get());
+    m_navigationCancelled = args->cancel;
     if (!args->cancel)
         return true;
     // A cancelled navigation completes unsuccessfully, as WebView2 reports it.
@@ -338,6 +341,9 @@ void CoreWebView2::documentCreated() {
 }
 
 void CoreWebView2::loadFinished(bool ok) {
+    // A cancelled navigation has completed already, once, as cancelled.
+    if (std::exchange(m_navigationCancelled, false) && !ok)
+        return;
     // Pages that run no script (scripting off, error pages) announce no document.
     if (!m_documentCreated) {
         m_documentCreated = true;

@@ -192,6 +192,8 @@ private:
 
     std::uint64_t m_navigationId = 0;
     bool m_documentCreated = false;
+    // The last navigation was cancelled; Qt still ends it with a failed load.
+    bool m_navigationCancelled = false;
     int m_lastErrorCode = 0;
     int m_lastErrorDomain = 0;
     QUrl m_lastSource;
