@@ -11,11 +11,14 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QUrl>
 #include <QWidget>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -97,6 +100,16 @@ private:
 
 class RuntimeTest : public ::testing::Test {
 protected:
+    // Puts the keyboard focus into the page, in an active window.
+    bool focusIntoView() {
+        QApplication::setActiveWindow(window.get());
+        controller->MoveFocus(COREWEBVIEW2_MOVE_FOCUS_REASON_PROGRAMMATIC);
+        return waitFor([&] {
+            QWidget* focus = QApplication::focusWidget();
+            return focus && window->isAncestorOf(focus) && !qobject_cast<QLineEdit*>(focus);
+        });
+    }
+
     void SetUp() override {
         ASSERT_TRUE(loader().create) << "libWebView2Loader.so did not load";
         window = std::make_unique<QWidget>();
@@ -335,7 +348,21 @@ TEST_F(RuntimeTest, NavigationEventsCancelAndReportFailures) {
     const QString allowed = writePage(QStringLiteral("allowed.html"), "<title>allowed</title>");
     const QString blocked = writePage(QStringLiteral("blocked.html"), "<title>blocked</title>");
     ASSERT_TRUE(load([&] { webview->Navigate(allowed); }));
+    QList<COREWEBVIEW2_WEB_ERROR_STATUS> statuses;
+    webview->add_NavigationCompleted(
+        makeHandler<ICoreWebView2NavigationCompletedEventHandler>(
+            [&](ICoreWebView2*, ICoreWebView2NavigationCompletedEventArgs* args) {
+                COREWEBVIEW2_WEB_ERROR_STATUS status = COREWEBVIEW2_WEB_ERROR_STATUS_UNKNOWN;
+                args->get_WebErrorStatus(&status);
+                statuses.append(status);
+                return hr::S_OK;
+            })
+            .get(),
+        &token);
     EXPECT_FALSE(load([&] { webview->Navigate(blocked); }));
+    // One completion only, as cancelled.
+    waitFor([] { return false; }, 500ms);
+    EXPECT_EQ(statuses, QList{COREWEBVIEW2_WEB_ERROR_STATUS_OPERATION_CANCELED});
     QString source;
     webview->get_Source(&source);
     EXPECT_EQ(source, allowed);
@@ -443,3 +470,111 @@ TEST_F(RuntimeTest, CompletionsAfterCloseAreDropped) {
 }
 
 } // namespace
+
+TEST_F(RuntimeTest, AnAcceleratorKeyIsReportedOncePerPressAndOncePerRelease) {
+    open();
+    ASSERT_TRUE(loadHtml(QStringLiteral("<html><body><input autofocus></body></html>")));
+    QList<COREWEBVIEW2_KEY_EVENT_KIND> kinds;
+    EventRegistrationToken token;
+    controller->add_AcceleratorKeyPressed(
+        makeHandler<ICoreWebView2AcceleratorKeyPressedEventHandler>(
+            [&](ICoreWebView2Controller*, ICoreWebView2AcceleratorKeyPressedEventArgs* args) {
+                COREWEBVIEW2_KEY_EVENT_KIND kind = COREWEBVIEW2_KEY_EVENT_KIND_KEY_DOWN;
+                args->get_KeyEventKind(&kind);
+                kinds.append(kind);
+                return hr::S_OK;
+            })
+            .get(),
+        &token);
+    ASSERT_TRUE(focusIntoView());
+    const QList<std::pair<int, Qt::KeyboardModifiers>> keys{{Qt::Key_P, Qt::ControlModifier},
+                                                            {Qt::Key_F5, Qt::NoModifier}};
+    for (const auto& [key, modifiers] : keys) {
+        kinds.clear();
+        // As the window system delivers them: to the window, which hands them on.
+        QKeyEvent press(QEvent::KeyPress, key, modifiers);
+        QKeyEvent release(QEvent::KeyRelease, key, modifiers);
+        QCoreApplication::sendEvent(window->windowHandle(), &press);
+        QCoreApplication::sendEvent(window->windowHandle(), &release);
+        EXPECT_EQ(kinds, (QList<COREWEBVIEW2_KEY_EVENT_KIND>{COREWEBVIEW2_KEY_EVENT_KIND_KEY_DOWN,
+                                                             COREWEBVIEW2_KEY_EVENT_KIND_KEY_UP}))
+            << "key " << key;
+    }
+}
+
+TEST_F(RuntimeTest, FocusLeavingThePageByTabAsksToMoveTheFocusOn) {
+    open();
+    ASSERT_TRUE(loadHtml(QStringLiteral("<html><body><input autofocus></body></html>")));
+    auto* outside = new QLineEdit(window.get());
+    outside->move(0, 260);
+    outside->show();
+    QList<int> reasons;
+    EventRegistrationToken token;
+    controller->add_MoveFocusRequested(
+        makeHandler<ICoreWebView2MoveFocusRequestedEventHandler>(
+            [&](ICoreWebView2Controller*, ICoreWebView2MoveFocusRequestedEventArgs* args) {
+                COREWEBVIEW2_MOVE_FOCUS_REASON reason = COREWEBVIEW2_MOVE_FOCUS_REASON_PROGRAMMATIC;
+                args->get_Reason(&reason);
+                reasons.append(reason);
+                return hr::S_OK;
+            })
+            .get(),
+        &token);
+    const struct {
+        Qt::FocusReason leaving;
+        QList<int> expected;
+    } rows[] = {
+        {Qt::TabFocusReason, {COREWEBVIEW2_MOVE_FOCUS_REASON_NEXT}},
+        {Qt::BacktabFocusReason, {COREWEBVIEW2_MOVE_FOCUS_REASON_PREVIOUS}},
+        {Qt::MouseFocusReason, {}},
+        {Qt::OtherFocusReason, {}},
+    };
+    for (const auto& row : rows) {
+        ASSERT_TRUE(focusIntoView()) << row.leaving;
+        reasons.clear();
+        outside->setFocus(row.leaving);
+        waitFor([&] { return !reasons.isEmpty(); }, row.expected.isEmpty() ? 300ms : 5s);
+        EXPECT_EQ(reasons, row.expected) << "focus reason " << row.leaving;
+    }
+}
+
+TEST_F(RuntimeTest, TheColourSchemeIsTheOneTheBrowserStartedWith) {
+    // No test of this process starts the browser dark.
+    open();
+    ASSERT_TRUE(loadHtml(QStringLiteral("<html><body>x</body></html>")));
+    EXPECT_EQ(execute(QStringLiteral("matchMedia('(prefers-color-scheme: dark)').matches")),
+              QStringLiteral("false"));
+    ComPtr<ICoreWebView2Profile> profile;
+    ASSERT_EQ(webview.query<ICoreWebView2_13>()->get_Profile(profile.put()), hr::S_OK);
+    COREWEBVIEW2_PREFERRED_COLOR_SCHEME scheme = COREWEBVIEW2_PREFERRED_COLOR_SCHEME_DARK;
+    EXPECT_EQ(profile->get_PreferredColorScheme(&scheme), hr::S_OK);
+    EXPECT_EQ(scheme, COREWEBVIEW2_PREFERRED_COLOR_SCHEME_AUTO);
+    const QList<std::pair<COREWEBVIEW2_PREFERRED_COLOR_SCHEME, HRESULT>> puts{
+        {COREWEBVIEW2_PREFERRED_COLOR_SCHEME_LIGHT, hr::S_OK},
+        {COREWEBVIEW2_PREFERRED_COLOR_SCHEME_AUTO, hr::S_OK},
+        {COREWEBVIEW2_PREFERRED_COLOR_SCHEME_DARK, static_cast<HRESULT>(0x80070032)},
+        {static_cast<COREWEBVIEW2_PREFERRED_COLOR_SCHEME>(7), hr::E_INVALIDARG},
+    };
+    for (const auto& [value, result] : puts)
+        EXPECT_EQ(profile->put_PreferredColorScheme(value), result) << value;
+}
+
+TEST_F(RuntimeTest, TheRuntimeListsTheFacilitiesItLacks) {
+    void* library =
+        dlopen((qgetenv("KEST_BIN_DIR") + "/KestDicomAx/libWebView2Loader.so").constData(),
+               RTLD_NOW | RTLD_LOCAL);
+    ASSERT_TRUE(library);
+    const auto absent = reinterpret_cast<GetCoreWebView2AbsentFacilitiesFn>(
+        dlsym(library, "GetCoreWebView2AbsentFacilities"));
+    ASSERT_TRUE(absent);
+    QStringList names;
+    EXPECT_EQ(absent(nullptr), hr::E_POINTER);
+    ASSERT_EQ(absent(&names), hr::S_OK);
+    for (const char* name : {"EnableTrackingPrevention", "AreBrowserExtensionsEnabled",
+                             "PreferredTrackingPreventionLevel", "IsGeneralAutofillEnabled",
+                             "IsPasswordAutosaveEnabled"})
+        EXPECT_TRUE(names.contains(QLatin1String(name))) << name;
+    // What the runtime does serve is not on the list.
+    EXPECT_FALSE(names.contains(QStringLiteral("PreferredColorScheme")));
+    dlclose(library);
+}
