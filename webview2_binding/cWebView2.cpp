@@ -48,6 +48,8 @@ struct Loader {
     void* handle = nullptr;
     CreateCoreWebView2EnvironmentWithOptionsFn create = nullptr;
     GetAvailableCoreWebView2BrowserVersionStringFn version = nullptr;
+    // Optional: a runtime without it reports no absent facility.
+    GetCoreWebView2AbsentFacilitiesFn absent = nullptr;
 };
 
 Loader& loader() {
@@ -68,13 +70,18 @@ bool pvLoadWebView2Loader() {
     void* handle = dlopen(QFile::encodeName(path).constData(), RTLD_NOW | RTLD_LOCAL);
     if (!handle)
         return false;
-    l.create = reinterpret_cast<CreateCoreWebView2EnvironmentWithOptionsFn>(
+    const auto create = reinterpret_cast<CreateCoreWebView2EnvironmentWithOptionsFn>(
         dlsym(handle, "CreateCoreWebView2EnvironmentWithOptions"));
-    l.version = reinterpret_cast<GetAvailableCoreWebView2BrowserVersionStringFn>(
+    const auto version = reinterpret_cast<GetAvailableCoreWebView2BrowserVersionStringFn>(
         dlsym(handle, "GetAvailableCoreWebView2BrowserVersionString"));
-    if (!l.create || !l.version)
+    if (!create || !version) {
+        // Not the runtime: unload it, so that a later call searches again.
+        dlclose(handle);
         return false;
-    l.handle = handle;
+    }
+    l = {handle, create, version,
+         reinterpret_cast<GetCoreWebView2AbsentFacilitiesFn>(
+             dlsym(handle, "GetCoreWebView2AbsentFacilities"))};
     return true;
 }
 
@@ -211,7 +218,7 @@ HRESULT cWebView2::pvCreateWebView2Environment(const QString& installPath,
         return version;
     });
     auto environmentHandler =
-        handler->handler<ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler>(
+        handler->completion<ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler>(
             [](cWebView2& owner, HRESULT result, ICoreWebView2Environment* environment) {
                 owner.OnEnvironmentCreated(result, environment);
                 return hr::S_OK;
@@ -260,7 +267,7 @@ void cWebView2::OnEnvironmentCreated(HRESULT result, ICoreWebView2Environment* e
     const HRESULT started = m_environment->CreateCoreWebView2Controller(
         m_hostWindow,
         handler
-            ->handler<ICoreWebView2CreateCoreWebView2ControllerCompletedHandler>(
+            ->completion<ICoreWebView2CreateCoreWebView2ControllerCompletedHandler>(
                 [](cWebView2& owner, HRESULT code, ICoreWebView2Controller* controller) {
                     owner.OnControllerCreated(code, controller);
                     return hr::S_OK;
@@ -324,7 +331,7 @@ void cWebView2::pvConfigureController(ICoreWebView2Controller* controller) {
 
 void cWebView2::pvRegisterEvents() {
     EventRegistrationToken token;
-    m_general = pvNewCallback(Currency{});
+    m_general = makeCom<cWebView2Callback>(this, Currency{});
     cWebView2Callback& g = *m_general;
     using Core = ICoreWebView2;
     m_core->add_NavigationStarting(
@@ -528,8 +535,8 @@ void cWebView2::pvRegisterControllerEvents() {
              })
             .get(),
         &token);
-    m_gotFocus = pvNewCallback(Currency{FocusGotToken * 10000});
-    m_lostFocus = pvNewCallback(Currency{FocusLostToken * 10000});
+    m_gotFocus = makeCom<cWebView2Callback>(this, Currency{FocusGotToken * 10000});
+    m_lostFocus = makeCom<cWebView2Callback>(this, Currency{FocusLostToken * 10000});
     const auto focusHandler = [](cWebView2Callback& callback) {
         const Currency which = callback.token();
         return callback.handler<ICoreWebView2FocusChangedEventHandler>(
@@ -726,11 +733,11 @@ Currency cWebView2::pvNewToken() {
 ComPtr<cWebView2Callback> cWebView2::pvNewCallback(Currency token) {
     auto callback = makeCom<cWebView2Callback>(this, token);
     m_attached.append(callback);
-    // Per-call callbacks are dropped from the list once they are many; the
-    // runtime keeps the ones it still needs alive.
-    if (m_attached.size() > 256)
-        m_attached.removeFirst();
     return callback;
+}
+
+void cWebView2::pvForgetCallback(const cWebView2Callback* callback) {
+    m_attached.removeIf([callback](const auto& held) { return held.get() == callback; });
 }
 
 std::optional<cWebView2::Record> cWebView2::pvWaitForRecord(Currency token, double seconds) {
@@ -764,7 +771,7 @@ void cWebView2::AddScriptToExecuteOnDocumentCreated(const QString& jsCode) {
 }
 
 ComPtr<ICoreWebView2ExecuteScriptCompletedHandler> cWebView2::pvScriptHandler(Currency token) {
-    return pvNewCallback(token)->handler<ICoreWebView2ExecuteScriptCompletedHandler>(
+    return pvNewCallback(token)->completion<ICoreWebView2ExecuteScriptCompletedHandler>(
         [token](cWebView2& o, HRESULT result, const QString& json) {
             o.OnExecuteScriptCompleted(result, json, token);
             return hr::S_OK;
@@ -1170,7 +1177,7 @@ Variant cWebView2::TrySuspend(double secondsToWait) {
         return {};
     m_controller->put_IsVisible(false);
     const Currency token = pvNewToken();
-    const auto handler = pvNewCallback(token)->handler<ICoreWebView2TrySuspendCompletedHandler>(
+    const auto handler = pvNewCallback(token)->completion<ICoreWebView2TrySuspendCompletedHandler>(
         [token](cWebView2& o, HRESULT result, bool success) {
             o.OnExecuteScriptCompleted(
                 result, success ? QStringLiteral("true") : QStringLiteral("false"), token);
@@ -1239,9 +1246,11 @@ void cWebView2::Shutdown() {
     for (const auto& callback : std::as_const(m_attached))
         callback->detach();
     m_attached.clear();
-    m_general.reset();
-    m_gotFocus.reset();
-    m_lostFocus.reset();
+    for (ComPtr<cWebView2Callback>* lifetime : {&m_general, &m_gotFocus, &m_lostFocus}) {
+        if (*lifetime)
+            (*lifetime)->detach();
+        lifetime->reset();
+    }
     m_settings3.reset();
     m_settings2.reset();
     m_settings.reset();
@@ -1291,25 +1300,70 @@ const QHash<QString, std::pair<BoolGetter, BoolSetter>>& settingsTable() {
     return table;
 }
 
+// Settings of the newest settings interface that the runtime does not offer.
+bool isAbsentSetting(const QString& name) {
+    for (const char* absent : {"IsGeneralAutofillEnabled", "IsPasswordAutosaveEnabled",
+                               "IsPinchZoomEnabled", "IsSwipeNavigationEnabled"})
+        if (name.compare(QLatin1String(absent), Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
+}
+
+bool isAcceleratorSetting(const QString& name) {
+    return name.compare(QLatin1String("AreBrowserAcceleratorKeysEnabled"), Qt::CaseInsensitive) ==
+           0;
+}
+
+AutomationError unknownSetting() {
+    return AutomationError::standard(vberr::NotSupported);
+}
+
 } // namespace
 
 bool cWebView2::setting(const QString& name) const {
-    if (name.compare(QLatin1String("AreBrowserAcceleratorKeysEnabled"), Qt::CaseInsensitive) == 0)
+    if (isAcceleratorSetting(name))
         return readProperty(m_settings3,
                             &ICoreWebView2Settings3::get_AreBrowserAcceleratorKeysEnabled);
+    if (isAbsentSetting(name))
+        return false;
     const auto entry = settingsTable().constFind(name.toLower());
-    return entry != settingsTable().constEnd() && readProperty(m_settings, entry->first);
+    if (entry == settingsTable().constEnd())
+        throw unknownSetting();
+    return readProperty(m_settings, entry->first);
 }
 
 void cWebView2::setSetting(const QString& name, bool value) {
-    if (name.compare(QLatin1String("AreBrowserAcceleratorKeysEnabled"), Qt::CaseInsensitive) == 0) {
+    if (isAcceleratorSetting(name)) {
         writeProperty(m_settings3, &ICoreWebView2Settings3::put_AreBrowserAcceleratorKeysEnabled,
                       value);
         return;
     }
+    if (isAbsentSetting(name))
+        return;
     const auto entry = settingsTable().constFind(name.toLower());
-    if (entry != settingsTable().constEnd())
-        writeProperty(m_settings, entry->second, value);
+    if (entry == settingsTable().constEnd())
+        throw unknownSetting();
+    writeProperty(m_settings, entry->second, value);
+}
+
+std::int32_t cWebView2::PreferredColorScheme() const {
+    return readProperty(pvProfile(), &ICoreWebView2Profile::get_PreferredColorScheme);
+}
+
+void cWebView2::setPreferredColorScheme(std::int32_t scheme) {
+    writeProperty(pvProfile(), &ICoreWebView2Profile::put_PreferredColorScheme,
+                  static_cast<COREWEBVIEW2_PREFERRED_COLOR_SCHEME>(scheme));
+}
+
+QStringList cWebView2::AbsentFacilities() {
+    QStringList names;
+    if (pvLoadWebView2Loader() && loader().absent)
+        loader().absent(&names);
+    return names;
+}
+
+bool cWebView2::IsFacilityAbsent(const QString& name) {
+    return AbsentFacilities().contains(name, Qt::CaseInsensitive);
 }
 
 bool cWebView2::CanGoBack() const {
@@ -1399,8 +1453,9 @@ Variant cWebView2::pvNavigateAndWait(const std::function<HRESULT()>& start, doub
     if (!m_core)
         return {};
     m_navigationCompleted = false;
-    if (hr::failed(start()))
-        return {};
+    // An address the runtime refuses is the caller's error, not a time-out.
+    if (const HRESULT started = start(); hr::failed(started))
+        throw AutomationError::fromHResult(started);
     return pvPumpUntil(m_navigationCompleted, secondsToWait) ? Variant(std::int32_t(1)) : Variant();
 }
 
@@ -1468,11 +1523,12 @@ QByteArray cWebView2::CapturePreview(int imageFormat) {
     auto stream = std::make_shared<QBuffer>();
     stream->open(QIODevice::WriteOnly);
     const Currency token = pvNewToken();
-    const auto handler = pvNewCallback(token)->handler<ICoreWebView2CapturePreviewCompletedHandler>(
-        [token, stream](cWebView2& o, HRESULT result) {
-            o.OnExecuteScriptCompleted(result, QString(), token);
-            return hr::S_OK;
-        });
+    const auto handler =
+        pvNewCallback(token)->completion<ICoreWebView2CapturePreviewCompletedHandler>(
+            [token, stream](cWebView2& o, HRESULT result) {
+                o.OnExecuteScriptCompleted(result, QString(), token);
+                return hr::S_OK;
+            });
     const HRESULT started =
         m_core->CapturePreview(static_cast<COREWEBVIEW2_CAPTURE_PREVIEW_IMAGE_FORMAT>(imageFormat),
                                stream.get(), handler.get());
@@ -1522,7 +1578,7 @@ Variant cWebView2::PrintToPdf(const QString& resultFilePath, double secondsToWai
                          marginLeft, marginRight, shouldPrintBackgrounds, shouldPrintSelectionOnly,
                          shouldPrintHeaderAndFooter, headerTitle, footerUri});
     const Currency token = pvNewToken();
-    const auto handler = pvNewCallback(token)->handler<ICoreWebView2PrintToPdfCompletedHandler>(
+    const auto handler = pvNewCallback(token)->completion<ICoreWebView2PrintToPdfCompletedHandler>(
         [token](cWebView2& o, HRESULT result, bool success) {
             o.OnExecuteScriptCompleted(
                 result, success ? QStringLiteral("true") : QStringLiteral("false"), token);
@@ -1553,7 +1609,7 @@ QByteArray cWebView2::PrintToPdfStream(double secondsToWait, bool landscape) {
         pvPrintSettings({landscape, 1, 8.5, 11, 0.4, 0.4, 0.4, 0.4, false, false, false, {}, {}});
     const Currency token = pvNewToken();
     const auto handler =
-        pvNewCallback(token)->handler<ICoreWebView2PrintToPdfStreamCompletedHandler>(
+        pvNewCallback(token)->completion<ICoreWebView2PrintToPdfStreamCompletedHandler>(
             [token](cWebView2& o, HRESULT result, const QByteArray& pdf) {
                 o.OnPrintToPdfStream(result, pdf, token);
                 return hr::S_OK;
@@ -1622,7 +1678,7 @@ Variant cWebView2::GetCookies(const QString& uri, double secondsToWait) {
     if (!manager)
         return {};
     const Currency token = pvNewToken();
-    const auto handler = pvNewCallback(token)->handler<ICoreWebView2GetCookiesCompletedHandler>(
+    const auto handler = pvNewCallback(token)->completion<ICoreWebView2GetCookiesCompletedHandler>(
         [token](cWebView2& o, HRESULT result, ICoreWebView2CookieList* list) {
             o.OnGetCookies(result, list, token);
             return hr::S_OK;
@@ -1669,7 +1725,7 @@ bool cWebView2::pvClearBrowsingData(
         return false;
     const Currency token = pvNewToken();
     const auto handler =
-        pvNewCallback(token)->handler<ICoreWebView2ClearBrowsingDataCompletedHandler>(
+        pvNewCallback(token)->completion<ICoreWebView2ClearBrowsingDataCompletedHandler>(
             [token](cWebView2& o, HRESULT result) {
                 o.OnExecuteScriptCompleted(result, QString(), token);
                 return hr::S_OK;

@@ -10,6 +10,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 #include <QWidget>
 
@@ -64,6 +65,8 @@ public:
     void setJsCallTimeOutSeconds(double seconds) { m_timeoutSeconds = seconds; }
     QString jsLastError() const { return m_lastError; }
     bool isBound() const;
+    // Per-call handlers whose completion has not arrived yet.
+    qsizetype pendingCallbacks() const { return m_attached.size(); }
 
     // ---- state and settings (False, 0 or "" while the carrying interface is absent)
     bool CanGoBack() const;
@@ -82,9 +85,20 @@ public:
     bool IsInPrivateModeEnabled() const;
     QString DefaultDownloadFolderPath() const;
     void setDefaultDownloadFolderPath(const QString& path);
+    // The colour scheme of the profile (0 Auto, 1 Light, 2 Dark); a scheme the
+    // browser cannot take is raised to the caller as an error.
+    std::int32_t PreferredColorScheme() const;
+    void setPreferredColorScheme(std::int32_t scheme);
+    // The runtime has no tracking prevention interface: 0 (none), and writes do nothing.
+    std::int32_t PreferredTrackingPreventionLevel() const { return 0; }
+    // The facilities the runtime reports it lacks, by their WebView2 names.
+    static QStringList AbsentFacilities();
+    static bool IsFacilityAbsent(const QString& name);
     QString UserAgent() const;
     void setUserAgent(const QString& value);
     // Boolean settings by their runtime names ("IsScriptEnabled", "AreDevToolsEnabled", ...).
+    // A setting the runtime lacks reads False and ignores writes; a name that is
+    // no setting at all is an error (438).
     bool setting(const QString& name) const;
     void setSetting(const QString& name, bool value);
 
@@ -236,7 +250,9 @@ private:
     bool pvPumpUntilKey(const QString& key, double seconds);
     void pvPumpMessages();
     Currency pvNewToken();
+    // A callback for one call, kept (to be detached by Shutdown) until its completion runs.
     ComPtr<cWebView2Callback> pvNewCallback(Currency token);
+    void pvForgetCallback(const cWebView2Callback* callback);
     // Waits for a completion of token; the record, or nothing after a time-out.
     std::optional<Record> pvWaitForRecord(Currency token, double seconds);
 
@@ -299,6 +315,7 @@ private:
     ComPtr<cWebView2Callback> m_general;
     ComPtr<cWebView2Callback> m_gotFocus;
     ComPtr<cWebView2Callback> m_lostFocus;
+    // Per-call callbacks awaiting their completion; the three above live as long as the browser.
     QList<ComPtr<cWebView2Callback>> m_attached;
 
     bool m_initDone = false;

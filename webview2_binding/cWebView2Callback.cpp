@@ -86,6 +86,11 @@ void cWebView2Callback::detach() {
     *m_owner = nullptr;
 }
 
+void cWebView2Callback::completed() {
+    if (cWebView2* owner = *m_owner)
+        owner->pvForgetCallback(this);
+}
+
 DispatchPtr cWebView2Callback::hostObject() {
     if (!m_hostObject)
         m_hostObject = std::make_shared<HostObject>(m_owner);

@@ -36,6 +36,20 @@ public:
         });
     }
 
+    // A handler for one completion: like handler(), and the owner forgets this
+    // callback once the completion has run.
+    template <typename Handler, typename Function> ComPtr<Handler> completion(Function function) {
+        ComPtr<cWebView2Callback> self(this);
+        return makeHandler<Handler>([self, function](auto... args) -> HRESULT {
+            cWebView2* owner = *self->m_owner;
+            if (!owner)
+                return hr::S_OK;
+            const HRESULT result = function(*owner, args...);
+            self->completed();
+            return result;
+        });
+    }
+
     // Environment options.
     HRESULT get_AdditionalBrowserArguments(QString* value) override;
     HRESULT put_AdditionalBrowserArguments(const QString& value) override;
@@ -60,6 +74,8 @@ public:
 
 private:
     class HostObject;
+
+    void completed();
 
     // Shared with the host object, which pages may hold longer than the runtime holds this.
     std::shared_ptr<QPointer<cWebView2>> m_owner;
