@@ -107,6 +107,10 @@ constexpr DocumentExpression documentExpressions[] = {
 };
 constexpr int LinkTargets = 8;
 
+constexpr std::int32_t DarkColorScheme = 2;
+constexpr int NavigationCancelled = 14;
+const char* const ForceDarkMode = "--force-dark-mode";
+
 } // namespace
 
 std::shared_ptr<KestWebviewKD> KestWebviewKD::create() {
@@ -141,8 +145,9 @@ KestWebviewKD::KestWebviewKD()
 }
 
 KestWebviewKD::~KestWebviewKD() {
-    m_timer1.stop();
-    m_timer1Ex.stop();
+    // The pumps below run events: no timer may start work on a dying control.
+    for (QTimer* timer : {&m_timer1, &m_timer1Ex, &m_timer2, &m_timerSourceChange})
+        timer->stop();
     releaseBrowser();
     waits::pump(100);
     if (m_privateNavigation)
@@ -251,6 +256,10 @@ QString KestWebviewKD::commandLine(bool extended) const {
                 line += QLatin1Char(' ') + QLatin1String(flag);
         }
     }
+    // Chromium takes a dark scheme only when its processes start.
+    if (m_props.value(P::PreferredColorScheme).toLong() == DarkColorScheme &&
+        !line.contains(QLatin1String(ForceDarkMode)))
+        line += QLatin1Char(' ') + QLatin1String(ForceDarkMode);
     return line.trimmed();
 }
 
@@ -349,8 +358,7 @@ void KestWebviewKD::runStartup(bool extended) {
 }
 
 void KestWebviewKD::configureBrowser(bool extended) {
-    for (const P::Id id : {P::AreDefaultContextMenusEnabled, P::IsGeneralAutofillEnabled,
-                           P::IsPasswordAutosaveEnabled, P::AreBrowserAcceleratorKeysEnabled,
+    for (const P::Id id : {P::AreDefaultContextMenusEnabled, P::AreBrowserAcceleratorKeysEnabled,
                            P::AreDevToolsEnabled, P::IsStatusBarEnabled})
         m_wv->setSetting(QLatin1String(P::definitions()[id].key), m_props.flag(id));
     m_wv->setZoomFactor(m_zoomPercent / 100.0);
@@ -359,6 +367,7 @@ void KestWebviewKD::configureBrowser(bool extended) {
     if (!extended)
         m_wv->AddScriptToExecuteOnDocumentCreated(linkScript);
     m_wv->setIsMuted(m_props.flag(P::IsMuted));
+    applyColorScheme();
     if (extended)
         m_wv->AddScriptToExecuteOnDocumentCreated(linkScript);
     else
@@ -368,6 +377,15 @@ void KestWebviewKD::configureBrowser(bool extended) {
         Navigate(home);
     }
     m_isWebViewInit = true;
+}
+
+void KestWebviewKD::applyColorScheme() {
+    // The browser refuses a scheme other than the one it started with; the
+    // stored value then waits for the next start of the browser processes.
+    try {
+        m_wv->setPreferredColorScheme(m_props.value(P::PreferredColorScheme).toLong());
+    } catch (const AutomationError&) {
+    }
 }
 
 void KestWebviewKD::onInitComplete() {
@@ -450,9 +468,7 @@ void KestWebviewKD::connectBrowser() {
                 raise("JSMessage", a);
                 json = a[2].toString();
             });
-    connect(wv, &cWebView2::NavigationCompleted, this, [this](bool success, int status) {
-        raise("NavigationCompleted", {longValue(success ? -1 : 0), longValue(status)});
-    });
+    connect(wv, &cWebView2::NavigationCompleted, this, &KestWebviewKD::onNavigationCompleted);
     connect(wv, &cWebView2::NewWindowRequested, this,
             [this](bool user, bool& handled, const QString& uri, Variant& features) {
                 QList<Variant> a{longValue(user ? -1 : 0), longValue(handled ? -1 : 0), text(uri),
@@ -651,7 +667,11 @@ void KestWebviewKD::autoSearch() {
     m_timer2.stop();
     if (!m_wv)
         return; // no caller to raise 6666 to from a timer
-    navigateBrowser(kwvurl::autoSearchAddress(m_lastRequested, m_searchTemplate));
+    try {
+        navigateBrowser(kwvurl::autoSearchAddress(m_lastRequested, m_searchTemplate));
+    } catch (const AutomationError&) {
+        // A search address the browser refuses leaves the page as it is.
+    }
 }
 
 bool KestWebviewKD::goBuiltIn(const QString& address, const QString& title) {
@@ -721,16 +741,29 @@ void KestWebviewKD::NavigateToFile(const QString& path) {
 void KestWebviewKD::onDocumentComplete() {
     m_currentAddress = m_wv ? m_wv->DocumentURL() : QString();
     m_navigating = false;
-    if (m_currentAddress == ErrorPageAddress) {
-        // A failed automatic search is not searched for again.
-        if (m_props.flag(P::SearchAuto) &&
-            !m_pendingAddress.contains(m_searchTemplate.section(QLatin1String("%1"), 0, 0)))
-            m_timer2.start();
-        m_documentTitle = kwvlanguage::texts().invalidUrl;
-    } else {
+    if (m_currentAddress == ErrorPageAddress)
+        showedErrorPage();
+    else
         recordCurrentDocument(m_currentAddress);
-    }
     raise("DocumentComplete");
+}
+
+void KestWebviewKD::onNavigationCompleted(bool success, int webErrorStatus) {
+    // A cancelled or failed navigation ends the navigation as a document does.
+    m_navigating = false;
+    // The browser completes a failed navigation on its error page, with no
+    // document completion.
+    if (!success && webErrorStatus != NavigationCancelled)
+        showedErrorPage();
+    raise("NavigationCompleted", {longValue(success ? -1 : 0), longValue(webErrorStatus)});
+}
+
+void KestWebviewKD::showedErrorPage() {
+    // A failed automatic search is not searched for again.
+    if (m_props.flag(P::SearchAuto) &&
+        !m_pendingAddress.contains(m_searchTemplate.section(QLatin1String("%1"), 0, 0)))
+        m_timer2.start();
+    m_documentTitle = kwvlanguage::texts().invalidUrl;
 }
 
 void KestWebviewKD::recordCurrentDocument(const QString& address) {
@@ -800,8 +833,6 @@ void KestWebviewKD::setProperty(P::Id id, const Variant& value) {
     case P::AreDefaultScriptDialogsEnabled:
     case P::AreHostObjectsAllowed:
     case P::IsScriptEnabled:
-    case P::IsGeneralAutofillEnabled:
-    case P::IsPasswordAutosaveEnabled:
     case P::AreBrowserAcceleratorKeysEnabled:
     case P::AreDevToolsEnabled:
         if (m_wv)
@@ -810,6 +841,10 @@ void KestWebviewKD::setProperty(P::Id id, const Variant& value) {
     case P::IsMuted:
         if (m_wv && m_isWebViewInit)
             m_wv->setIsMuted(m_props.flag(id));
+        break;
+    case P::PreferredColorScheme:
+        if (m_wv && m_isWebViewInit)
+            applyColorScheme();
         break;
     default:
         break;
@@ -930,6 +965,10 @@ void KestWebviewKD::bindGet(const char* name, Handler handler) {
 void KestWebviewKD::bindPersisted() {
     for (const auto& definition : P::definitions()) {
         const P::Id id = definition.id;
+        // Kept in the property bag, but the runtime has neither autofill nor a
+        // password store: the members are absent.
+        if (id == P::IsGeneralAutofillEnabled || id == P::IsPasswordAutosaveEnabled)
+            continue;
         bindGet(definition.key, [this, id](QList<Variant>&) { return m_props.value(id); });
         bind(QLatin1String(definition.key), InvokeFlags::PropertyPut,
              [this, id](QList<Variant>& a) {
@@ -1065,8 +1104,12 @@ void KestWebviewKD::bindMembers() {
         if (!m_wv)
             return Variant();
         // The system code page is UTF-8 here, so both body encodings are UTF-8.
-        m_wv->NavigateWithWebResourceRequest(a[0].toString(), a[1].toString(), a[3].toString(),
-                                             a[2].toString().toUtf8(), a[5].toDouble());
+        try {
+            m_wv->NavigateWithWebResourceRequest(a[0].toString(), a[1].toString(), a[3].toString(),
+                                                 a[2].toString().toUtf8(), a[5].toDouble());
+        } catch (const AutomationError&) {
+            // A request the browser refuses is dropped, as the member's errors are.
+        }
         return Variant();
     });
     bindMethod("FileExist",
@@ -1128,22 +1171,15 @@ void KestWebviewKD::bindMembers() {
             [this](QList<Variant>&) { return Variant(m_wv && m_wv->CanGoForward()); });
     bindGet("DocumentTitle", [this](QList<Variant>&) { return text(m_documentTitle); });
     bindGet("DocumentURL", [this](QList<Variant>&) { return text(m_documentUrl); });
+    // The native window the pane draws in, read without making the pane native.
     bindGet("HosthWnd", [this](QList<Variant>&) {
-        return longValue(m_wv && m_pane ? static_cast<std::int32_t>(m_pane->winId()) : 0);
+        return longValue(m_wv && m_pane ? static_cast<std::int32_t>(m_pane->effectiveWinId()) : 0);
     });
     bindGet("BrowserProcessId",
             [this](QList<Variant>&) { return longValue(m_wv ? m_wv->BrowserProcessId() : 0); });
     bindGet("IsDocumentPlayingAudio", [this](QList<Variant>&) {
         return Variant(m_wv && m_isWebViewInit && m_wv->IsDocumentPlayingAudio());
     });
-    bindGet("PreferredTrackingPreventionLevel",
-            [this](QList<Variant>&) { return longValue(m_trackingLevel); });
-    bind(QStringLiteral("PreferredTrackingPreventionLevel"), InvokeFlags::PropertyPut,
-         [this](QList<Variant>& a) {
-             if (m_isWebViewInit && m_props.flag(P::EnableTrackingPrevention))
-                 m_trackingLevel = a[0].toLong();
-             return Variant();
-         });
     bindGet("jsProp", [this](QList<Variant>& a) { return text(jsProp(a[0].toString())); });
     bindGet("jsLastError",
             [this](QList<Variant>&) { return text(m_wv ? m_wv->jsLastError() : QString()); });

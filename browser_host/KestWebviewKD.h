@@ -110,6 +110,7 @@ private:
                      bool extensions);
     void raiseStartupError(const QString& detail, int number = 666);
     void configureBrowser(bool extended);
+    void applyColorScheme();
     void connectBrowser();
     void releaseBrowser();
     void deletePrivateFolder(int waitMs);
@@ -136,6 +137,9 @@ private:
     bool goBuiltIn(const QString& address, const QString& title);
     void showNotice(const QString& html);
     void onDocumentComplete();
+    void onNavigationCompleted(bool success, int webErrorStatus);
+    // The error page is up: search for the address instead, when allowed.
+    void showedErrorPage();
     void onSourceChangeTick();
     void recordCurrentDocument(const QString& address);
     void onZoomChanged();
@@ -168,7 +172,6 @@ private:
     CreationRecord m_creation;
     std::optional<AutomationError> m_startupError;
     int m_zoomPercent = 100;
-    std::int32_t m_trackingLevel = 2;
 
     QString m_searchTemplate;
     QString m_lastRequested;
