@@ -21,6 +21,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 using namespace std::chrono_literals;
 
 namespace {
@@ -422,6 +424,7 @@ TEST_F(HostFixture, FailedNavigationCompletesUnsuccessfullyAndRecordsNothing) {
     const QString path = pageFile("first.html", "<html><head><title>First</title></head></html>");
     ASSERT_TRUE(
         nextEvent("DocumentComplete", [&] { host->call("NavigateToFile", {Variant(path)}); }));
+    host->put("SearchAuto", Variant(false));
     const auto completed = nextEvent("NavigationCompleted", [&] {
         host->call("Navigate", {text("https://nothing-here.invalid/")});
     });
@@ -429,7 +432,103 @@ TEST_F(HostFixture, FailedNavigationCompletesUnsuccessfullyAndRecordsNothing) {
     EXPECT_EQ((*completed)[0], Variant(std::int32_t(0)));
     EXPECT_EQ((*completed)[1].type(), VarType::Long);
     EXPECT_EQ(host->get("DocumentURL").toString(), "file://" + path);
-    EXPECT_EQ(host->get("DocumentTitle").toString(), "First");
+    // The browser shows its error page: the title says the address is invalid.
+    EXPECT_EQ(host->get("DocumentTitle").toString(), kwvlanguage::texts().invalidUrl);
+}
+
+TEST_F(HostFixture, FailedNavigationSearchesForTheAddressOnce) {
+    ASSERT_TRUE(start());
+    QStringList targets;
+    onEvent = [&targets](const QString& name, QList<Variant>& args) {
+        if (name == "NavigationStarting")
+            targets << args[2].toString();
+    };
+    QList<Variant> args{text("nothing-here.invalid")};
+    host->invokeByName("Navigate", InvokeFlags::Method, args);
+    const QString search = host->activeSearchTemplate().section("%1", 0, 0);
+    EXPECT_TRUE(pump::waitUntil([&] { return targets.size() >= 2; }, 10s));
+    // The failed search is not searched for again.
+    pump::waitUntil([] { return false; }, 2500ms);
+    onEvent = nullptr;
+    ASSERT_EQ(targets.size(), 2) << targets.join(' ').toStdString();
+    EXPECT_EQ(targets[0], "https://nothing-here.invalid/");
+    EXPECT_TRUE(targets[1].startsWith(search)) << targets[1].toStdString();
+    EXPECT_TRUE(targets[1].contains("nothing-here.invalid")) << targets[1].toStdString();
+}
+
+TEST_F(HostFixture, AnAddressTheBrowserRefusesRaises6660OrSearches) {
+    ASSERT_TRUE(start());
+    host->put("SearchAuto", Variant(false));
+    EXPECT_EQ(errorNumber([&] { host->call("Navigate", {text("a b.c")}); }), 6660);
+    host->put("SearchAuto", Variant(true));
+    const auto searched = nextEvent("NavigationStarting", [&] {
+        EXPECT_EQ(errorNumber([&] { host->call("Navigate", {text("a b.c")}); }), 0);
+    });
+    ASSERT_TRUE(searched);
+    const QString target = (*searched)[2].toString();
+    EXPECT_TRUE(target.startsWith(host->activeSearchTemplate().section("%1", 0, 0)))
+        << target.toStdString();
+    EXPECT_TRUE(target.contains("a+b.c")) << target.toStdString();
+}
+
+TEST_F(HostFixture, HashChangesAfterACancelledNavigationAreRecorded) {
+    ASSERT_TRUE(start());
+    const QString path = pageFile("stays.html", "<html><head><title>Stays</title></head></html>");
+    ASSERT_TRUE(
+        nextEvent("DocumentComplete", [&] { host->call("NavigateToFile", {Variant(path)}); }));
+    onEvent = [](const QString& name, QList<Variant>& args) {
+        if (name == "NavigationStarting")
+            args[3] = Variant(true);
+    };
+    host->call("NavigateToString", {text("<html><title>New</title></html>"), Variant(2.0)});
+    onEvent = nullptr;
+    ASSERT_TRUE(nextEvent("DocumentComplete",
+                          [&] { host->call("ExecuteScript", {text("location.hash = 'later'")}); }));
+    EXPECT_EQ(host->get("DocumentURL").toString(), "file://" + path + "#later");
+}
+
+TEST_F(HostFixture, ADyingControlRaisesNothing) {
+    host->put("SearchAuto", Variant(false));
+    ASSERT_TRUE(start({text(""), Variant(true), text(""), text("")}));
+    const QString path = pageFile("dying.html", "<html><head><title>Dying</title></head></html>");
+    ASSERT_TRUE(
+        nextEvent("DocumentComplete", [&] { host->call("NavigateToFile", {Variant(path)}); }));
+    // A source change outside a navigation arms the refresh 1.5 s later; the
+    // private folder's deletion waits one second while the control dies.
+    ASSERT_TRUE(nextEvent("SourceChanged",
+                          [&] { host->call("ExecuteScript", {text("location.hash = 'x'")}); }));
+    pump::waitUntil([] { return false; }, 600ms);
+    events.clear();
+    host.reset();
+    EXPECT_EQ(events, QStringList());
+}
+
+TEST_F(HostFixture, ReadingHosthWndLeavesThePaneAsItWas) {
+    ASSERT_TRUE(start());
+    auto* pane = host->findChild<QWidget*>("picWV");
+    ASSERT_TRUE(pane);
+    ASSERT_FALSE(pane->testAttribute(Qt::WA_NativeWindow));
+    const std::int32_t hwnd = host->get("HosthWnd").toLong();
+    EXPECT_FALSE(pane->testAttribute(Qt::WA_NativeWindow));
+    EXPECT_EQ(pane->internalWinId(), WId(0));
+    EXPECT_NE(hwnd, 0);
+    EXPECT_EQ(hwnd, static_cast<std::int32_t>(pane->effectiveWinId()));
+}
+
+TEST_F(HostFixture, ADarkColourSchemeStartsTheBrowserDark) {
+    // Chromium takes the scheme when its processes start: a fresh process.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            host->put("PreferredColorScheme", Variant(std::int16_t(2)));
+            const bool started = start();
+            const bool dark =
+                host->call("jsProp", {text("matchMedia('(prefers-color-scheme: dark)').matches")})
+                    .toString() == "True";
+            const bool switched = host->creationRecord().commandLine.contains("--force-dark-mode");
+            std::_Exit(started && dark && switched ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 TEST_F(HostFixture, SourceChangeOutsideNavigationRecordsTheNewAddress) {
