@@ -243,6 +243,8 @@ bool cWebView2::BindTo(QWidget* hostWindow, double secondsToWaitForInitComplete,
     options->put_IsCustomCrashReportingEnabled(isCustomCrashReportingEnabled);
     options->put_EnableTrackingPrevention(enableTrackingPrevention);
     options->put_AreBrowserExtensionsEnabled(areBrowserExtensionsEnabled);
+    m_trackingPreventionAsked = enableTrackingPrevention;
+    m_browserExtensionsAsked = areBrowserExtensionsEnabled;
     const auto handler = pvNewCallback(Currency{});
     const HRESULT created = pvCreateWebView2Environment(browserInstallPath, userDataFolder,
                                                         options.get(), handler.get());
@@ -1364,6 +1366,16 @@ QStringList cWebView2::AbsentFacilities() {
 
 bool cWebView2::IsFacilityAbsent(const QString& name) {
     return AbsentFacilities().contains(name, Qt::CaseInsensitive);
+}
+
+bool cWebView2::EnableTrackingPrevention() const {
+    return m_trackingPreventionAsked &&
+           !IsFacilityAbsent(QStringLiteral("EnableTrackingPrevention"));
+}
+
+bool cWebView2::AreBrowserExtensionsEnabled() const {
+    return m_browserExtensionsAsked &&
+           !IsFacilityAbsent(QStringLiteral("AreBrowserExtensionsEnabled"));
 }
 
 bool cWebView2::CanGoBack() const {

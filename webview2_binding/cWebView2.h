@@ -94,6 +94,10 @@ public:
     // The facilities the runtime reports it lacks, by their WebView2 names.
     static QStringList AbsentFacilities();
     static bool IsFacilityAbsent(const QString& name);
+    // The start-up options the bound browser works with: what BindTo asked
+    // for, False where the runtime lacks the facility.
+    bool EnableTrackingPrevention() const;
+    bool AreBrowserExtensionsEnabled() const;
     QString UserAgent() const;
     void setUserAgent(const QString& value);
     // Boolean settings by their runtime names ("IsScriptEnabled", "AreDevToolsEnabled", ...).
@@ -332,4 +336,6 @@ private:
     QTimer m_fireOnce;
     QList<EventRecord> m_queue;
     int m_focusReason = 0;
+    bool m_trackingPreventionAsked = false;
+    bool m_browserExtensionsAsked = false;
 };

@@ -328,8 +328,12 @@ TEST_F(BindingTest, PerCallHandlersGoWhenTheirCallCompletes) {
     EXPECT_TRUE(waitFor([&] { return browser->pendingCallbacks() == 0; }));
 }
 
-TEST_F(BindingTest, SettingsTheRuntimeLacksReadFalseAndOtherNamesAreErrors) {
-    ASSERT_TRUE(bind());
+TEST_F(BindingTest, FacilitiesTheRuntimeLacksReadFalseAndUnknownSettingsAreErrors) {
+    // Tracking prevention and extensions asked for, which the runtime never applies.
+    ASSERT_TRUE(browser->BindTo(host.get(), 30, {}, dir.filePath("profile"), {}, false, false,
+                                false, true, true));
+    EXPECT_FALSE(browser->EnableTrackingPrevention());
+    EXPECT_FALSE(browser->AreBrowserExtensionsEnabled());
     for (const char* absent : {"IsGeneralAutofillEnabled", "IsPasswordAutosaveEnabled"}) {
         EXPECT_TRUE(cWebView2::IsFacilityAbsent(absent)) << absent;
         browser->setSetting(absent, true);
