@@ -1,10 +1,11 @@
 #pragma once
 
+#include "tests/common/HostProcess.h"
+
 #include <QJsonObject>
 #include <QList>
 #include <QString>
 #include <QStringList>
-#include <QTemporaryDir>
 
 // Runs kestdicom-render as a host application would be run: the control is
 // registered in a private registration store and works in private folders.
@@ -18,7 +19,7 @@ public:
 
     int exitCode() const { return m_exitCode; }
     const QString& errors() const { return m_errors; }
-    QString output(const QString& name) const { return m_dir.filePath(name); }
+    QString output(const QString& name) const { return m_host.path(name); }
     // The JSON lines the tool printed, one event each.
     const QList<QJsonObject>& events() const { return m_events; }
     // The arguments of the last event of that name (empty when none came).
@@ -26,7 +27,7 @@ public:
     int count(const QString& event) const;
 
 private:
-    QTemporaryDir m_dir;
+    testing_support::HostProcess m_host;
     QString m_controlLibrary;
     int m_exitCode = -1;
     QString m_errors;
