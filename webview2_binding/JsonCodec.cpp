@@ -4,14 +4,28 @@
 
 #include "platform/automation/AutomationError.h"
 
+#include <charconv>
 #include <cmath>
-#include <cstdlib>
 
 namespace json {
 
 namespace {
 
 constexpr int MaxDepth = 512;
+
+// The longest usable prefix as a number, with "." as the decimal mark whatever
+// the process locale (the C library's conversions follow LC_NUMERIC); 0 when
+// no prefix is a number, as the invariant reader answers.
+double invariantNumberPrefix(const QByteArray& run) {
+    const char* first = run.constData();
+    const char* last = first + run.size();
+    if (first != last && *first == '+')
+        ++first;
+    double value = 0;
+    if (std::from_chars(first, last, value).ec != std::errc())
+        return 0;
+    return value;
+}
 
 QString encodeNumber(const Variant& value) {
     QString text = value.toString();
@@ -181,9 +195,7 @@ private:
         const qsizetype start = m_pos;
         while (!atEnd() && numberChars.contains(current()))
             ++m_pos;
-        const QByteArray run = m_text.mid(start - 1, m_pos - start).toLatin1();
-        // strtod reads the longest usable prefix, as the invariant reader does.
-        const double value = std::strtod(run.constData(), nullptr);
+        const double value = invariantNumberPrefix(m_text.mid(start - 1, m_pos - start).toLatin1());
         if (value == std::trunc(value) && std::fabs(value) <= 2147483647.0)
             return Variant(static_cast<std::int32_t>(value));
         return Variant(value);

@@ -1,5 +1,6 @@
 #include "webview2_binding/JsonCodec.h"
 #include "platform/automation/AutomationError.h"
+#include "tests/common/CommaDecimalLocale.h"
 #include "tests/common/QtPrinters.h"
 #include "webview2_binding/Collection.h"
 
@@ -89,6 +90,19 @@ TEST(JsonParse, ScalarsAndNumbers) {
     EXPECT_EQ(json::parse(""), Variant(std::int32_t(0))); // an empty run reads as 0
     EXPECT_EQ(json::parse("1.2.3"), Variant(1.2));        // the reader stops where it must
     EXPECT_EQ(json::parse("\"a\\u00e9\\/\\\"\\q\""), Variant(QString::fromUtf8("a\xC3\xA9/\"q")));
+}
+
+TEST(JsonParse, NumbersIgnoreTheProcessLocale) {
+    const CommaDecimalLocale comma;
+    ASSERT_TRUE(comma.active()) << "fr_FR.UTF-8 is not installed";
+    EXPECT_EQ(json::parse("3.5"), Variant(3.5));
+    EXPECT_EQ(json::parse("+2.25"), Variant(2.25));
+    EXPECT_EQ(json::parse("-1.5e-3"), Variant(-0.0015));
+    const Variant list = json::parse("[0.25,1e-3]");
+    ASSERT_TRUE(list.isArray());
+    EXPECT_EQ(list.toArray().items, (QList<Variant>{Variant(0.25), Variant(0.001)}));
+    EXPECT_EQ(json::encode(Variant(0.5)), QStringLiteral("0.5"));
+    EXPECT_EQ(json::encode(Variant(-1234.75)), QStringLiteral("-1234.75"));
 }
 
 TEST(JsonParse, ObjectsAndArrays) {
