@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/automation/Dispatch.h"
+
 #include <QString>
 
 #include <optional>
@@ -39,5 +41,8 @@ struct ReportedTool {
 // What a "buttonClicked" name is reported as: "Suivant" is ("Next", 101),
 // names not in the table are ("UnknownTool", 0).
 ReportedTool fromButton(const QString& button);
+
+// The enumeration as the type information publishes it, in value order.
+EnumInfo publishedEnum();
 
 } // namespace tools

@@ -9,6 +9,7 @@
 #include "dialogs/CmnDialogEx.h"
 #include "platform/Environment.h"
 #include "platform/MessagePump.h"
+#include "platform/NativeWindow.h"
 #include "platform/UiServices.h"
 #include "platform/automation/AutomationError.h"
 #include "support/frmAbout.h"
@@ -26,10 +27,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QSaveFile>
 #include <QScreen>
 #include <QUrl>
 
 #include <cmath>
+#include <filesystem>
 #include <dlfcn.h>
 
 namespace {
@@ -197,6 +200,7 @@ void KestDicomViewAX::chooseRuntime() {
 }
 
 void KestDicomViewAX::setUseEvergreenWebview2(bool value) {
+    const bool before = m_useEvergreen;
     const bool present =
         files::fileExists(privateRuntimeFolder() + QStringLiteral("/QtWebEngineProcess"));
     if (value || !present) {
@@ -209,7 +213,9 @@ void KestDicomViewAX::setUseEvergreenWebview2(bool value) {
         userDataFolder() = sharedUserDataFolder();
         files::createFolderTree(userDataFolder() + QLatin1Char('/'));
     }
-    markChanged(QStringLiteral("UseEvergreenWebview2"));
+    // Only a real change makes the container save its properties again.
+    if (m_useEvergreen != before)
+        markChanged(QStringLiteral("UseEvergreenWebview2"));
 }
 
 QString KestDicomViewAX::localeIni() const {
@@ -347,11 +353,9 @@ void KestDicomViewAX::bindProperties() {
         m_surface->setBorderStyle(m_borderStyle);
         markChanged(QStringLiteral("BorderStyle"));
     });
-    getter("ContainerHwnd", [this] {
-        const QWidget* parent = m_surface->parentWidget();
-        return Variant(std::int32_t(parent ? parent->winId() : 0));
-    });
-    getter("hwnd", [this] { return Variant(std::int32_t(m_surface->winId())); });
+    getter("ContainerHwnd",
+           [this] { return Variant(nativewindow::handleOf(m_surface->parentWidget())); });
+    getter("hwnd", [this] { return Variant(nativewindow::handleOf(m_surface.data())); });
     getter("InvertOnLoad", [this] { return flag(m_invertOnLoad); });
     letter("InvertOnLoad", [this](const Variant& v) {
         m_invertOnLoad = v.toBool();
@@ -483,6 +487,16 @@ bool KestDicomViewAX::waitForHosts(std::initializer_list<Host*> hosts) {
                            std::chrono::milliseconds(static_cast<int>((seconds + 2) * 1000)));
 }
 
+namespace {
+
+bool isSameFile(const QString& a, const QString& b) {
+    std::error_code error;
+    return std::filesystem::equivalent(QFile::encodeName(a).toStdString(),
+                                       QFile::encodeName(b).toStdString(), error);
+}
+
+} // namespace
+
 bool KestDicomViewAX::loadProcedure(const QString& path) {
     if (m_instanceFolder.isEmpty() || !files::fileExists(path) || !IsDicomFile(path))
         return false;
@@ -502,14 +516,18 @@ bool KestDicomViewAX::loadProcedure(const QString& path) {
         return false;
     files::createFolderTree(m_instanceFolder);
     preparePages(languageCode());
-    if (!m_dcmFile.isEmpty())
-        files::deleteFile(m_instanceFolder + m_dcmFile);
-    m_dcmFile.clear();
     const QString name = files::fileNamePart(path);
     const QString workingCopy = m_instanceFolder + name;
-    QFile::remove(workingCopy);
-    if (!QFile::copy(path, workingCopy))
-        throw AutomationError::standard(75);
+    // The file asked for may be the working copy itself (a host reloading
+    // dcmFile's file): it then stays where it is and is never deleted.
+    if (!m_dcmFile.isEmpty() && !isSameFile(path, m_instanceFolder + m_dcmFile))
+        files::deleteFile(m_instanceFolder + m_dcmFile);
+    m_dcmFile.clear();
+    if (!isSameFile(path, workingCopy)) {
+        QFile::remove(workingCopy);
+        if (!QFile::copy(path, workingCopy))
+            throw AutomationError::standard(75);
+    }
     m_dcmFile = name;
     m_documentPath = pageassets::extractPdf(workingCopy, m_instanceFolder);
     files::writeTextFile(pageassets::fileListScript(name),
@@ -576,7 +594,7 @@ void KestDicomViewAX::onPageMessage(const QString& name, const QString& content)
         else if (name == QLatin1String("saveImage"))
             onSaveImage(content);
         else if (name == QLatin1String("saveImageError"))
-            ui::messageBox(QStringLiteral("Erreur lors de la sauvegarde : ") + content);
+            showSaveError(content);
         else if (name == QLatin1String("imageDimensions"))
             onImageDimensions(content);
         else if (name == QLatin1String("imageDimensionsError"))
@@ -687,6 +705,8 @@ void KestDicomViewAX::onButtonClicked(const QString& button) {
     if (button == QLatin1String("Invert")) {
         m_inverted = !m_inverted;
         raise(QStringLiteral("InvertStatusChange"), {flag(m_inverted)});
+    } else if (tool.number == Tool_FrameNext || tool.number == Tool_FramePrevious) {
+        followFrameStep(tool.number == Tool_FrameNext ? 1 : -1);
     } else if (button == QLatin1String("Reinit")) {
         m_inverted = false;
         if (m_image->get(QStringLiteral("DocumentTitle")).toString() ==
@@ -699,21 +719,43 @@ void KestDicomViewAX::onButtonClicked(const QString& button) {
     raise(QStringLiteral("ToolSelected"), {text(tool.name), Variant(std::int32_t(tool.number))});
 }
 
+// The page reports a frame step as its button; it steps only within the
+// document's frames, and so does the frame index kept here.
+void KestDicomViewAX::followFrameStep(int step) {
+    const int frame = m_frame + step;
+    if (m_imagePresent && frame >= 0 && frame < m_frames)
+        m_frame = static_cast<std::int16_t>(frame);
+}
+
 void KestDicomViewAX::onSaveImage(const QString& content) {
     QString target = valueOf(content, "fileName");
     target.replace(QStringLiteral("\\\\"), QStringLiteral("\\"));
-    const QByteArray bytes = QByteArray::fromBase64(valueOf(content, "base64").toLatin1());
+    const auto picture = QByteArray::fromBase64Encoding(valueOf(content, "base64").toLatin1(),
+                                                        QByteArray::AbortOnBase64DecodingErrors);
+    const QByteArray& bytes = picture.decoded;
     const bool clipboard = target == QLatin1String("ClipBoard.jpg");
-    if (clipboard)
+    if (clipboard || target == QLatin1String("Print.jpg"))
         target = m_tempFolder + target;
-    QFile file(target);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
-        throw AutomationError::standard(75);
-    file.close();
+    // A missing or broken picture must not empty the target, and a failed
+    // write must not pass in silence: the existing file stays as it was.
+    if (!picture || bytes.isEmpty()) {
+        showSaveError(QStringLiteral("no picture was received for ") + target);
+        return;
+    }
+    QSaveFile file(target);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() ||
+        !file.commit()) {
+        showSaveError(target + QStringLiteral(": ") + file.errorString());
+        return;
+    }
     if (clipboard) {
         QApplication::clipboard()->setImage(QImage(target));
         ui::beep();
     }
+}
+
+void KestDicomViewAX::showSaveError(const QString& reason) {
+    ui::messageBox(QStringLiteral("Erreur lors de la sauvegarde : ") + reason);
 }
 
 void KestDicomViewAX::onImageDimensions(const QString& content) {

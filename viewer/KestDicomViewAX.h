@@ -89,7 +89,9 @@ private:
     void onImageClicked(const QString& content);
     void onZoomChanged(const QString& content);
     void onButtonClicked(const QString& button);
+    void followFrameStep(int step);
     void onSaveImage(const QString& content);
+    void showSaveError(const QString& reason);
     void onImageDimensions(const QString& content);
     void onOffsetChanged(const QString& content);
     void onNoImage();

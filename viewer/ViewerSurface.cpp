@@ -1,5 +1,7 @@
 #include "ViewerSurface.h"
 
+#include "platform/VirtualKeys.h"
+
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -138,7 +140,10 @@ void ViewerSurface::raiseMouse(const char* event, QMouseEvent* mouse) {
         return;
     // Positions in twips, as the container measures them.
     const double twips = 1440.0 / logicalDpiX();
-    QList<Variant> args{Variant(buttonsOf(mouse->buttons() | mouse->button())),
+    // Down and Up report the button that changed, Move the buttons held.
+    const Qt::MouseButtons buttons =
+        mouse->type() == QEvent::MouseMove ? mouse->buttons() : Qt::MouseButtons(mouse->button());
+    QList<Variant> args{Variant(buttonsOf(buttons)),
                         Variant(shiftOf(mouse->modifiers())),
                         Variant(float(mouse->position().x() * twips)),
                         Variant(float(mouse->position().y() * twips))};
@@ -148,7 +153,7 @@ void ViewerSurface::raiseMouse(const char* event, QMouseEvent* mouse) {
 void ViewerSurface::raiseKey(const char* event, QKeyEvent* key) {
     if (!onInputEvent)
         return;
-    QList<Variant> args{Variant(std::int16_t(key->key() & 0xFFFF)),
+    QList<Variant> args{Variant(static_cast<std::int16_t>(vkeys::fromQtKey(key->key()))),
                         Variant(shiftOf(key->modifiers()))};
     onInputEvent(QLatin1String(event), args);
 }

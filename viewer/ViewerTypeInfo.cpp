@@ -1,5 +1,7 @@
 #include "ViewerTypeInfo.h"
 
+#include "DicomTools.h"
+
 namespace {
 
 constexpr unsigned Get = InvokeFlags::PropertyGet;
@@ -330,6 +332,7 @@ QList<EventInfo> events() {
 
 const TypeInfo& viewerTypeInfo() {
     static const TypeInfo info{QStringLiteral("_KestDicomViewAX"),
-                               QStringLiteral("__KestDicomViewAX"), members(), events()};
+                               QStringLiteral("__KestDicomViewAX"), members(), events(),
+                               {tools::publishedEnum()}};
     return info;
 }

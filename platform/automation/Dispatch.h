@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <utility>
 
 class Control;
 class EventSource;
@@ -78,12 +79,20 @@ struct EventInfo {
     QString help;
 };
 
-// The type information of a class: its dispatch interface and its event interface.
+// A public enumeration of a type library: its name and its members with their values.
+struct EnumInfo {
+    QString name;
+    QList<std::pair<QString, std::int32_t>> values;
+};
+
+// The type information of a class: its dispatch interface, its event interface
+// and the enumerations its library publishes beside them.
 struct TypeInfo {
     QString interfaceName;
     QString eventInterfaceName;
     QList<MemberInfo> members;
     QList<EventInfo> events;
+    QList<EnumInfo> enums = {};
 
     // The member with this identifier that serves one of the flags; Method is
     // preferred over PropertyGet when both are asked for.
@@ -107,6 +116,9 @@ public:
     virtual const TypeInfo* typeInfo() const { return nullptr; }
     virtual DispId idOfName(const QString& name) const;
     virtual Variant invoke(DispId id, unsigned flags, QList<Variant>& args) = 0;
+    // True when a handler serves this member of the type information, so a
+    // call does not answer 438; completeness tests walk the table with it.
+    virtual bool hasHandler(DispId, unsigned) const { return false; }
 
     // The control side of an object that is an embeddable control.
     virtual Control* control() { return nullptr; }
@@ -132,8 +144,7 @@ public:
     const TypeInfo* typeInfo() const override { return &m_info; }
     Variant invoke(DispId id, unsigned flags, QList<Variant>& args) override;
 
-    // True when a handler serves this member; completeness tests walk the table with it.
-    bool hasHandler(DispId id, unsigned kind) const;
+    bool hasHandler(DispId id, unsigned kind) const override;
 
 protected:
     void bind(DispId id, unsigned kind, Handler handler);

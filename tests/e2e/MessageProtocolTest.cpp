@@ -1,101 +1,22 @@
 // The viewer's page protocol, driven through the real stack: messages are
 // posted from the image page itself, through the host object every page has.
 
+#include "ViewerFixture.h"
+
 #include "dialogs/FileDialogSeam.h"
 #include "platform/MessagePump.h"
 #include "platform/automation/AutomationError.h"
 #include "platform/automation/ControlSite.h"
-#include "platform/automation/EventSource.h"
 #include "platform/automation/ObjectFactory.h"
 #include "tests/common/DicomFiles.h"
-#include "tests/common/QtPrinters.h"
-#include "tests/common/TempEnvironment.h"
-#include "tests/common/TestApp.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QImage>
-#include <QWidget>
-
-#include <gtest/gtest.h>
 
 namespace {
 
-struct Raised {
-    QString name;
-    QList<Variant> args;
-};
-
-class MessageProtocolTest : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-        testing_support::app();
-    }
-
-    void SetUp() override {
-        environment.setFolder("XDG_CONFIG_HOME", "config");
-        environment.setFolder("LOCALAPPDATA", "local");
-        environment.setFolder("ALLUSERSPROFILE", "common");
-        environment.setFolder("TEMP", "temp");
-        ASSERT_EQ(automation::callServerEntryPoint(KEST_CONTROL_PATH, "DllRegisterServer"),
-                  hr::S_OK);
-        viewer = automation::createObject("KestDicomViewControl.KestDicomViewAX");
-        viewer->control()->initNew();
-        viewer->control()->widget()->setParent(&window);
-        viewer->control()->widget()->resize(800, 600);
-        window.resize(800, 600);
-        window.show();
-        cookie = viewer->eventSource()->advise(std::make_shared<FunctionEventSink>(
-            [this](DispId, const QString& name, QList<Variant>& args) {
-                if (name != "Paint" && name != "Resize" && name != "MouseMove")
-                    raised.append({name, args});
-            }));
-    }
-
-    void TearDown() override {
-        viewer->eventSource()->unadvise(cookie);
-        viewer->control()->widget()->setParent(nullptr);
-        viewer.reset();
-        pump::processPending();
-    }
-
-    bool loadDemo() {
-        if (!viewer->call("LoadDicomFile", {Variant(testing_support::pydicomFile("CT_small.dcm"))})
-                 .toBool())
-            return false;
-        return waitFor("ImageLoaded");
-    }
-
-    // Posts a page message from the image page and waits until it was handled.
-    void post(const QString& name, const QString& content) {
-        raised.clear();
-        viewer->call("RunJs",
-                     {Variant("vbHost.RaiseMessageEvent"), Variant(name), Variant(content)});
-        viewer->call("RunJs",
-                     {Variant("vbHost.RaiseMessageEvent"), Variant("marker"), Variant("")});
-        pump::waitUntil([] { return false; }, std::chrono::milliseconds(300));
-    }
-
-    bool waitFor(const QString& event) {
-        return pump::waitUntil([&] { return find(event) != nullptr; }, std::chrono::seconds(60));
-    }
-
-    const Raised* find(const QString& event) const {
-        for (const Raised& r : raised) {
-            if (r.name == event)
-                return &r;
-        }
-        return nullptr;
-    }
-
-    testing_support::TempEnvironment environment;
-    QWidget window;
-    DispatchPtr viewer;
-    int cookie = 0;
-    QList<Raised> raised;
-};
+using MessageProtocolTest = ViewerFixture;
 
 QString imageChanged(const QString& width, const QString& height, const QString& spacing,
                      const QString& multiFrame = "false", const QString& frame = "0") {

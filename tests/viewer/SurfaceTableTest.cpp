@@ -197,3 +197,23 @@ TEST(ViewerSurfaceTable, HelpStrings) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(ViewerSurfaceTable, DicomToolsEnumerationIsPublished) {
+    const TypeInfo& info = viewerTypeInfo();
+    ASSERT_EQ(info.enums.size(), 1);
+    const EnumInfo& tools = info.enums[0];
+    EXPECT_EQ(tools.name, QStringLiteral("DicomTools"));
+    QStringList published;
+    for (const auto& [name, value] : tools.values)
+        published.append(name + '=' + QString::number(value));
+    EXPECT_EQ(published.join(' '),
+              QStringLiteral("Tool_Unknown=0 Tool_Wwwc=1 Tool_Zoom=2 Tool_Pan=3 Tool_Length=4 "
+                             "Tool_Angle=5 Tool_Cobb=6 Tool_Rectangle=7 Tool_Ellipse=8 "
+                             "Tool_Probe=9 Tool_Magnify=10 Tool_Invert=11 Tool_Clear=12 "
+                             "Tool_Reinit=13 Tool_FrameNext=14 Tool_FramePrevious=15 "
+                             "Tool_Previous=100 Tool_Next=101"));
+}
+
+} // namespace
