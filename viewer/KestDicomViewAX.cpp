@@ -32,8 +32,8 @@
 #include <QUrl>
 
 #include <cmath>
-#include <filesystem>
 #include <dlfcn.h>
+#include <filesystem>
 
 namespace {
 
@@ -743,8 +743,7 @@ void KestDicomViewAX::onSaveImage(const QString& content) {
         return;
     }
     QSaveFile file(target);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() ||
-        !file.commit()) {
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
         showSaveError(target + QStringLiteral(": ") + file.errorString());
         return;
     }

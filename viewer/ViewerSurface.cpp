@@ -143,8 +143,7 @@ void ViewerSurface::raiseMouse(const char* event, QMouseEvent* mouse) {
     // Down and Up report the button that changed, Move the buttons held.
     const Qt::MouseButtons buttons =
         mouse->type() == QEvent::MouseMove ? mouse->buttons() : Qt::MouseButtons(mouse->button());
-    QList<Variant> args{Variant(buttonsOf(buttons)),
-                        Variant(shiftOf(mouse->modifiers())),
+    QList<Variant> args{Variant(buttonsOf(buttons)), Variant(shiftOf(mouse->modifiers())),
                         Variant(float(mouse->position().x() * twips)),
                         Variant(float(mouse->position().y() * twips))};
     onInputEvent(QLatin1String(event), args);

@@ -332,7 +332,9 @@ QList<EventInfo> events() {
 
 const TypeInfo& viewerTypeInfo() {
     static const TypeInfo info{QStringLiteral("_KestDicomViewAX"),
-                               QStringLiteral("__KestDicomViewAX"), members(), events(),
+                               QStringLiteral("__KestDicomViewAX"),
+                               members(),
+                               events(),
                                {tools::publishedEnum()}};
     return info;
 }

@@ -72,7 +72,8 @@ TEST_F(ViewerFaults, SaveAnswersNeverLoseAFileOrFailInSilence) {
     ASSERT_TRUE(reread.open(QIODevice::ReadOnly));
     EXPECT_EQ(reread.readAll(), QByteArray("previous content"));
     ASSERT_EQ(boxes.prompts.size(), 2);
-    EXPECT_TRUE(boxes.prompts[0].startsWith("Erreur lors de la sauvegarde : ")) << boxes.prompts[0].toStdString();
+    EXPECT_TRUE(boxes.prompts[0].startsWith("Erreur lors de la sauvegarde : "))
+        << boxes.prompts[0].toStdString();
 
     const QString unwritable = environment.root() + "/no such folder/image.png";
     post("saveImage", saveAnswer(unwritable, picture));
