@@ -374,7 +374,12 @@ void KestWebviewKD::configureBrowser(bool extended) {
         applyBackColor(m_props.value(P::BackColor).toLong());
     if (!m_props.text(P::HomeURL).isEmpty()) {
         QString home = m_props.text(P::HomeURL);
-        Navigate(home);
+        // A home address the browser refuses leaves the browser started: the
+        // bound browser would otherwise stay unusable, as no restart runs while it exists.
+        try {
+            Navigate(home);
+        } catch (const AutomationError&) {
+        }
     }
     m_isWebViewInit = true;
 }

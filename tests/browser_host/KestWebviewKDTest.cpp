@@ -471,6 +471,14 @@ TEST_F(HostFixture, AnAddressTheBrowserRefusesRaises6660OrSearches) {
     EXPECT_TRUE(target.contains("a+b.c")) << target.toStdString();
 }
 
+TEST_F(HostFixture, ARefusedHomeAddressLeavesTheBrowserStarted) {
+    host->put("SearchAuto", Variant(false));
+    host->put("HomeURL", text("a b.c"));
+    ASSERT_TRUE(start());
+    EXPECT_FALSE(host->startupError().has_value());
+    EXPECT_FALSE(boxes.join('\n').contains(kwvlanguage::texts().invalidUrl));
+}
+
 TEST_F(HostFixture, HashChangesAfterACancelledNavigationAreRecorded) {
     ASSERT_TRUE(start());
     const QString path = pageFile("stays.html", "<html><head><title>Stays</title></head></html>");
