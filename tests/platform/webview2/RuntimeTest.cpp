@@ -538,6 +538,35 @@ TEST_F(RuntimeTest, FocusLeavingThePageByTabAsksToMoveTheFocusOn) {
     }
 }
 
+TEST_F(RuntimeTest, TabPastThePageAsksToMoveTheFocusOn) {
+    open();
+    ASSERT_TRUE(loadHtml(QStringLiteral("<html><body><input id=last></body></html>")));
+    auto* outside = new QLineEdit(window.get());
+    outside->move(0, 260);
+    outside->show();
+    QList<int> reasons;
+    EventRegistrationToken token;
+    controller->add_MoveFocusRequested(
+        makeHandler<ICoreWebView2MoveFocusRequestedEventHandler>(
+            [&](ICoreWebView2Controller*, ICoreWebView2MoveFocusRequestedEventArgs* args) {
+                COREWEBVIEW2_MOVE_FOCUS_REASON reason = COREWEBVIEW2_MOVE_FOCUS_REASON_PROGRAMMATIC;
+                args->get_Reason(&reason);
+                reasons.append(reason);
+                return hr::S_OK;
+            })
+            .get(),
+        &token);
+    ASSERT_TRUE(focusIntoView());
+    execute(QStringLiteral("document.getElementById('last').focus()"));
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier, QStringLiteral("\t"));
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_Tab, Qt::NoModifier, QStringLiteral("\t"));
+    QCoreApplication::sendEvent(window->windowHandle(), &press);
+    QCoreApplication::sendEvent(window->windowHandle(), &release);
+    EXPECT_TRUE(waitFor([&] { return !reasons.isEmpty(); }, 5s));
+    EXPECT_EQ(reasons, QList<int>{COREWEBVIEW2_MOVE_FOCUS_REASON_NEXT});
+    EXPECT_EQ(QApplication::focusWidget(), outside);
+}
+
 TEST_F(RuntimeTest, TheColourSchemeIsTheOneTheBrowserStartedWith) {
     // No test of this process starts the browser dark.
     open();
