@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DicomTools.h"
+#include "DocumentState.h"
 
 #include "platform/automation/ControlSite.h"
 #include "platform/automation/Dispatch.h"
@@ -12,6 +13,7 @@
 #include <functional>
 #include <memory>
 
+class BrowserHostProxy;
 class ViewerSurface;
 
 // The DICOM viewer control. A host creates it by its programmatic identifier
@@ -63,9 +65,6 @@ public:
     static QString browserUserDataFolder();
 
 private:
-    struct Host;
-    class MessageSink;
-
     void bindMembers();
     void bindProperties();
     void bindMethods();
@@ -75,15 +74,15 @@ private:
 
     // loading
     bool loadProcedure(const QString& path);
-    void startHost(Host& host);
-    bool waitForHosts(std::initializer_list<Host*> hosts);
+    void startHost(BrowserHostProxy& host);
+    bool waitForHosts(std::initializer_list<BrowserHostProxy*> hosts);
     void preparePages(const QString& language);
     QString languageCode() const;
     QString localeIni() const;
     void showWait(bool visible);
 
     // page protocol
-    void onHostEvent(Host& host, const QString& name, QList<Variant>& args);
+    void onHostEvent(BrowserHostProxy& host, const QString& name, QList<Variant>& args);
     void onPageMessage(const QString& name, const QString& content);
     void onImageChanged(const QString& content);
     void onImageClicked(const QString& content);
@@ -106,7 +105,7 @@ private:
     void hideTags();
     void showSidebar();
     void hideSidebar();
-    void bringToFront(Host& host);
+    void bringToFront(BrowserHostProxy& host);
 
     // layout
     void layout();
@@ -116,9 +115,9 @@ private:
     EventSource m_events;
     ControlSite* m_site = nullptr;
     QPointer<ViewerSurface> m_surface;
-    std::unique_ptr<Host> m_image;
-    std::unique_ptr<Host> m_tags;
-    std::unique_ptr<Host> m_dicomDir;
+    std::unique_ptr<BrowserHostProxy> m_image;
+    std::unique_ptr<BrowserHostProxy> m_tags;
+    std::unique_ptr<BrowserHostProxy> m_dicomDir;
 
     // folders and assets
     QString m_instanceId;
@@ -138,22 +137,8 @@ private:
     VBool m_showSidebarOnLoad = VFalse;
     int m_borderStyle = 0;
 
-    // document description
-    QString m_dcmFile;
-    QString m_modality;
-    QString m_patientName;
-    QString m_birthDate;
-    QString m_examDate;
-    QString m_widthText;
-    QString m_heightText;
-    bool m_multiFrame = false;
-    std::int16_t m_frame = 0;
-    std::int16_t m_frames = 0;
-    double m_pixelHeight = 0;
-    double m_pixelWidth = 0;
-    QString m_pixelSpacingText;
+    DocumentState m_document;
     std::int16_t m_zoomFactor = 0;
-    QString m_fileName;
 
     // view state
     bool m_imagePresent = false;

@@ -1,0 +1,98 @@
+// View commands: tools, zoom, scripts, the tags page and the sidebar.
+
+#include "KestDicomViewAX.h"
+
+#include "BrowserHostProxy.h"
+#include "ViewerSurface.h"
+#include "ViewerValues.h"
+
+#include "platform/automation/AutomationError.h"
+
+using viewervalues::flag;
+using viewervalues::text;
+
+Variant KestDicomViewAX::callPage(const QString& function, QList<Variant> args) {
+    return m_image->runJs(function, std::move(args));
+}
+
+void KestDicomViewAX::bringToFront(BrowserHostProxy& host) {
+    if (host.widget())
+        host.widget()->raise();
+    if (m_surface->isWaitVisible())
+        m_surface->raiseWaitPicture();
+}
+
+void KestDicomViewAX::ResetDICOMProperty() {
+    m_document = DocumentState::afterReset();
+}
+
+void KestDicomViewAX::SelectTool(int tool) {
+    if (const auto command = tools::pageCommand(tool))
+        callPage(QStringLiteral("PressButton"), {text(*command)});
+}
+
+void KestDicomViewAX::SetScale1() {
+    callPage(QStringLiteral("SetZoom"), {text(QStringLiteral("100"))});
+    callPage(QStringLiteral("PressButton"), {text(QStringLiteral("Pan"))});
+}
+
+void KestDicomViewAX::setZoomFactor(std::int16_t percent) {
+    try {
+        callPage(QStringLiteral("SetZoom"), {text(QString::number(percent))});
+    } catch (const AutomationError&) {
+        // The zoom request is best effort: the page answers with its own zoom.
+    }
+}
+
+void KestDicomViewAX::RunJs(const QString& script, const QList<Variant>& params) {
+    // Parameters are passed up to the first missing one.
+    QList<Variant> args;
+    for (const Variant& param : params) {
+        if (param.isMissing())
+            break;
+        args.append(param);
+    }
+    m_image->runJs(script, std::move(args));
+}
+
+void KestDicomViewAX::setDisplayDicomTags(VBool value) {
+    m_displayDicomTags = value;
+    if (value == VTrue)
+        showTags();
+    else
+        hideTags();
+}
+
+void KestDicomViewAX::showTags() {
+    const bool loaded = m_tags->documentTitle() == QLatin1String("DICOM Tags");
+    bringToFront(loaded ? *m_tags : *m_image);
+    m_displayDicomTags = toVBool(loaded);
+    raise(QStringLiteral("TagsStatusChange"), {flag(loaded)});
+}
+
+void KestDicomViewAX::hideTags() {
+    bringToFront(*m_image);
+    m_displayDicomTags = VFalse;
+    raise(QStringLiteral("TagsStatusChange"), {flag(false)});
+}
+
+void KestDicomViewAX::setSideBarVisible(VBool value) {
+    m_sideBarVisible = value;
+    if (value)
+        showSidebar();
+    else
+        hideSidebar();
+    markChanged(QStringLiteral("SideBarVisible"));
+}
+
+void KestDicomViewAX::showSidebar() {
+    callPage(QStringLiteral("showSidebar"));
+    m_sideBarVisible = VTrue;
+    raise(QStringLiteral("SidebarStatusChange"), {flag(true)});
+}
+
+void KestDicomViewAX::hideSidebar() {
+    callPage(QStringLiteral("hideSidebar"));
+    m_sideBarVisible = VFalse;
+    raise(QStringLiteral("SidebarStatusChange"), {flag(false)});
+}

@@ -1,0 +1,155 @@
+// Loading a DICOM file: the browser hosts started, the pages and the working copy written, both
+// pages navigated.
+
+#include "KestDicomViewAX.h"
+
+#include "BrowserHostProxy.h"
+#include "PageAssets.h"
+#include "ViewerSurface.h"
+#include "ViewerValues.h"
+
+#include "dialogs/CmnDialogEx.h"
+#include "platform/MessagePump.h"
+#include "platform/automation/AutomationError.h"
+#include "support/modLocalisation.h"
+#include "support/modOperationFichierSimple.h"
+
+#include <QFile>
+#include <QUrl>
+
+#include <algorithm>
+#include <filesystem>
+
+using viewervalues::flag;
+using viewervalues::text;
+
+bool KestDicomViewAX::IsDicomFile(const QString& path) const {
+    return pageassets::isDicomFile(path);
+}
+
+bool KestDicomViewAX::LoadDicomFile(const QString& path) {
+    m_surface->setListTag(QStringLiteral("0"));
+    m_surface->setDicomDirTag(QStringLiteral("0"));
+    if (m_instanceFolder.isEmpty() || !files::fileExists(path) || !IsDicomFile(path))
+        return false;
+    showWait(true);
+    if (m_image->isWebViewInit())
+        m_image->navigateToString(m_placeholderPage);
+    pump::processPending();
+    layout();
+    return loadProcedure(path);
+}
+
+bool KestDicomViewAX::LoadSelectedDicomFile(const QString& searchPath) {
+    CmnDialogEx dialog;
+    dialog.Clear();
+    dialog.setFlagsDialog(CmnDialogEx::OFN_PATHMUSTEXIST | CmnDialogEx::OFN_FILEMUSTEXIST);
+    if (!searchPath.isEmpty())
+        dialog.setInitDir(searchPath);
+    dialog.setFilter(localisation::openDialogFilter(languageCode(), localeIni()));
+    if (!dialog.ShowOpen(m_surface))
+        return false;
+    return LoadDicomFile(dialog.FileName());
+}
+
+void KestDicomViewAX::showWait(bool visible) {
+    m_surface->setWaitVisible(visible);
+    if (visible)
+        m_surface->raiseWaitPicture();
+}
+
+void KestDicomViewAX::startHost(BrowserHostProxy& host) {
+    // With the system's runtime chosen, the host is not sent looking for a
+    // fixed runtime first: that would warn on every start that none is installed.
+    if (browserRuntimeFolder().isEmpty())
+        host.setUseEdgeFixedVersion(false);
+    host.setHomeUrl(
+        QUrl::fromLocalFile(m_binFolder + QStringLiteral("AboutBlack.html")).toString());
+    host.initEx(browserRuntimeFolder(), browserUserDataFolder());
+}
+
+// Waits until each host has reported that it is ready. A host that cannot
+// start never reports it: the wait then ends with its start-up time-out.
+bool KestDicomViewAX::waitForHosts(std::initializer_list<BrowserHostProxy*> hosts) {
+    double seconds = 8;
+    for (const BrowserHostProxy* host : hosts)
+        seconds = std::max(seconds, host->initTimeOut());
+    const auto allReady = [hosts] {
+        return std::all_of(hosts.begin(), hosts.end(),
+                           [](const BrowserHostProxy* host) { return host->ready; });
+    };
+    return pump::waitUntil(allReady,
+                           std::chrono::milliseconds(static_cast<int>((seconds + 2) * 1000)));
+}
+
+namespace {
+
+bool isSameFile(const QString& a, const QString& b) {
+    std::error_code error;
+    return std::filesystem::equivalent(QFile::encodeName(a).toStdString(),
+                                       QFile::encodeName(b).toStdString(), error);
+}
+
+} // namespace
+
+bool KestDicomViewAX::loadProcedure(const QString& path) {
+    if (m_instanceFolder.isEmpty() || !files::fileExists(path) || !IsDicomFile(path))
+        return false;
+    chooseRuntime();
+    m_documentPath.clear();
+    m_inverted = false;
+    raise(QStringLiteral("BeforeLoading"));
+    if (!m_image->isWebViewInit())
+        startHost(*m_image);
+    if (m_tags->isWebViewInit())
+        m_tags->navigateToString(m_placeholderPage);
+    else
+        startHost(*m_tags);
+    const bool ready = waitForHosts({m_image.get(), m_tags.get()});
+    showWait(false);
+    if (!ready)
+        return false;
+    files::createFolderTree(m_instanceFolder);
+    preparePages(languageCode());
+    const QString name = files::fileNamePart(path);
+    const QString workingCopy = m_instanceFolder + name;
+    // The file asked for may be the working copy itself (a host reloading
+    // dcmFile's file): it then stays where it is and is never deleted.
+    if (!m_document.dcmFile.isEmpty() && !isSameFile(path, m_instanceFolder + m_document.dcmFile))
+        files::deleteFile(m_instanceFolder + m_document.dcmFile);
+    m_document.dcmFile.clear();
+    if (!isSameFile(path, workingCopy)) {
+        QFile::remove(workingCopy);
+        if (!QFile::copy(path, workingCopy))
+            throw AutomationError::standard(75);
+    }
+    m_document.dcmFile = name;
+    m_documentPath = pageassets::extractPdf(workingCopy, m_instanceFolder);
+    files::writeTextFile(pageassets::fileListScript(name),
+                         m_instanceFolder + QStringLiteral("liste.js"), false);
+    const bool tagsInFront = m_showTagsOnLoad == VTrue;
+    m_displayDicomTags = toVBool(tagsInFront);
+    bringToFront(tagsInFront ? *m_tags : *m_image);
+    m_image->navigateToFile(m_instanceFolder + QStringLiteral("KDVAX_MONO.html"));
+    m_tags->navigateToFile(m_instanceFolder + QStringLiteral("KDVAX_TAGS.html"));
+    layout();
+    raise(QStringLiteral("TagsStatusChange"), {flag(tagsInFront)});
+    return true;
+}
+
+void KestDicomViewAX::preparePages(const QString& language) {
+    // The instance folder in forward-slash form, without its final separator.
+    const QString root = files::withoutTrailingSeparator(m_instanceFolder);
+    const QString ini = localeIni();
+    pageassets::writePageFile(m_assetFolder + QStringLiteral("KDVAX_MONO.dll"),
+                              m_instanceFolder + QStringLiteral("KDVAX_MONO.html"), root,
+                              QStringLiteral("Tool"), language, ini);
+    const QString report = language == QLatin1String("fr") ? QStringLiteral("KDVAX_SR_FR.dll")
+                                                           : QStringLiteral("KDVAX_SR.dll");
+    pageassets::writePageFile(m_assetFolder + report,
+                              m_instanceFolder + QStringLiteral("KDVAX_SR.html"), root, {},
+                              language, ini);
+    pageassets::writePageFile(m_assetFolder + QStringLiteral("KDVAX_TAGS.dll"),
+                              m_instanceFolder + QStringLiteral("KDVAX_TAGS.html"), root,
+                              QStringLiteral("Tag"), language, ini);
+}
