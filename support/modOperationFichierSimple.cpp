@@ -114,7 +114,7 @@ QString readTextFile(const QString& path) {
     }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw AutomationError::standard(75);
+        throw AutomationError::standard(vberr::PathFileAccessError);
     return QString::fromUtf8(file.readAll());
 }
 

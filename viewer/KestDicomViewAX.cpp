@@ -8,17 +8,16 @@
 #include "ViewerValues.h"
 
 #include "platform/Environment.h"
+#include "platform/ModulePath.h"
 #include "support/modGUID.h"
 #include "support/modLocalisation.h"
 #include "support/modOperationFichierSimple.h"
 #include "support/modSHFileOperation.h"
 
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
 
 #include <cmath>
-#include <dlfcn.h>
 
 namespace {
 
@@ -36,10 +35,7 @@ QString& userDataFolder() {
 }
 
 QString libraryFolder() {
-    Dl_info info{};
-    if (!dladdr(reinterpret_cast<const void*>(&libraryFolder), &info) || !info.dli_fname)
-        return {};
-    return QFileInfo(QString::fromLocal8Bit(info.dli_fname)).absolutePath();
+    return modulepath::folderOf(reinterpret_cast<const void*>(&libraryFolder));
 }
 
 QString privateRuntimeFolder() {

@@ -108,7 +108,8 @@ QString extractPdf(const QString& workingCopy, const QString& instanceFolder) {
     const qsizetype end = std::min<qsizetype>(eof + 5, bytes.size());
     const QString target = files::withTrailingSeparator(instanceFolder) + QStringLiteral("PDF.pdf");
     if (!writeBytes(target, bytes.mid(start, end - start))) {
-        ui::messageBox(QStringLiteral("Erreur : 75\n") + AutomationError::standardDescription(75),
+        ui::messageBox(QStringLiteral("Erreur : 75\n") +
+                           AutomationError::standardDescription(vberr::PathFileAccessError),
                        ui::MsgBox::Exclamation, QStringLiteral("Erreur"));
         return {};
     }

@@ -4,10 +4,6 @@
 
 namespace {
 
-bool isClosed(const QString& tag) {
-    return tag.isEmpty() || tag == QLatin1String("0");
-}
-
 // A DICOMDIR pane mode of 3 or more is a width in twips, kept between 4500
 // and what leaves the page browsers at least a fifth of the control.
 int customPaneWidth(int value, int innerWidth) {
@@ -17,6 +13,16 @@ int customPaneWidth(int value, int innerWidth) {
 
 } // namespace
 
+QString paneTag(PaneMode mode) {
+    return QString::number(static_cast<int>(mode));
+}
+
+bool isPaneMode(const QString& tag, PaneMode mode) {
+    if (mode == PaneMode::Hidden && tag.isEmpty())
+        return true;
+    return tag == paneTag(mode);
+}
+
 int defaultPaneWidth(int innerWidth) {
     return std::min(4500, innerWidth / 5);
 }
@@ -25,15 +31,16 @@ ViewerLayoutResult computeViewerLayout(const ViewerLayoutInput& in) {
     ViewerLayoutResult out;
     out.listTag = in.listTag;
     out.dicomDirTag = in.dicomDirTag;
-    if (!isClosed(out.dicomDirTag)) {
-        out.listTag = QStringLiteral("0");
+    if (!isPaneMode(out.dicomDirTag, PaneMode::Hidden)) {
+        out.listTag = paneTag(PaneMode::Hidden);
         const int mode = out.dicomDirTag.toInt();
-        out.dicomDirWidth = mode == 1   ? defaultPaneWidth(in.innerWidth)
-                            : mode == 2 ? in.innerWidth
-                                        : customPaneWidth(mode, in.innerWidth);
+        out.dicomDirWidth = mode == int(PaneMode::DefaultWidth) ? defaultPaneWidth(in.innerWidth)
+                            : mode == int(PaneMode::WholeControl)
+                                ? in.innerWidth
+                                : customPaneWidth(mode, in.innerWidth);
     }
-    if (!isClosed(out.listTag)) {
-        out.dicomDirTag = QStringLiteral("0");
+    if (!isPaneMode(out.listTag, PaneMode::Hidden)) {
+        out.dicomDirTag = paneTag(PaneMode::Hidden);
         out.dicomDirWidth = 0;
         out.listWidth = defaultPaneWidth(in.innerWidth);
         out.listFile = QRect(45, in.listFileTop, out.listWidth - 60,
@@ -42,7 +49,7 @@ ViewerLayoutResult computeViewerLayout(const ViewerLayoutInput& in) {
     }
     const int m = in.margin;
     const int pageHeight = in.outerHeight - 2 * m;
-    if (out.listWidth < 16 && out.dicomDirTag != QLatin1String("2")) {
+    if (out.listWidth < 16 && !isPaneMode(out.dicomDirTag, PaneMode::WholeControl)) {
         out.pages =
             QRect(m + out.dicomDirWidth, m, in.outerWidth - 2 * m - out.dicomDirWidth, pageHeight);
     } else if (out.listWidth > 4499) {

@@ -3,6 +3,15 @@
 #include <QRect>
 #include <QString>
 
+// The mode of a side pane, kept as the text of its Tag. The DICOMDIR pane
+// also takes 3 and above: a pane that wide, in twips.
+enum class PaneMode : int { Hidden = 0, DefaultWidth = 1, WholeControl = 2 };
+
+// The Tag text of a mode ("0", "1", "2").
+QString paneTag(PaneMode mode);
+// True when the Tag text is that mode's (a hidden pane's Tag may also be empty).
+bool isPaneMode(const QString& tag, PaneMode mode);
+
 // Where the viewer's children go, in twips, from the control's size and the
 // two pane modes (the Tag texts of the file list and the DICOMDIR pane).
 struct ViewerLayoutInput {

@@ -5,6 +5,7 @@
 
 #include "BrowserHostProxy.h"
 #include "PageAssets.h"
+#include "ViewerLayout.h"
 #include "ViewerSurface.h"
 #include "ViewerValues.h"
 
@@ -28,8 +29,8 @@ bool KestDicomViewAX::IsDicomFile(const QString& path) const {
 }
 
 bool KestDicomViewAX::LoadDicomFile(const QString& path) {
-    m_surface->setListTag(QStringLiteral("0"));
-    m_surface->setDicomDirTag(QStringLiteral("0"));
+    m_surface->setListTag(paneTag(PaneMode::Hidden));
+    m_surface->setDicomDirTag(paneTag(PaneMode::Hidden));
     if (m_instanceFolder.isEmpty() || !files::fileExists(path) || !IsDicomFile(path))
         return false;
     showWait(true);
@@ -121,7 +122,7 @@ bool KestDicomViewAX::loadProcedure(const QString& path) {
     if (!isSameFile(path, workingCopy)) {
         QFile::remove(workingCopy);
         if (!QFile::copy(path, workingCopy))
-            throw AutomationError::standard(75);
+            throw AutomationError::standard(vberr::PathFileAccessError);
     }
     m_document.dcmFile = name;
     m_documentPath = pageassets::extractPdf(workingCopy, m_instanceFolder);

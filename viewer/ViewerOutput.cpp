@@ -3,6 +3,7 @@
 #include "KestDicomViewAX.h"
 
 #include "BrowserHostProxy.h"
+#include "ViewerLayout.h"
 #include "ViewerSurface.h"
 #include "ViewerValues.h"
 
@@ -87,7 +88,7 @@ bool KestDicomViewAX::SaveImage(QString& fileNameAndPath, bool forceSelect) {
 }
 
 bool KestDicomViewAX::SaveCanvas(QString& fileNameAndPath, bool forceSelect) {
-    if (!m_image->ready || m_surface->dicomDirTag() == QLatin1String("2"))
+    if (!m_image->ready || isPaneMode(m_surface->dicomDirTag(), PaneMode::WholeControl))
         return false;
     if ((forceSelect || fileNameAndPath.isEmpty()) && !chooseSaveFile(fileNameAndPath))
         return false;

@@ -44,6 +44,7 @@ constexpr int SubscriptOutOfRange = 9;
 constexpr int TypeMismatch = 13;
 constexpr int BadFileName = 52;
 constexpr int FileNotFound = 53;
+constexpr int PathFileAccessError = 75;
 constexpr int PathNotFound = 76;
 constexpr int ObjectNotSet = 91;
 constexpr int InvalidUseOfNull = 94;

@@ -2,9 +2,7 @@
 
 #include "RegistrationStore.h"
 
-#include <QFileInfo>
-
-#include <dlfcn.h>
+#include "platform/ModulePath.h"
 
 namespace {
 
@@ -16,13 +14,6 @@ QString clsidKey(const Guid& clsid) {
 
 QString typeLibKey(const Guid& libId) {
     return classesRoot + QStringLiteral("TypeLib\\") + libId.toString();
-}
-
-QString modulePath(const void* address) {
-    Dl_info info{};
-    if (!dladdr(address, &info) || !info.dli_fname)
-        return {};
-    return QFileInfo(QString::fromLocal8Bit(info.dli_fname)).absoluteFilePath();
 }
 
 } // namespace
@@ -66,7 +57,7 @@ void ComServer::addClass(ClassRegistration registration) {
 }
 
 HRESULT ComServer::registerServer(const void* moduleAddress) {
-    const QString path = modulePath(moduleAddress);
+    const QString path = modulepath::pathOf(moduleAddress);
     if (path.isEmpty())
         return hr::SELFREG_E_CLASS;
     RegistrationStore store;
