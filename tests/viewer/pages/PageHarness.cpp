@@ -1,6 +1,6 @@
 #include "PageHarness.h"
 
-#include "support/modIni.h"
+#include "viewer/PageAssets.h"
 #include "tests/common/TestApp.h"
 
 #include <QApplication>
@@ -97,18 +97,12 @@ QString InstanceFolder::path(const QString& fileName) const {
     return m_instance + '/' + fileName;
 }
 
+// The page is filled by the viewer's own code, as a load fills it.
 QString InstanceFolder::fillPage(const QString& templateName, const QString& pageName,
                                  const QString& captionKey, const QString& language) {
-    QString text = readText(assetFolder() + '/' + templateName);
-    text.replace(QStringLiteral("###ROOTDIR###"), root());
-    const QString locale = assetFolder() + QStringLiteral("/Locale.ini");
-    for (int i = 1; !captionKey.isEmpty() && i <= 256; ++i) {
-        const QString value = ini::readValue(language, captionKey + QString::number(i), {}, locale);
-        if (value.isEmpty())
-            break;
-        text.replace(QStringLiteral("#%1%2#").arg(captionKey).arg(i), value);
-    }
-    writeFile(path(pageName), text.toUtf8());
+    QFile::remove(path(pageName));
+    pageassets::writePageFile(assetFolder() + '/' + templateName, path(pageName), root(),
+                              captionKey, language, assetFolder() + QStringLiteral("/Locale.ini"));
     return path(pageName);
 }
 
@@ -120,8 +114,7 @@ void InstanceFolder::setWorkingCopy(const QString& sourcePath, const QString& na
 }
 
 void InstanceFolder::writeList(const QString& name) {
-    writeFile(path(QStringLiteral("liste.js")),
-              "window.dicomFileList = [\r\n\"" + name.toUtf8() + "\"\r\n];\r\n");
+    writeFile(path(QStringLiteral("liste.js")), pageassets::fileListScript(name).toUtf8());
 }
 
 void initWebEngine() {
