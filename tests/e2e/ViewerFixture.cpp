@@ -10,6 +10,8 @@
 #include <QApplication>
 #include <QDir>
 
+#include <algorithm>
+
 void ViewerFixture::SetUpTestSuite() {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     testing_support::app();
@@ -55,8 +57,24 @@ bool ViewerFixture::loadDemo() {
 void ViewerFixture::post(const QString& name, const QString& content) {
     raised.clear();
     viewer->call("RunJs", {Variant("vbHost.RaiseMessageEvent"), Variant(name), Variant(content)});
-    viewer->call("RunJs", {Variant("vbHost.RaiseMessageEvent"), Variant("marker"), Variant("")});
-    pump::waitUntil([] { return false; }, std::chrono::milliseconds(300));
+    settle();
+}
+
+// The page's messages are handled in order: once a marker button posted after
+// them has come back as ToolSelected("UnknownTool"), everything before it was
+// handled. The marker's own event is dropped.
+void ViewerFixture::settle() {
+    viewer->call("RunJs", {Variant("vbHost.RaiseMessageEvent"), Variant("buttonClicked"),
+                           Variant("KestTestMarker")});
+    const auto isMarker = [](const Raised& r) {
+        return r.name == "ToolSelected" &&
+               r.args.value(0) == Variant(QStringLiteral("UnknownTool"));
+    };
+    const bool seen =
+        pump::waitUntil([&] { return std::any_of(raised.begin(), raised.end(), isMarker); },
+                        std::chrono::seconds(20));
+    ASSERT_TRUE(seen) << "the page's messages were not handled";
+    raised.removeIf(isMarker);
 }
 
 bool ViewerFixture::waitFor(const QString& event) {

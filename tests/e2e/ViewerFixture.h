@@ -25,6 +25,8 @@ protected:
     bool loadDemo();
     // Posts a page message from the image page and waits until it was handled.
     void post(const QString& name, const QString& content);
+    // Waits until every page message sent so far has been handled.
+    void settle();
     bool waitFor(const QString& event);
     const Raised* find(const QString& event) const;
     QString instanceFolder() const;
