@@ -6,8 +6,9 @@ class QWidget;
 
 namespace nativewindow {
 
-// The window handle of a widget as automation hosts see it: its native window
-// id, or 0 while it has none. Reading it never makes the widget native.
+// The window handle of a widget as automation hosts see it: the id of the
+// native window that shows it, or 0 while there is none. Reading it never
+// makes the widget native.
 std::int32_t handleOf(const QWidget* widget);
 
 } // namespace nativewindow

@@ -4,6 +4,8 @@
 #include "EventArgs.h"
 #include "Settings.h"
 
+#include "platform/VirtualKeys.h"
+
 #include <QApplication>
 #include <QKeyEvent>
 #include <QTimer>
@@ -16,37 +18,6 @@ template <typename T> HRESULT read(T* target, const T& value) {
         return hr::E_POINTER;
     *target = value;
     return hr::S_OK;
-}
-
-// The Windows virtual-key code of a key, for the keys an accelerator uses.
-std::uint32_t virtualKey(int key) {
-    if ((key >= Qt::Key_A && key <= Qt::Key_Z) || (key >= Qt::Key_0 && key <= Qt::Key_9))
-        return static_cast<std::uint32_t>(key);
-    if (key >= Qt::Key_F1 && key <= Qt::Key_F24)
-        return 0x70 + static_cast<std::uint32_t>(key - Qt::Key_F1);
-    switch (key) {
-    case Qt::Key_Escape:
-        return 0x1B;
-    case Qt::Key_Tab:
-        return 0x09;
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        return 0x0D;
-    case Qt::Key_Backspace:
-        return 0x08;
-    case Qt::Key_Delete:
-        return 0x2E;
-    case Qt::Key_Left:
-        return 0x25;
-    case Qt::Key_Up:
-        return 0x26;
-    case Qt::Key_Right:
-        return 0x27;
-    case Qt::Key_Down:
-        return 0x28;
-    default:
-        return 0;
-    }
 }
 
 bool isAccelerator(const QKeyEvent& event) {
@@ -149,7 +120,7 @@ bool Controller::acceleratorKey(QEvent* event) {
                                 : COREWEBVIEW2_KEY_EVENT_KIND_KEY_UP)
                          : (alt ? COREWEBVIEW2_KEY_EVENT_KIND_SYSTEM_KEY_DOWN
                                 : COREWEBVIEW2_KEY_EVENT_KIND_KEY_DOWN);
-    args->virtualKey = virtualKey(key.key());
+    args->virtualKey = vkeys::fromQtKey(key.key());
     args->status.RepeatCount = 1;
     // X11 key codes are PC scan codes plus 8.
     args->status.ScanCode = key.nativeScanCode() >= 8 ? (key.nativeScanCode() - 8) & 0xFF : 0;
