@@ -1,5 +1,6 @@
 #include "KestWebviewKD.h"
 
+#include "HostErrors.h"
 #include "KestWebviewKDTypeInfo.h"
 #include "RuntimeDiscovery.h"
 #include "modKWVJson.h"
@@ -8,6 +9,7 @@
 
 #include "dialogs/modCmnDialogEx.h"
 #include "platform/MessagePump.h"
+#include "platform/NativeWindow.h"
 #include "platform/UiServices.h"
 #include "support/modCompatFunctions.h"
 #include "support/modOperationFichierSimple.h"
@@ -37,8 +39,8 @@ constexpr int MaxScriptArguments = 15;
 constexpr double NavigationWaitSeconds = 8;
 constexpr std::int32_t PrivateBrowsingColour = 0x8080FF;
 const QString ErrorPageAddress = QStringLiteral("chrome-error://chromewebdata/");
-const QString ControlSource = QStringLiteral("KestWebView2 Control");
-const QString StartupSource = QStringLiteral("KestWebView2");
+using hosterr::ControlSource;
+using hosterr::StartupSource;
 const QString Crlf = QStringLiteral("\r\n");
 
 double twipsPerPixel() {
@@ -303,7 +305,7 @@ void KestWebviewKD::runStartup(bool extended) {
     const auto choice = runtimediscovery::choose(
         evergreenVersion, useFixed, runtimediscovery::fixedVersion(fixedVersionFolder()));
     if (choice == runtimediscovery::Choice::NoRuntime)
-        throw AutomationError(1243,
+        throw AutomationError(hosterr::NoRuntime,
                               QStringLiteral("The Evergreen version of the Microsoft WebView2 "
                                              "component does not appear to be present on your "
                                              "system."),
@@ -531,8 +533,8 @@ Variant KestWebviewKD::runJs(const QString& functionName, const QList<Variant>& 
     // Every failure, the argument limit included, leaves the caller with an empty result.
     try {
         if (args.size() > MaxScriptArguments)
-            throw AutomationError(5000, QStringLiteral("Too many parameters (Max : 15)"),
-                                  ControlSource);
+            throw AutomationError(hosterr::TooManyScriptArguments,
+                                  QStringLiteral("Too many parameters (Max : 15)"), ControlSource);
         if (!m_wv)
             return {};
         if (async)
@@ -602,7 +604,8 @@ QString KestWebviewKD::GetInnerHTML(int documentObject) {
 
 void KestWebviewKD::requireBrowser() const {
     if (!m_wv)
-        throw AutomationError(6666, kwvlanguage::texts().notInitialised, ControlSource);
+        throw AutomationError(hosterr::BrowserNotStarted, kwvlanguage::texts().notInitialised,
+                              ControlSource);
 }
 
 bool KestWebviewKD::beforeNavigate(const QString& url) {
@@ -629,8 +632,8 @@ void KestWebviewKD::Navigate(QString& url) {
             kwvurl::completeAddress(url, m_searchTemplate, m_virtualHost, m_virtualFolder));
     } catch (const std::exception&) {
         if (!m_props.flag(P::SearchAuto))
-            throw AutomationError(6660, kwvlanguage::texts().invalidUrl,
-                                  QStringLiteral("KestEdge"));
+            throw AutomationError(hosterr::InvalidAddress, kwvlanguage::texts().invalidUrl,
+                                  hosterr::NavigationSource);
         m_timer2.start();
     }
 }
@@ -671,7 +674,7 @@ bool KestWebviewKD::GoSearch(const QString& toSearch) {
 void KestWebviewKD::autoSearch() {
     m_timer2.stop();
     if (!m_wv)
-        return; // no caller to raise 6666 to from a timer
+        return; // no caller to raise BrowserNotStarted to from a timer
     try {
         navigateBrowser(kwvurl::autoSearchAddress(m_lastRequested, m_searchTemplate));
     } catch (const AutomationError&) {
@@ -1032,7 +1035,9 @@ void KestWebviewKD::bindMembers() {
                forward([this](QList<Variant>& a) { m_wv->ExecuteScript(a[0].toString()); }));
     bindMethod("AddScriptToExecuteOnDocumentCreated", none([this](QList<Variant>& a) {
                    if (!m_wv)
-                       throw AutomationError(91, AutomationError::standardDescription(91));
+                       throw AutomationError(
+                           vberr::ObjectNotSet,
+                           AutomationError::standardDescription(vberr::ObjectNotSet));
                    m_wv->AddScriptToExecuteOnDocumentCreated(a[0].toString());
                }));
     bindMethod("AddObject",
@@ -1178,7 +1183,7 @@ void KestWebviewKD::bindMembers() {
     bindGet("DocumentURL", [this](QList<Variant>&) { return text(m_documentUrl); });
     // The native window the pane draws in, read without making the pane native.
     bindGet("HosthWnd", [this](QList<Variant>&) {
-        return longValue(m_wv && m_pane ? static_cast<std::int32_t>(m_pane->effectiveWinId()) : 0);
+        return longValue(m_wv && m_pane ? nativewindow::handleOf(m_pane) : 0);
     });
     bindGet("BrowserProcessId",
             [this](QList<Variant>&) { return longValue(m_wv ? m_wv->BrowserProcessId() : 0); });

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "HostErrors.h"
 #include "PersistedProperties.h"
 
 #include "platform/automation/AutomationError.h"
@@ -41,7 +42,7 @@ public:
     QString GetWebView2Version() const;
     QString GetKestWebView2DataPath() const { return m_userDataFolder; }
     std::int32_t GetLocaleID() const;
-    // The error the last start-up tick raised (666 or 1243), if any.
+    // The error the last start-up tick raised (StartupFailed or NoRuntime), if any.
     const std::optional<AutomationError>& startupError() const { return m_startupError; }
     // What the last successful binding was created with.
     struct CreationRecord {
@@ -108,7 +109,7 @@ private:
     QString runtimeVersion() const;
     bool bindBrowser(const QString& runtimeFolder, const QString& commandLine, bool tracking,
                      bool extensions);
-    void raiseStartupError(const QString& detail, int number = 666);
+    void raiseStartupError(const QString& detail, int number = hosterr::StartupFailed);
     void configureBrowser(bool extended);
     void applyColorScheme();
     void connectBrowser();

@@ -1,5 +1,6 @@
 #include "RuntimeDiscovery.h"
 
+#include "platform/BrowserRuntime.h"
 #include "platform/Environment.h"
 #include "platform/Guid.h"
 #include "support/modOperationFichierSimple.h"
@@ -32,7 +33,7 @@ QString defaultFixedFolder() {
 }
 
 bool holdsRuntime(const QString& folder) {
-    return QFileInfo(QDir(folder).filePath(QStringLiteral("QtWebEngineProcess"))).isFile();
+    return browserruntime::isRuntimeFolder(folder);
 }
 
 QString fixedVersion(const QString& folder) {

@@ -1,35 +1,50 @@
 #include "modWait.h"
 
-#include "platform/Clock.h"
 #include "platform/MessagePump.h"
 #include "platform/UiServices.h"
 
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+
 namespace waits {
 
-// The deadline is taken on the monotonic clock: a time-of-day deadline would
-// never be reached when a wait crosses midnight.
+namespace {
+
+// Beyond any wait a caller means; keeps the conversion clear of overflow.
+constexpr double LongestWaitSeconds = 1e9;
+
+std::chrono::milliseconds toMilliseconds(double seconds) {
+    if (!(seconds > 0))
+        return std::chrono::milliseconds(0);
+    return std::chrono::milliseconds(std::llround(std::min(seconds, LongestWaitSeconds) * 1000));
+}
+
+bool never() {
+    return false;
+}
+
+} // namespace
 
 void pump(int count) {
     for (int i = 0; i < count; ++i)
         ::pump::processPending();
 }
 
+bool waitUntil(const std::function<bool()>& done, double seconds, bool discardInput) {
+    return ::pump::waitUntil(done, toMilliseconds(seconds), discardInput);
+}
+
 void waitSeconds(double seconds, bool pumpEvents) {
-    const double deadline = timing::counterSeconds() + seconds;
-    while (timing::counterSeconds() < deadline) {
-        if (pumpEvents)
-            pump(20);
-        ::pump::sleep(std::chrono::milliseconds(1));
-    }
+    if (pumpEvents)
+        waitUntil(never, seconds);
+    else
+        ::pump::sleep(toMilliseconds(seconds));
 }
 
 void waitWithHourglass(double seconds) {
     const ui::WaitCursor hourglass;
-    const double deadline = timing::counterSeconds() + seconds;
-    while (timing::counterSeconds() < deadline) {
-        ::pump::processPending();
-        ::pump::sleep(std::chrono::milliseconds(1));
-    }
+    waitUntil(never, seconds);
 }
 
 } // namespace waits

@@ -7,6 +7,7 @@
 #include "ViewerTypeInfo.h"
 #include "ViewerValues.h"
 
+#include "platform/BrowserRuntime.h"
 #include "platform/Environment.h"
 #include "platform/ModulePath.h"
 #include "support/modGUID.h"
@@ -149,8 +150,7 @@ void KestDicomViewAX::chooseRuntime() {
 
 void KestDicomViewAX::setUseEvergreenWebview2(bool value) {
     const bool before = m_useEvergreen;
-    const bool present =
-        files::fileExists(privateRuntimeFolder() + QStringLiteral("/QtWebEngineProcess"));
+    const bool present = browserruntime::isRuntimeFolder(privateRuntimeFolder());
     if (value || !present) {
         m_useEvergreen = true;
         runtimeFolder().clear();

@@ -4,11 +4,13 @@
 #include "JsonCodec.h"
 #include "cWebView2Callback.h"
 
-#include "platform/Clock.h"
+#include "platform/BrowserRuntime.h"
 #include "platform/Environment.h"
 #include "platform/MessagePump.h"
+#include "platform/ModulePath.h"
 #include "platform/automation/AutomationError.h"
 #include "platform/webview2/WebView2.h"
+#include "support/modWait.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -36,10 +38,7 @@ QString& libraryFolderOverride() {
 
 // The folder of the module this code is linked into (the control library).
 QString moduleFolder() {
-    Dl_info info{};
-    if (!dladdr(reinterpret_cast<const void*>(&moduleFolder), &info) || !info.dli_fname)
-        return {};
-    return QFileInfo(QString::fromLocal8Bit(info.dli_fname)).absolutePath();
+    return modulepath::folderOf(reinterpret_cast<const void*>(&moduleFolder));
 }
 
 const char* const LoaderName = "libWebView2Loader.so";
@@ -699,32 +698,19 @@ HRESULT cWebView2::SinkBasicAuthenticationRequested(
 bool cWebView2::pvPumpUntil(const bool& flag, double seconds) {
     if (seconds <= 0)
         return true;
-    const double deadline = timing::counterSeconds() + seconds;
-    for (;;) {
-        if (timing::counterSeconds() > deadline || m_shuttingDown)
-            return false;
-        pvPumpMessages();
-        if (flag)
-            return true;
-    }
+    return pvWaitFor([&flag] { return flag; }, seconds);
 }
 
 bool cWebView2::pvPumpUntilKey(const QString& key, double seconds) {
-    const double deadline = timing::counterSeconds() + seconds;
-    for (;;) {
-        if (timing::counterSeconds() > deadline || m_shuttingDown)
-            return false;
-        pvPumpMessages();
-        if (m_pending.contains(key))
-            return true;
-    }
+    return pvWaitFor([this, &key] { return m_pending.contains(key); }, seconds);
 }
 
-// One pass with keyboard and mouse input dropped: the user cannot act on the
-// application while it waits for the browser.
-void cWebView2::pvPumpMessages() {
-    pump::sleep(std::chrono::milliseconds(1));
-    pump::processPendingDiscardingInput();
+// Keyboard and mouse input is dropped: the user cannot act on the application
+// while it waits for the browser. A shutdown meanwhile ends the wait as a time-out.
+bool cWebView2::pvWaitFor(const std::function<bool()>& done, double seconds) {
+    const bool reached =
+        waits::waitUntil([this, &done] { return m_shuttingDown || done(); }, seconds, true);
+    return reached && !m_shuttingDown;
 }
 
 Currency cWebView2::pvNewToken() {
@@ -1221,7 +1207,7 @@ QString cWebView2::GetMostRecentInstallPath(const QString& edgeChannel, QString&
     // Qt's folder of executables, whatever the channel.
     Q_UNUSED(edgeChannel);
     const QString folder = QLibraryInfo::path(QLibraryInfo::LibraryExecutablesPath);
-    return QFileInfo::exists(folder + QStringLiteral("/QtWebEngineProcess")) ? folder : QString();
+    return browserruntime::isRuntimeFolder(folder) ? folder : QString();
 }
 
 void cWebView2::Shutdown() {

@@ -252,7 +252,7 @@ private:
     // waits
     bool pvPumpUntil(const bool& flag, double seconds);
     bool pvPumpUntilKey(const QString& key, double seconds);
-    void pvPumpMessages();
+    bool pvWaitFor(const std::function<bool()>& done, double seconds);
     Currency pvNewToken();
     // A callback for one call, kept (to be detached by Shutdown) until its completion runs.
     ComPtr<cWebView2Callback> pvNewCallback(Currency token);

@@ -3,6 +3,8 @@
 #include "BridgeSchemeHandler.h"
 #include "ProfileContext.h"
 
+#include "platform/BrowserRuntime.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -47,7 +49,7 @@ QString defaultUserDataFolder() {
 HRESULT resolveRuntimeFolder(const QString& requested, QString* folder) {
     const QString candidate =
         requested.isEmpty() ? QLibraryInfo::path(QLibraryInfo::LibraryExecutablesPath) : requested;
-    const QFileInfo executable(QDir(candidate).filePath(QString::fromLatin1(processExecutable)));
+    const QFileInfo executable(browserruntime::executableIn(candidate));
     if (!executable.isFile() || !executable.isExecutable())
         return hr::ERROR_FILE_NOT_FOUND;
     *folder = QDir(candidate).absolutePath();
@@ -63,9 +65,8 @@ void start(const QString& runtimeFolder, const QStringList& browserArguments) {
         return;
     s_started = true;
     ensureSharedContext();
-    qputenv(
-        "QTWEBENGINE_PROCESS_PATH",
-        QFile::encodeName(QDir(runtimeFolder).filePath(QString::fromLatin1(processExecutable))));
+    qputenv("QTWEBENGINE_PROCESS_PATH",
+            QFile::encodeName(browserruntime::executableIn(runtimeFolder)));
     if (!browserArguments.isEmpty()) {
         QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
         flags += ' ' + browserArguments.join(QLatin1Char(' ')).toLocal8Bit();

@@ -14,10 +14,8 @@ class ProfileContext;
 // one per user data folder.
 namespace BrowserProcess {
 
-inline constexpr char processExecutable[] = "QtWebEngineProcess";
-
 // The runtime folder to use: the given one, or Qt's own libexec folder for
-// an empty one. ERROR_FILE_NOT_FOUND when it holds no QtWebEngineProcess.
+// an empty one. ERROR_FILE_NOT_FOUND when it holds no runtime executable.
 HRESULT resolveRuntimeFolder(const QString& requested, QString* folder);
 
 // The Chromium version of the loaded Qt WebEngine.
