@@ -41,7 +41,8 @@ bool hasContent(const QImage& image) {
 
 HostExit saveAndCheck(KestDicomViewWidget& viewer, const LoadedImage& loaded, const QString& out) {
     std::printf("ImageLoaded %s %dx%d\n", qPrintable(loaded.fileName), loaded.width, loaded.height);
-    if (!viewer.control().call(QStringLiteral("SaveImage"), {Variant(out), Variant(false)}).toBool()) {
+    const Variant saved = viewer.control().call(QStringLiteral("SaveImage"), {Variant(out)});
+    if (!saved.toBool()) {
         std::fprintf(stderr, "SaveImage refused %s\n", qPrintable(out));
         return BlankPicture;
     }
@@ -66,8 +67,7 @@ int main(int argc, char** argv) {
     }
     const QString file = arguments[1];
     const QString out = arguments[2];
-    const int timeoutSeconds =
-        arguments.size() > 3 ? arguments[3].toInt() : DefaultTimeoutSeconds;
+    const int timeoutSeconds = arguments.size() > 3 ? arguments[3].toInt() : DefaultTimeoutSeconds;
 
     KestDicomViewWidget viewer;
     viewer.resize(640, 480);
@@ -80,14 +80,13 @@ int main(int argc, char** argv) {
         result = code;
         QApplication::quit();
     };
-    const int cookie = viewer.events().advise(std::make_shared<FunctionEventSink>(
-        [&](DispId, const QString& name, QList<Variant>& args) {
+    const int cookie = viewer.events().advise(
+        std::make_shared<FunctionEventSink>([&](DispId, const QString& name, QList<Variant>& args) {
             if (name != QLatin1String("ImageLoaded") || args.size() < 3)
                 return;
             const LoadedImage loaded{args[0].toString(), args[1].toLong(), args[2].toLong()};
             // The picture is taken once the viewer has returned from raising the event.
-            QTimer::singleShot(0, &app,
-                               [&, loaded] { finish(saveAndCheck(viewer, loaded, out)); });
+            QTimer::singleShot(0, &app, [&, loaded] { finish(saveAndCheck(viewer, loaded, out)); });
         }));
 
     if (!viewer.IsDicomFile(file) || !viewer.LoadDicomFile(file)) {
