@@ -1,13 +1,15 @@
 # cmake -DBUILD_DIR=... -DSOURCE_DIR=... -DHOST_SOURCE_DIR=... -DWORK_DIR=... -DDICOM_FILE=...
-#       -DEXPECTED_SIZE=WxH [-DBUILD_TYPE=...] [-DCXX_COMPILER=...] [-DHOST_CXX_FLAGS=...]
+#       -DEXPECTED_SIZE=WxH -DPACKAGE_VERSION=X.Y.Z [-DBUILD_TYPE=...] [-DCXX_COMPILER=...] [-DHOST_CXX_FLAGS=...]
 #       [-DHOST_LINK_FLAGS=...] -P RunExternalHost.cmake
 #
 # Installs BUILD_DIR into a staging prefix, moves the prefix elsewhere (an
 # installed package must not depend on where it was installed), checks the
 # layout, configures and builds the host of HOST_SOURCE_DIR against the moved
-# prefix with Ninja, and runs it on DICOM_FILE.
+# prefix with Ninja, runs it on DICOM_FILE, and checks which versions a
+# find_package call accepts.
 
-foreach(required BUILD_DIR SOURCE_DIR HOST_SOURCE_DIR WORK_DIR DICOM_FILE EXPECTED_SIZE)
+foreach(required BUILD_DIR SOURCE_DIR HOST_SOURCE_DIR WORK_DIR DICOM_FILE EXPECTED_SIZE
+    PACKAGE_VERSION)
   if(NOT DEFINED ${required})
     message(FATAL_ERROR "${required} is not set")
   endif()
@@ -101,3 +103,35 @@ if(NOT out MATCHES "ImageLoaded [^\n]*${file_name} ${EXPECTED_SIZE}\n")
   message(FATAL_ERROR "the host did not report ${file_name} at ${EXPECTED_SIZE}:\n${out}")
 endif()
 require_file(${picture})
+
+# A request for the same major version and at most the installed one is
+# accepted; a newer minor or another major version is refused.
+function(probe_version requested expect_found)
+  set(probe ${WORK_DIR}/version-probe-${requested})
+  file(WRITE ${probe}/CMakeLists.txt
+    "cmake_minimum_required(VERSION 3.25)\n"
+    "project(VersionProbe LANGUAGES CXX)\n"
+    "find_package(KestDicomView ${requested} QUIET)\n"
+    "message(STATUS \"found=\${KestDicomView_FOUND}\")\n")
+  execute_process(
+    COMMAND ${CMAKE_COMMAND} -S ${probe} -B ${probe}/build -DCMAKE_PREFIX_PATH=${prefix}
+    RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT rc EQUAL 0 OR NOT out MATCHES "found=([A-Za-z0-9]*)")
+    message(FATAL_ERROR "probing version ${requested} failed:\n${out}\n${err}")
+  endif()
+  if(CMAKE_MATCH_1 AND NOT expect_found)
+    message(FATAL_ERROR "find_package accepted version ${requested} of ${PACKAGE_VERSION}")
+  elseif(NOT CMAKE_MATCH_1 AND expect_found)
+    message(FATAL_ERROR "find_package refused version ${requested} of ${PACKAGE_VERSION}")
+  endif()
+endfunction()
+
+string(REPLACE "." ";" version_parts ${PACKAGE_VERSION})
+list(GET version_parts 0 major)
+list(GET version_parts 1 minor)
+math(EXPR next_major "${major} + 1")
+math(EXPR next_minor "${minor} + 1")
+probe_version(${PACKAGE_VERSION} TRUE)
+probe_version(${major}.${minor} TRUE)
+probe_version(${major}.${next_minor} FALSE)
+probe_version(${next_major}.0 FALSE)
