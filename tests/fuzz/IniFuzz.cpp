@@ -11,8 +11,8 @@ namespace {
 
 const QString Missing = QStringLiteral("\x01missing");
 const QString FuzzSection = QStringLiteral("kest fuzz section");
-constexpr int MaxSections = 32;
-constexpr int MaxKeys = 32;
+constexpr int MaxSections = 16;
+constexpr int MaxKeys = 8;
 
 bool containsName(const QStringList& names, const QString& name) {
     return names.contains(name, Qt::CaseInsensitive);
