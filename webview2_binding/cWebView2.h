@@ -2,17 +2,12 @@
 
 #include "platform/HResult.h"
 #include "platform/automation/Variant.h"
-#include "platform/webview2/WebView2.h"
 
 #include <QByteArray>
-#include <QHash>
 #include <QList>
 #include <QObject>
-#include <QPointer>
 #include <QString>
 #include <QStringList>
-#include <QTimer>
-#include <QWidget>
 
 #include <functional>
 #include <memory>
@@ -20,6 +15,22 @@
 
 class QWidget;
 class cWebView2Callback;
+enum class DeferredEvent;
+template <typename T> class ComPtr;
+struct ICoreWebView2ClearBrowsingDataCompletedHandler;
+struct ICoreWebView2Controller;
+struct ICoreWebView2Cookie;
+struct ICoreWebView2CookieList;
+struct ICoreWebView2CookieManager;
+struct ICoreWebView2Environment;
+struct ICoreWebView2ExecuteScriptCompletedHandler;
+struct ICoreWebView2PrintSettings;
+struct ICoreWebView2Profile;
+struct ICoreWebView2Profile2;
+struct ICoreWebView2BasicAuthenticationRequestedEventArgs;
+struct ICoreWebView2DownloadStartingEventArgs;
+struct ICoreWebView2NewWindowRequestedEventArgs;
+struct ICoreWebView2WebResourceRequestedEventArgs;
 
 // One browser of the runtime, driven synchronously: creation and placement in
 // a host widget, waits with time-outs over the event loop, scripts and the
@@ -43,7 +54,7 @@ public:
                 bool exclusiveUserDataFolderAccess = false,
                 bool isCustomCrashReportingEnabled = false, bool enableTrackingPrevention = true,
                 bool areBrowserExtensionsEnabled = false);
-    QWidget* HosthWnd() const { return m_hostWindow; }
+    QWidget* HosthWnd() const;
     void setHosthWnd(QWidget* hostWindow);
     void SyncSizeToHostWindow();
     // Arguments without a value keep the current bound; each receives the effective value.
@@ -61,12 +72,12 @@ public:
     QString GetMostRecentInstallPath(const QString& edgeChannel, QString& versionString);
     static QString Get_cWebview2Version() { return QStringLiteral("1.1.0"); }
 
-    double jsCallTimeOutSeconds() const { return m_timeoutSeconds; }
-    void setJsCallTimeOutSeconds(double seconds) { m_timeoutSeconds = seconds; }
-    QString jsLastError() const { return m_lastError; }
+    double jsCallTimeOutSeconds() const;
+    void setJsCallTimeOutSeconds(double seconds);
+    QString jsLastError() const;
     bool isBound() const;
     // Per-call handlers whose completion has not arrived yet.
-    qsizetype pendingCallbacks() const { return m_attached.size(); }
+    qsizetype pendingCallbacks() const;
 
     // ---- state and settings (False, 0 or "" while the carrying interface is absent)
     bool CanGoBack() const;
@@ -115,7 +126,7 @@ public:
                          const QList<Variant>& args = {});
     Variant jsProp(const QString& propName);
     void setJsProp(const QString& propName, const Variant& value);
-    bool jsBridgeAvailable() const { return m_bridge != nullptr; }
+    bool jsBridgeAvailable() const;
     // Late-bound call on any dispatch object; a failure is raised to the caller.
     static Variant CallByName(const Variant& obj, const QString& procName, int callType,
                               QList<Variant> args = {});
@@ -224,15 +235,10 @@ signals:
 
 private:
     friend class cWebView2Callback;
-    struct Record {
-        HRESULT result = 0;
-        Variant value;
-        QString error;
-    };
-    struct EventRecord {
-        int code = 0;
-        QList<Variant> args;
-    };
+    struct Private;
+    struct Record;
+    struct EventRecord;
+    struct PrintOptions;
 
     // start-up
     HRESULT pvCreateWebView2Environment(const QString& installPath, const QString& userDataFolder,
@@ -241,6 +247,9 @@ private:
     void OnControllerCreated(HRESULT result, ICoreWebView2Controller* controller);
     void pvConfigureController(ICoreWebView2Controller* controller);
     void pvRegisterEvents();
+    void pvRegisterNavigationEvents();
+    void pvRegisterPageEvents();
+    void pvRegisterDocumentEvents();
     void pvRegisterControllerEvents();
     void pvRegisterNewerEvents();
     Variant pvWindowFeatures(ICoreWebView2NewWindowRequestedEventArgs* args);
@@ -275,19 +284,12 @@ private:
     void RaiseMessageEvent(const QString& message, const QString& content);
     void RaiseContextMenuEvent(int screenX, int screenY);
     void SetFuncObj(const Variant& bridge);
-    void pvPostEvent(int code, QList<Variant> args = {});
+    void pvPostEvent(DeferredEvent event, QList<Variant> args = {});
     void TimerProc();
     void pvRaiseDeferred(const EventRecord& record);
     void pvReport(const QString& member, const QString& description) const;
 
     // navigation and asynchronous operations
-    struct PrintOptions {
-        bool landscape;
-        double scaleFactor, pageWidth, pageHeight;
-        double marginTop, marginBottom, marginLeft, marginRight;
-        bool backgrounds, selectionOnly, headerAndFooter;
-        QString headerTitle, footerUri;
-    };
     Variant pvNavigateAndWait(const std::function<HRESULT()>& start, double secondsToWait);
     ComPtr<ICoreWebView2Profile> pvProfile() const;
     ComPtr<ICoreWebView2PrintSettings> pvPrintSettings(const PrintOptions& options) const;
@@ -300,42 +302,5 @@ private:
                                     ICoreWebView2ClearBrowsingDataCompletedHandler*)>& start,
         double secondsToWait);
 
-    QPointer<QWidget> m_hostWindow;
-    ComPtr<ICoreWebView2Environment> m_environment;
-    ComPtr<ICoreWebView2Controller> m_controller;
-    ComPtr<ICoreWebView2> m_core;
-    ComPtr<ICoreWebView2_2> m_core2;
-    ComPtr<ICoreWebView2_3> m_core3;
-    ComPtr<ICoreWebView2_4> m_core4;
-    ComPtr<ICoreWebView2_7> m_core7;
-    ComPtr<ICoreWebView2_8> m_core8;
-    ComPtr<ICoreWebView2_10> m_core10;
-    ComPtr<ICoreWebView2_12> m_core12;
-    ComPtr<ICoreWebView2_13> m_core13;
-    ComPtr<ICoreWebView2_16> m_core16;
-    ComPtr<ICoreWebView2Settings> m_settings;
-    ComPtr<ICoreWebView2Settings2> m_settings2;
-    ComPtr<ICoreWebView2Settings3> m_settings3;
-    ComPtr<cWebView2Callback> m_general;
-    ComPtr<cWebView2Callback> m_gotFocus;
-    ComPtr<cWebView2Callback> m_lostFocus;
-    // Per-call callbacks awaiting their completion; the three above live as long as the browser.
-    QList<ComPtr<cWebView2Callback>> m_attached;
-
-    bool m_initDone = false;
-    HRESULT m_initResult = 0;
-    bool m_navigationCompleted = false;
-    bool m_lastNavigationSuccess = false;
-    int m_lastWebErrorStatus = 0;
-    bool m_shuttingDown = false;
-    double m_timeoutSeconds = 8;
-    std::int64_t m_tokenCounter = 0;
-    QHash<QString, Record> m_pending;
-    QString m_lastError;
-    DispatchPtr m_bridge;
-    QTimer m_fireOnce;
-    QList<EventRecord> m_queue;
-    int m_focusReason = 0;
-    bool m_trackingPreventionAsked = false;
-    bool m_browserExtensionsAsked = false;
+    std::unique_ptr<Private> d;
 };
