@@ -94,8 +94,19 @@ protected:
 
 private:
     KestWebviewKD();
+    // The member table, by group; the groups to come (downloads, extensions,
+    // cookies and filters, printing) each add a function of their own here.
     void bindMembers();
     void bindPersisted();
+    void bindStartupMembers();
+    void bindScriptMembers();
+    void bindNavigationMembers();
+    void bindFileAndAddressMembers();
+    void bindCaptureMembers();
+    void bindWindowMembers();
+    void bindStateGetters();
+    void bindGeometryMembers();
+    Handler forwarding(std::function<void(QList<Variant>&)> action);
     void bindMethod(const char* name, Handler handler);
     void bindGet(const char* name, Handler handler);
 
@@ -112,7 +123,9 @@ private:
     void raiseStartupError(const QString& detail, int number = hosterr::StartupFailed);
     void configureBrowser(bool extended);
     void applyColorScheme();
+    // The browser's signals raised as the control's events.
     void connectBrowser();
+    void connectPageEvents();
     void releaseBrowser();
     void deletePrivateFolder(int waitMs);
     void applyBackColor(std::int32_t colour);
