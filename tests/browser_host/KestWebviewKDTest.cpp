@@ -102,6 +102,19 @@ protected:
         onEvent = nullptr;
         return seen;
     }
+    // Starts a navigation that the container cancels from NavigationStarting,
+    // pumping for the given time before the container stops cancelling.
+    void navigateCancelledByTheContainer(std::chrono::milliseconds settle = {}) {
+        onEvent = [](const QString& name, QList<Variant>& args) {
+            if (name == "NavigationStarting")
+                args[3] = Variant(true);
+        };
+        host->call("NavigateToString", {text("<html><title>New</title></html>"), Variant(2.0)});
+        if (settle.count() > 0)
+            pump::waitUntil([] { return false; }, settle);
+        onEvent = nullptr;
+    }
+
     QString pageFile(const QString& name, const QString& html) {
         const QString path = temp + "/" + name;
         QFile file(path);
@@ -484,12 +497,7 @@ TEST_F(HostFixture, HashChangesAfterACancelledNavigationAreRecorded) {
     const QString path = pageFile("stays.html", "<html><head><title>Stays</title></head></html>");
     ASSERT_TRUE(
         nextEvent("DocumentComplete", [&] { host->call("NavigateToFile", {Variant(path)}); }));
-    onEvent = [](const QString& name, QList<Variant>& args) {
-        if (name == "NavigationStarting")
-            args[3] = Variant(true);
-    };
-    host->call("NavigateToString", {text("<html><title>New</title></html>"), Variant(2.0)});
-    onEvent = nullptr;
+    navigateCancelledByTheContainer();
     ASSERT_TRUE(nextEvent("DocumentComplete",
                           [&] { host->call("ExecuteScript", {text("location.hash = 'later'")}); }));
     EXPECT_EQ(host->get("DocumentURL").toString(), "file://" + path + "#later");
@@ -558,13 +566,7 @@ TEST_F(HostFixture, NavigationCancelledByTheContainerIsNotRecorded) {
     const QString path = pageFile("kept.html", "<html><head><title>Kept</title></head></html>");
     ASSERT_TRUE(
         nextEvent("DocumentComplete", [&] { host->call("NavigateToFile", {Variant(path)}); }));
-    onEvent = [](const QString& name, QList<Variant>& args) {
-        if (name == "NavigationStarting")
-            args[3] = Variant(true);
-    };
-    host->call("NavigateToString", {text("<html><title>New</title></html>"), Variant(2.0)});
-    pump::waitUntil([] { return false; }, 500ms);
-    onEvent = nullptr;
+    navigateCancelledByTheContainer(500ms);
     EXPECT_EQ(host->get("DocumentTitle").toString(), "Kept");
     EXPECT_EQ(host->call("jsProp", {text("document.title")}).toString(), "Kept");
 }

@@ -142,6 +142,31 @@ protected:
         return environment;
     }
 
+    // A line edit below the page, where the focus can go when it leaves the page.
+    QLineEdit* addFieldBelowThePage() {
+        auto* field = new QLineEdit(window.get());
+        field->move(0, 260);
+        field->show();
+        return field;
+    }
+
+    // Appends the reason of each MoveFocusRequested the controller raises.
+    void recordFocusMoves(QList<int>& reasons) {
+        EventRegistrationToken token;
+        controller->add_MoveFocusRequested(
+            makeHandler<ICoreWebView2MoveFocusRequestedEventHandler>(
+                [&reasons](ICoreWebView2Controller*,
+                           ICoreWebView2MoveFocusRequestedEventArgs* args) {
+                    COREWEBVIEW2_MOVE_FOCUS_REASON reason =
+                        COREWEBVIEW2_MOVE_FOCUS_REASON_PROGRAMMATIC;
+                    args->get_Reason(&reason);
+                    reasons.append(reason);
+                    return hr::S_OK;
+                })
+                .get(),
+            &token);
+    }
+
     void open() {
         auto environment = createEnvironment({});
         ASSERT_TRUE(environment);
@@ -505,21 +530,9 @@ TEST_F(RuntimeTest, AnAcceleratorKeyIsReportedOncePerPressAndOncePerRelease) {
 TEST_F(RuntimeTest, FocusLeavingThePageByTabAsksToMoveTheFocusOn) {
     open();
     ASSERT_TRUE(loadHtml(QStringLiteral("<html><body><input autofocus></body></html>")));
-    auto* outside = new QLineEdit(window.get());
-    outside->move(0, 260);
-    outside->show();
+    QLineEdit* outside = addFieldBelowThePage();
     QList<int> reasons;
-    EventRegistrationToken token;
-    controller->add_MoveFocusRequested(
-        makeHandler<ICoreWebView2MoveFocusRequestedEventHandler>(
-            [&](ICoreWebView2Controller*, ICoreWebView2MoveFocusRequestedEventArgs* args) {
-                COREWEBVIEW2_MOVE_FOCUS_REASON reason = COREWEBVIEW2_MOVE_FOCUS_REASON_PROGRAMMATIC;
-                args->get_Reason(&reason);
-                reasons.append(reason);
-                return hr::S_OK;
-            })
-            .get(),
-        &token);
+    recordFocusMoves(reasons);
     const struct {
         Qt::FocusReason leaving;
         QList<int> expected;
@@ -541,21 +554,9 @@ TEST_F(RuntimeTest, FocusLeavingThePageByTabAsksToMoveTheFocusOn) {
 TEST_F(RuntimeTest, TabPastThePageAsksToMoveTheFocusOn) {
     open();
     ASSERT_TRUE(loadHtml(QStringLiteral("<html><body><input id=last></body></html>")));
-    auto* outside = new QLineEdit(window.get());
-    outside->move(0, 260);
-    outside->show();
+    QLineEdit* outside = addFieldBelowThePage();
     QList<int> reasons;
-    EventRegistrationToken token;
-    controller->add_MoveFocusRequested(
-        makeHandler<ICoreWebView2MoveFocusRequestedEventHandler>(
-            [&](ICoreWebView2Controller*, ICoreWebView2MoveFocusRequestedEventArgs* args) {
-                COREWEBVIEW2_MOVE_FOCUS_REASON reason = COREWEBVIEW2_MOVE_FOCUS_REASON_PROGRAMMATIC;
-                args->get_Reason(&reason);
-                reasons.append(reason);
-                return hr::S_OK;
-            })
-            .get(),
-        &token);
+    recordFocusMoves(reasons);
     ASSERT_TRUE(focusIntoView());
     execute(QStringLiteral("document.getElementById('last').focus()"));
     QKeyEvent press(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier, QStringLiteral("\t"));
