@@ -1,8 +1,12 @@
 #include "platform/Environment.h"
+#include "platform/BrowserRuntime.h"
 #include "platform/Guid.h"
 #include "tests/common/TempEnvironment.h"
 
+#include <QDir>
+#include <QFile>
 #include <QSet>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -81,6 +85,22 @@ TEST(Guid, TextFormAndParsing) {
     const Guid first = Guid::createSequential();
     const Guid second = Guid::createSequential();
     EXPECT_EQ(second.data1, first.data1 + 1);
+}
+
+TEST(BrowserRuntime, AFolderIsARuntimeWhenItHoldsTheProcessFile) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    EXPECT_FALSE(browserruntime::isRuntimeFolder(dir.path()));
+    // A folder of that name is not the executable.
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("QtWebEngineProcess")));
+    EXPECT_FALSE(browserruntime::isRuntimeFolder(dir.path()));
+    QTemporaryDir runtime;
+    QFile executable(browserruntime::executableIn(runtime.path()));
+    ASSERT_TRUE(executable.open(QIODevice::WriteOnly));
+    executable.close();
+    EXPECT_EQ(executable.fileName(), runtime.path() + QStringLiteral("/QtWebEngineProcess"));
+    EXPECT_TRUE(browserruntime::isRuntimeFolder(runtime.path()));
+    EXPECT_FALSE(browserruntime::isRuntimeFolder(QString()));
 }
 
 } // namespace

@@ -155,6 +155,18 @@ TEST_F(FileHelpersTest, WaitsPumpEvents) {
     waits::waitSeconds(0.2, true);
     EXPECT_TRUE(ran);
     EXPECT_GE(timer.elapsed(), 200);
+
+    // A condition ends the wait as soon as it holds; a negative or huge time
+    // neither waits forever nor overflows into a wait that ends at once.
+    ran = false;
+    QTimer::singleShot(20, [&] { ran = true; });
+    timer.restart();
+    EXPECT_TRUE(waits::waitUntil([&] { return ran; }, 1e12));
+    EXPECT_LT(timer.elapsed(), 5000);
+    EXPECT_FALSE(waits::waitUntil([] { return false; }, -5));
+    timer.restart();
+    EXPECT_FALSE(waits::waitUntil([] { return false; }, 0.1, true));
+    EXPECT_GE(timer.elapsed(), 100);
 }
 
 } // namespace
