@@ -236,7 +236,12 @@ void KestDicomViewAX::onOffsetChanged(const QString& content) {
 }
 
 void KestDicomViewAX::onNoImage() {
-    m_document.modality.clear();
+    // The previous document's description must not outlive it: a report or a
+    // document shown afterwards keeps only its own file names and its kind.
+    DocumentState shown = DocumentState::afterReset();
+    shown.dcmFile = m_document.dcmFile;
+    shown.fileName = m_document.fileName;
+    m_document = shown;
     const bool report = m_documentPath.isEmpty();
     m_image->navigateToFile(report ? m_instanceFolder + QStringLiteral("KDVAX_SR.html")
                                    : m_documentPath);

@@ -152,4 +152,18 @@ TEST_F(ViewerFaults, SpacingsReadTheSameUnderACommaLocale) {
     EXPECT_EQ(viewer->get("dcmZoomFactor"), Variant(std::int16_t(150)));
 }
 
+// A report shown after an image does not keep the image's patient and size.
+TEST_F(ViewerFaults, AReportAfterAnImageKeepsNothingOfTheImage) {
+    ASSERT_TRUE(loadFile(testing_support::pydicomFile("MR_small.dcm")));
+    ASSERT_FALSE(viewer->get("dcmPatientName").toString().isEmpty());
+    ASSERT_TRUE(loadFile(testing_support::pydicomFile("test-SR.dcm")));
+    EXPECT_EQ(find("ImageLoaded")->args[12], Variant(true));
+    EXPECT_EQ(viewer->get("dcmModality"), Variant(QStringLiteral("SR")));
+    EXPECT_EQ(viewer->get("dcmPatientName"), Variant(QString()));
+    EXPECT_EQ(viewer->get("dcmExamDate"), Variant(QString()));
+    EXPECT_EQ(viewer->get("dcmImageWidth"), Variant(std::int32_t(0)));
+    EXPECT_EQ(viewer->get("dcmPixelWidth"), Variant(-1.0));
+    EXPECT_EQ(viewer->get("dcmFile"), Variant(QStringLiteral("test-SR.dcm")));
+}
+
 } // namespace
