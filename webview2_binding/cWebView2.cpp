@@ -198,12 +198,8 @@ Variant cWebView2::TrySuspend(double secondsToWait) {
         return {};
     d->controller->put_IsVisible(false);
     const Currency token = pvNewToken();
-    const auto handler = pvNewCallback(token)->completion<ICoreWebView2TrySuspendCompletedHandler>(
-        [token](cWebView2& o, HRESULT result, bool success) {
-            o.OnExecuteScriptCompleted(
-                result, success ? QStringLiteral("true") : QStringLiteral("false"), token);
-            return hr::S_OK;
-        });
+    const auto handler = Private::booleanCompletion<ICoreWebView2TrySuspendCompletedHandler>(
+        *pvNewCallback(token), token);
     if (hr::failed(d->core3->TrySuspend(handler.get())))
         return {};
     if (secondsToWait <= 0)

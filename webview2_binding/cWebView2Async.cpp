@@ -74,12 +74,8 @@ Variant cWebView2::PrintToPdf(const QString& resultFilePath, double secondsToWai
                          marginLeft, marginRight, shouldPrintBackgrounds, shouldPrintSelectionOnly,
                          shouldPrintHeaderAndFooter, headerTitle, footerUri});
     const Currency token = pvNewToken();
-    const auto handler = pvNewCallback(token)->completion<ICoreWebView2PrintToPdfCompletedHandler>(
-        [token](cWebView2& o, HRESULT result, bool success) {
-            o.OnExecuteScriptCompleted(
-                result, success ? QStringLiteral("true") : QStringLiteral("false"), token);
-            return hr::S_OK;
-        });
+    const auto handler = Private::booleanCompletion<ICoreWebView2PrintToPdfCompletedHandler>(
+        *pvNewCallback(token), token);
     const HRESULT started = d->core7->PrintToPdf(resultFilePath, settings.get(), handler.get());
     if (hr::failed(started)) {
         pvReport(QStringLiteral("PrintToPdf"), QStringLiteral("Error &H%1").arg(hexOf(started)));

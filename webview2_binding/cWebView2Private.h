@@ -96,4 +96,15 @@ struct cWebView2::Private {
     int focusReason = 0;
     bool trackingPreventionAsked = false;
     bool browserExtensionsAsked = false;
+
+    // A completion handler whose Boolean answer is recorded as the script
+    // result "true" or "false" of the call with this token, as the waits read it.
+    template <typename Handler>
+    static ComPtr<Handler> booleanCompletion(cWebView2Callback& callback, Currency token) {
+        return callback.completion<Handler>([token](cWebView2& o, HRESULT result, bool success) {
+            o.OnExecuteScriptCompleted(
+                result, success ? QStringLiteral("true") : QStringLiteral("false"), token);
+            return hr::S_OK;
+        });
+    }
 };
