@@ -1,0 +1,105 @@
+#include "MainMenu.h"
+
+#include "frmMain.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+
+#include <functional>
+
+namespace {
+
+QMenu& addMenu(QWidget& parent, const char* name, const char* caption) {
+    auto* menu = new QMenu(QString::fromLatin1(caption), &parent);
+    menu->setObjectName(QLatin1String(name));
+    menu->menuAction()->setObjectName(QLatin1String(name));
+    if (auto* bar = qobject_cast<QMenuBar*>(&parent))
+        bar->addMenu(menu);
+    else
+        static_cast<QMenu&>(parent).addMenu(menu);
+    return *menu;
+}
+
+void addItem(QMenu& menu, const char* name, const char* caption, const char* shortcut,
+             std::function<void()> action) {
+    QAction* item = menu.addAction(QString::fromLatin1(caption));
+    item->setObjectName(QLatin1String(name));
+    item->setShortcut(QKeySequence(QLatin1String(shortcut)));
+    QObject::connect(item, &QAction::triggered, &menu, std::move(action));
+}
+
+void addSeparator(QMenu& menu, const char* name) {
+    menu.addSeparator()->setObjectName(QLatin1String(name));
+}
+
+void buildFileMenu(QMenuBar& bar, frmMain& form) {
+    QMenu& file = addMenu(bar, "mnuFile", "&File");
+    addItem(file, "mnuLoad", "Load DICOM File", "Ctrl+O", [&form] {
+        form.callViewer(QStringLiteral("LoadSelectedDicomFile"),
+                        {form.programFolder(QStringLiteral("Demo"))});
+    });
+    // The Flag argument is left out: the viewer takes its declared default.
+    addItem(file, "mnuDICIMDIR", "Load DICOMDIR", "Ctrl+D", [&form] {
+        form.callViewer(QStringLiteral("LoadDICOMDIR"),
+                        {form.programFolder(QStringLiteral("DEMO/"))});
+    });
+    addItem(file, "mnuDirectory", "Load DICOM Files in a Directory", "Ctrl+Shift+O", [&form] {
+        form.callViewer(QStringLiteral("LoadDirectory"),
+                        {form.programFolder(QStringLiteral("Demo")), Variant(std::int16_t(0))});
+    });
+    addSeparator(file, "Sep3");
+    addItem(file, "mnuSave", "Save Image...", "Ctrl+S",
+            [&form] { form.callViewer(QStringLiteral("SaveImage")); });
+    addItem(file, "mnuSaveCanvas", "Save Canvas...", "Ctrl+Shift+S",
+            [&form] { form.callViewer(QStringLiteral("SaveCanvas")); });
+    addSeparator(file, "Sep1");
+    addItem(file, "mnuPrint", "Print Image...", "Ctrl+P", [&form] {
+        form.callViewer(QStringLiteral("PrintImage"), {QString(), Variant(true)});
+    });
+    addItem(file, "mnuPrintCanvas", "Print Canvas...", "Ctrl+Shift+P", [&form] {
+        form.callViewer(QStringLiteral("PrintCanvas"), {QString(), Variant(true)});
+    });
+    addSeparator(file, "Sep0");
+    addItem(file, "mnuQuit", "Quit", "Ctrl+Q", [&form] { form.close(); });
+}
+
+void buildEditMenu(QMenuBar& bar, frmMain& form) {
+    QMenu& edit = addMenu(bar, "mnuEdit", "&Edit");
+    addItem(edit, "mnuCopy", "Copy image to Clipboard", "Ctrl+C",
+            [&form] { form.callViewer(QStringLiteral("CopyImageToClipboard")); });
+    addItem(edit, "mnuCopyCanvas", "Copy canvas to Clipboard", "Ctrl+Shift+C",
+            [&form] { form.callViewer(QStringLiteral("CopyCanvasToClipboard")); });
+}
+
+void buildViewMenu(QMenuBar& bar, frmMain& form) {
+    QMenu& view = addMenu(bar, "mnuView", "&View");
+    const auto setter = [&form](const char* property, bool value) {
+        return [&form, property, value] {
+            form.putViewer(QLatin1String(property), Variant(value));
+        };
+    };
+    QMenu& tags = addMenu(view, "mnuTags", "Dicom Tags");
+    addItem(tags, "mnuShowTags", "Show", "Ctrl+T", setter("DisplayDicomTags", true));
+    addItem(tags, "mnuHideTags", "Hide", "Ctrl+Shift+T", setter("DisplayDicomTags", false));
+    QMenu& sidebar = addMenu(view, "mnuSideBar", "Sidebar");
+    addItem(sidebar, "mnuShowSidebar", "Show", "Ctrl+B", setter("SideBarVisible", true));
+    addItem(sidebar, "mnuHidesidebar", "Hide", "Ctrl+Shift+B", setter("SideBarVisible", false));
+    addItem(view, "mnunvert", "Invert Image", "Ctrl+I",
+            [&form] { form.selectTool(frmMain::ToolInvert); });
+}
+
+void buildHelpMenu(QMenuBar& bar, frmMain& form) {
+    QMenu& help = addMenu(bar, "mnuHelp", "&?");
+    addItem(help, "mnuAbout", "About...", "F1",
+            [&form] { form.callViewer(QStringLiteral("About")); });
+}
+
+} // namespace
+
+void buildMainMenu(QMenuBar& bar, frmMain& form) {
+    buildFileMenu(bar, form);
+    buildEditMenu(bar, form);
+    buildViewMenu(bar, form);
+    buildHelpMenu(bar, form);
+}

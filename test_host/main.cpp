@@ -1,0 +1,40 @@
+// Test: the test host program. Its form creates the viewer by its programmatic identifier from
+// the registered control library, as any container does, and drives it through menus and a
+// tool panel. It takes no arguments.
+
+#include "frmMain.h"
+
+#include "platform/Environment.h"
+#include "platform/UiServices.h"
+#include "platform/automation/AutomationError.h"
+#include "platform/automation/ObjectFactory.h"
+
+#include <QApplication>
+
+namespace {
+
+const QString ProgId = QStringLiteral("KestDicomViewControl.KestDicomViewAX");
+
+QString settingsFile() {
+    return env::configFolder() + QStringLiteral("/Tarnwell/TestKestDicomViewAx.ini");
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("TestKestDicomViewAx"));
+    try {
+        frmMain form(automation::createObject(ProgId), QApplication::applicationDirPath(),
+                     settingsFile());
+        form.show();
+        return QApplication::exec();
+    } catch (const AutomationError& error) {
+        ui::messageBox(QStringLiteral("The viewer %1 could not be created:\n\n%2\n\nRegister the "
+                                      "control library with kestregsvr first.")
+                           .arg(ProgId, error.description()),
+                       ui::MsgBox::Critical, QLatin1String(frmMain::StartCaption));
+        return 1;
+    }
+}
