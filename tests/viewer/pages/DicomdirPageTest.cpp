@@ -402,6 +402,35 @@ TEST_F(DicomdirBrowser, ZeroOffsetsNestRecordsByTheirOrder) {
               QStringLiteral("123441234"));
 }
 
+// Names decode with their record's character set (Latin-1 when none is given); a folder whose
+// name needs escaping in a URL is read, and reported with its characters written plainly.
+TEST_F(DicomdirBrowser, TextsDecodeWithTheirCharacterSetAndPathsStayPlain) {
+    DicomdirBuilder builder;
+    const int utf8 = builder.patient("M\xc3\xbcller^J\xc3\xbcrgen", "U1");
+    builder.text(utf8, 0x0008, 0x0005, "CS", "ISO_IR 192");
+    // Each record declares its own character set.
+    const int study = builder.study(utf8, "20240102", "\xe2\x86\x92 UTF-8");
+    builder.text(study, 0x0008, 0x0005, "CS", "ISO_IR 192");
+    builder.image(builder.series(study, "MR", 1), 1, {"A", "IMG1"});
+    const int latin1 = builder.patient("\xc9lodie^Fran\xe7ois", "L1");
+    builder.image(builder.series(builder.study(latin1, "2024.01.03", "Latin"), "CT", 2), 1,
+                  {"A", "IMG2"});
+    const QString medium = media.path() + QStringLiteral("/M\u00e9dias #2 %41?");
+    ASSERT_TRUE(QDir().mkpath(medium + "/A"));
+    ASSERT_TRUE(builder.write(medium + "/DICOMDIR"));
+    writeBytes(medium + "/A/IMG1", "x");
+    writeBytes(medium + "/A/IMG2", "x");
+    ASSERT_TRUE(open(medium));
+    EXPECT_EQ(
+        visibleRows(),
+        QStringList({"M\u00fcller J\u00fcrgen | ID U1", "2024-01-02 \u2192 UTF-8",
+                     "MR Series 1 | 1\u00a0image", "Image 1", "\u00c9lodie Fran\u00e7ois | ID L1",
+                     "2024-01-03 Latin", "CT Series 2 | 1\u00a0image", "Image 1"}));
+    ASSERT_TRUE(moveTo(QStringLiteral("A\\IMG2")));
+    view.pressKey(Qt::Key_Return);
+    EXPECT_EQ(selection().value("url").toString(), "file://" + medium + "/A/IMG2");
+}
+
 TEST_F(DicomdirBrowser, UnfilledPageReadsItsOwnFolder) {
     ASSERT_TRUE(smallDirectory().write(folder.path(QStringLiteral("DICOMDIR"))));
     const QString page = folder.path(QStringLiteral("KDVAX_DICOMDIR.html"));

@@ -68,7 +68,7 @@ TEST(PageTemplates, CarryTheirCaptionPlaceholdersAndTitles) {
 
 const QString kHostileName = QStringLiteral("<img src=x onerror=__pwned=6>.dcm");
 // A folder name that closes the page's attribute and element if written unescaped.
-const QString kHostileFolder = QStringLiteral("a\"'><img src=x onerror=__pwned=7> & b");
+const QString kHostileFolder = QStringLiteral("a\"'><img src=x onerror=__pwned=7> & b #1 %41?");
 
 class HostilePage : public ::testing::Test {
 protected:
