@@ -3,6 +3,7 @@
 // medians and their ratio. The page's own clock measures: performance.now() counts from the
 // start of the navigation.
 #include "tests/common/DicomdirBuilder.h"
+#include "viewer/PageAssets.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -60,9 +61,7 @@ QString writePage(const QString& base, const QString& name, const QString& media
                  QStringLiteral("/KestDicomAx/KDVAX_DICOMDIR.dll"));
     if (!source.open(QIODevice::ReadOnly))
         return {};
-    QString text = QString::fromUtf8(source.readAll());
-    text.replace(QStringLiteral("###DICOMDIR###"),
-                 media.toHtmlEscaped().replace('\'', QStringLiteral("&#39;")));
+    const QString text = pageassets::dicomdirPage(QString::fromUtf8(source.readAll()), media);
     const QString folder = base + QStringLiteral("/Temp/") + name;
     QDir().mkpath(folder);
     QFile page(folder + QStringLiteral("/KDVAX_DICOMDIR.html"));

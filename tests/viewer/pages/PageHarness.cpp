@@ -110,13 +110,12 @@ QString InstanceFolder::fillPage(const QString& templateName, const QString& pag
 
 QString InstanceFolder::fillDicomdirPage(const QString& templateName,
                                          const QString& dicomdirFolder) {
-    // The folder goes into an HTML attribute, escaped as the viewer writes it.
-    QString text = readText(assetFolder() + '/' + templateName);
-    text.replace(QStringLiteral("###DICOMDIR###"),
-                 dicomdirFolder.toHtmlEscaped().replace('\'', QStringLiteral("&#39;")));
+    // The page is filled by the viewer's own code, as a DICOMDIR load fills it.
     const QString page = path(QStringLiteral("KDVAX_DICOMDIR.html"));
     QFile::remove(page);
-    writeFile(page, text.toUtf8());
+    writeFile(page,
+              pageassets::dicomdirPage(readText(assetFolder() + '/' + templateName), dicomdirFolder)
+                  .toUtf8());
     return page;
 }
 

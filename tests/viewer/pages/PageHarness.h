@@ -42,7 +42,7 @@ public:
     // writes liste.js naming it.
     void setWorkingCopy(const QString& sourcePath, const QString& name = QString());
     // Fills a DICOMDIR template as a DICOMDIR load does: the folder holding the DICOMDIR
-    // replaces every "###DICOMDIR###"; written as KDVAX_DICOMDIR.html.
+    // replaces every "###DICOMDIR###", escaped for HTML; written as KDVAX_DICOMDIR.html.
     QString fillDicomdirPage(const QString& templateName, const QString& dicomdirFolder);
     void writeList(const QString& name);
 
