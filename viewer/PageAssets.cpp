@@ -129,11 +129,13 @@ QString extractPdf(const QString& workingCopy, const QString& instanceFolder) {
 }
 
 bool isDicomFile(const QString& path) {
-    if (path.isEmpty())
-        return false;
+    return !path.isEmpty() && isDicomFileAt(AT_FDCWD, QFile::encodeName(path).constData());
+}
+
+bool isDicomFileAt(int folderFd, const char* name) {
     // Opened without waiting and checked to be an ordinary file: a FIFO or a
     // device named like a DICOM file must neither block nor be read.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = ::openat(folderFd, name, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return false;
     struct stat info {};

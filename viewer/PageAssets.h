@@ -45,5 +45,7 @@ QString extractPdf(const QString& workingCopy, const QString& instanceFolder);
 
 // The DICOM Part 10 test: "DICM" at byte offset 128.
 bool isDicomFile(const QString& path);
+// The same test for a name in the folder open as folderFd (or AT_FDCWD).
+bool isDicomFileAt(int folderFd, const char* name);
 
 } // namespace pageassets

@@ -36,7 +36,8 @@ bool isOrdinaryFile(int folderFd, const dirent* entry) {
     return fstatat(folderFd, entry->d_name, &info, 0) == 0 && S_ISREG(info.st_mode);
 }
 
-// Calls visit(name) for every ordinary, visible file of the folder until it returns false.
+// Calls visit(folderFd, name) for every ordinary, visible file of the folder
+// until it returns false.
 template <typename Visit> void forEachFile(const QString& folder, Visit visit) {
     const DirHandle dir(opendir(QFile::encodeName(folder).constData()));
     if (!dir)
@@ -45,7 +46,7 @@ template <typename Visit> void forEachFile(const QString& folder, Visit visit) {
     while (const dirent* entry = readdir(dir.get())) {
         if (isHidden(entry->d_name) || !isOrdinaryFile(fd, entry))
             continue;
-        if (!visit(entry->d_name))
+        if (!visit(fd, entry->d_name))
             return;
     }
 }
@@ -86,10 +87,10 @@ int naturalCompare(const QString& a, const QString& b) {
                 return numbers;
             continue;
         }
-        const int letters =
-            QStringView(a).mid(i, 1).compare(QStringView(b).mid(j, 1), Qt::CaseInsensitive);
-        if (letters != 0)
-            return letters;
+        const char16_t left = a[i].toCaseFolded().unicode();
+        const char16_t right = b[j].toCaseFolded().unicode();
+        if (left != right)
+            return left < right ? -1 : 1;
         ++i;
         ++j;
     }
@@ -117,7 +118,7 @@ QString matchIgnoringCase(const QString& folder, const QString& component) {
 
 bool holdsFiles(const QString& folder) {
     bool any = false;
-    forEachFile(folder, [&any](const char*) {
+    forEachFile(folder, [&any](int, const char*) {
         any = true;
         return false;
     });
@@ -125,12 +126,10 @@ bool holdsFiles(const QString& folder) {
 }
 
 QStringList dicomFileNames(const QString& folder) {
-    const QString prefix = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
     QStringList names;
-    forEachFile(folder, [&](const char* name) {
-        const QString decoded = QFile::decodeName(name);
-        if (pageassets::isDicomFile(prefix + decoded))
-            names.append(decoded);
+    forEachFile(folder, [&names](int folderFd, const char* name) {
+        if (pageassets::isDicomFileAt(folderFd, name))
+            names.append(QFile::decodeName(name));
         return true;
     });
     std::sort(names.begin(), names.end(), naturalLess);

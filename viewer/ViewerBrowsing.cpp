@@ -114,8 +114,10 @@ void KestDicomViewAX::listFolder(const QString& folder) {
     list->hide();
     list->clear();
     list->setProperty("Tag", folder);
-    for (const QString& name : studyfolder::dicomFileNames(folder))
-        list->addItem(ListItemPrefix + name);
+    QStringList items = studyfolder::dicomFileNames(folder);
+    for (QString& name : items)
+        name.prepend(ListItemPrefix);
+    list->addItems(items);
     if (list->count() == 0) {
         label->setText(none);
         return;
