@@ -147,7 +147,8 @@ protected:
         EXPECT_EQ(loaded.value("totalImages").toInt(), expected.files);
     }
 
-    // A medium as dcmmkdir writes it: images of three patients, a report and a PDF document.
+    // A medium as dcmmkdir writes it: images of three patients with their icons, a report and
+    // a PDF document.
     void makeDcmmkdirMedium() {
         const QString dicom = media.path() + QStringLiteral("/DICOM/");
         QDir().mkpath(dicom);
@@ -160,8 +161,9 @@ protected:
         for (int i = 0; i < ct.size(); ++i)
             QFile::copy(pydicomSet() + "/98892001/CT5N/" + ct[i],
                         dicom + QStringLiteral("CT50000%1").arg(i + 1));
-        QStringList arguments = {"--general-purpose", "--invent", "+id",
-                                 media.path(),        "+D",       media.path() + "/DICOMDIR"};
+        QStringList arguments = {
+            "--general-purpose",       "--invent", "+X", "+id", media.path(), "+D",
+            media.path() + "/DICOMDIR"};
         for (const QString& name : QDir(dicom).entryList(QDir::Files))
             arguments << "DICOM/" + name;
         QProcess dcmmkdir;
