@@ -7,8 +7,10 @@
 #include "tests/common/QtPrinters.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QJsonArray>
+#include <QProcess>
 
 #include <gtest/gtest.h>
 
@@ -28,6 +30,64 @@ const QString CreateViewer =
     "    Host.waitFor(function () { return named(name).length >= (count || 1); }, 60000);\n"
     "    return named(name)[named(name).length - 1].args;\n"
     "}\n";
+
+// What dcmdump reads of a DICOMDIR: its patients and the records that
+// reference a file, in the order of the record sequence.
+struct DirectoryCounts {
+    int patients = 0;
+    QStringList referencedFiles;
+};
+
+DirectoryCounts countRecords(const QString& dicomdir) {
+    DirectoryCounts counts;
+    for (const auto& element : testing_support::dcmdump(dicomdir)) {
+        if (element.tag == "0004,1430" && element.value == "PATIENT")
+            ++counts.patients;
+        if (element.tag == "0004,1500")
+            counts.referencedFiles.append(element.value);
+    }
+    return counts;
+}
+
+// A medium made by dcmmkdir over copies of the Debian pydicom files: three
+// patients, two images and a structured report.
+QString makeMedium(const QString& root) {
+    const QList<std::pair<QString, QString>> files = {{"CT_small.dcm", "DICOM/A/CT1"},
+                                                      {"MR_small.dcm", "DICOM/A/MR1"},
+                                                      {"test-SR.dcm", "DICOM/B/SR1"}};
+    for (const auto& [source, target] : files) {
+        QDir().mkpath(QFileInfo(root + '/' + target).absolutePath());
+        QFile::copy(pydicomFile(source), root + '/' + target);
+    }
+    QProcess dcmmkdir;
+    dcmmkdir.setWorkingDirectory(root);
+    dcmmkdir.start("dcmmkdir", {"--invent", "--recurse", "DICOM"});
+    dcmmkdir.waitForFinished(60000);
+    return root + "/DICOMDIR";
+}
+
+// Renames every file and folder below root to lower case, deepest first.
+void lowerCaseNames(const QString& root) {
+    QStringList paths;
+    for (QDirIterator it(root, QDir::AllEntries | QDir::NoDotAndDotDot,
+                         QDirIterator::Subdirectories);
+         it.hasNext();)
+        paths.append(it.next());
+    std::sort(paths.begin(), paths.end(),
+              [](const QString& a, const QString& b) { return a.count('/') > b.count('/'); });
+    for (const QString& path : paths) {
+        const QFileInfo info(path);
+        QDir(info.path()).rename(info.fileName(), info.fileName().toLower());
+    }
+}
+
+const QString LoadMedium = R"js(
+function loadDicomdir(path, flag) {
+    var p = new Ref(path), f = new Ref(flag);
+    var ok = viewer.LoadDICOMDIR(p, f);
+    return { ok: ok, path: p.value, flag: f.value };
+}
+)js";
 
 class KestScriptBrowsingTest : public ::testing::Test {
 protected:
@@ -153,6 +213,133 @@ Host.echo(JSON.stringify({ first: first, cancelled: cancelled, empty: empty,
     EXPECT_EQ(dialogs[0].toObject()["initialFolder"].toString(), images);
     EXPECT_EQ(dialogs[1].toObject()["initialFolder"].toString(), images);
     EXPECT_EQ(dialogs[2].toObject()["initialFolder"].toString(), images + "/");
+}
+
+TEST_F(KestScriptBrowsingTest, ADicomdirReportsItsCountsAndShowsTheSelectedFile) {
+    const QString dicomdir = makeMedium(folder("medium"));
+    const DirectoryCounts counts = countRecords(dicomdir);
+    ASSERT_EQ(counts.patients, 3);
+    ASSERT_EQ(counts.referencedFiles.size(), 3);
+
+    // End goes to the tree's last row, the last file of the last patient; Enter selects it.
+    const QJsonObject out = runScript(LoadMedium + R"js(
+var opened = loadDicomdir(Host.arguments[0], 0);
+var loaded = waitForEvent("DicomdirLoaded");
+Host.pressKeys("End", "Return");
+var selected = waitForEvent("DicomdirImageSelected");
+var shown = waitForEvent("ImageLoaded");
+Host.echo(JSON.stringify({ opened: opened, patients: loaded.TotalPatients,
+    images: loaded.TotalImages, path: selected.ImagePathName, type: selected.FileType,
+    shown: shown.FileName, dialogs: Host.fileDialogs.length }));
+)js",
+                                      {dicomdir});
+    const QJsonObject opened = out["opened"].toObject();
+    EXPECT_TRUE(opened["ok"].toBool());
+    EXPECT_EQ(opened["flag"].toInt(), 1);
+    EXPECT_EQ(opened["path"].toString(), dicomdir);
+    EXPECT_EQ(out["dialogs"].toInt(), 0) << "a file path opens without a dialog";
+    EXPECT_EQ(out["patients"].toInt(), counts.patients);
+    EXPECT_EQ(out["images"].toInt(), counts.referencedFiles.size());
+    const QString last = QString(counts.referencedFiles.last()).replace('\\', '/');
+    EXPECT_EQ(out["path"].toString(), QFileInfo(dicomdir).path() + '/' + last);
+    EXPECT_EQ(out["shown"].toString(), QFileInfo(last).fileName());
+    EXPECT_FALSE(out["type"].toString().isEmpty());
+}
+
+TEST_F(KestScriptBrowsingTest, TheBrowserAloneShowsNothingSelected) {
+    const QString dicomdir = makeMedium(folder("medium"));
+    const QJsonObject out = runScript(LoadMedium + R"js(
+var opened = loadDicomdir(Host.arguments[0], 2);
+waitForEvent("DicomdirLoaded");
+Host.pressKeys("End", "Return");
+var selected = waitForEvent("DicomdirImageSelected");
+Host.sleep(3000);
+Host.echo(JSON.stringify({ opened: opened.ok, flag: opened.flag, path: selected.ImagePathName,
+    loads: named("ImageLoaded").length, file: viewer.dcmFile }));
+)js",
+                                      {dicomdir});
+    EXPECT_TRUE(out["opened"].toBool());
+    EXPECT_EQ(out["flag"].toInt(), 2);
+    EXPECT_TRUE(out["path"].toString().startsWith(QFileInfo(dicomdir).path()));
+    EXPECT_EQ(out["loads"].toInt(), 0);
+    EXPECT_EQ(out["file"].toString(), "");
+}
+
+// pydicom's own media, and a copy whose names were all lower-cased on disk.
+TEST_F(KestScriptBrowsingTest, PydicomMediaAndLowerCaseCopiesOpen) {
+    const QString source = pydicomFile("dicomdirtests");
+    const QString original = folder("pydicom");
+    const QString lower = folder("lower");
+    ASSERT_EQ(QProcess::execute("cp", {"-r", source + "/.", original}), 0);
+    ASSERT_EQ(QProcess::execute("cp", {"-r", source + "/.", lower}), 0);
+    lowerCaseNames(lower);
+    ASSERT_TRUE(QFileInfo::exists(lower + "/dicomdir"));
+    const DirectoryCounts counts = countRecords(original + "/DICOMDIR");
+
+    const QJsonObject out = runScript(LoadMedium + R"js(
+var results = [];
+Host.arguments.forEach(function (path, index) {
+    var opened = loadDicomdir(path, 1);
+    var loaded = waitForEvent("DicomdirLoaded", index + 1);
+    Host.pressKeys("End", "Return");
+    var selected = waitForEvent("DicomdirImageSelected", index + 1);
+    var shown = waitForEvent("ImageLoaded", index + 1);
+    results.push({ ok: opened.ok, patients: loaded.TotalPatients, images: loaded.TotalImages,
+                   path: selected.ImagePathName, shown: shown.FileName,
+                   exists: Host.fileExists(selected.ImagePathName) });
+});
+Host.echo(JSON.stringify({ results: results }));
+)js",
+                                      {original + "/DICOMDIR", lower + "/dicomdir"});
+    const QJsonArray results = out["results"].toArray();
+    ASSERT_EQ(results.size(), 2);
+    for (const auto& value : results) {
+        const QJsonObject result = value.toObject();
+        SCOPED_TRACE(result["path"].toString().toStdString());
+        EXPECT_TRUE(result["ok"].toBool());
+        EXPECT_EQ(result["patients"].toInt(), counts.patients);
+        EXPECT_EQ(result["images"].toInt(), counts.referencedFiles.size());
+        EXPECT_TRUE(result["exists"].toBool());
+        EXPECT_EQ(result["shown"].toString(), QFileInfo(result["path"].toString()).fileName());
+    }
+    EXPECT_TRUE(results[1].toObject()["path"].toString().startsWith(lower + '/'));
+}
+
+TEST_F(KestScriptBrowsingTest, DicomdirNamesAndDialogs) {
+    const QString medium = folder("medium");
+    const QString dicomdir = makeMedium(medium);
+    const QString backup = medium + "/DICOMDIR.BAK";
+    ASSERT_TRUE(QFile::copy(dicomdir, backup));
+    const QJsonObject out = runScript(LoadMedium + R"js(
+var backup = loadDicomdir(Host.arguments[1], 1);       // not named DICOMDIR: refused, no dialog
+var dialogsAfterBackup = Host.fileDialogs.length;
+Host.answerFileDialog(null);
+var cancelled = loadDicomdir(Host.arguments[0], 1);    // a folder asks, starting there
+Host.answerFileDialog(Host.arguments[2]);
+var chosen = loadDicomdir("", 3);                      // nothing given asks too
+waitForEvent("DicomdirLoaded");
+Host.echo(JSON.stringify({ backup: backup, dialogsAfterBackup: dialogsAfterBackup,
+    cancelled: cancelled, chosen: chosen, dialogs: Host.fileDialogs,
+    before: named("BeforeLoading").length }));
+)js",
+                                      {medium, backup, dicomdir});
+    EXPECT_FALSE(out["backup"].toObject()["ok"].toBool());
+    EXPECT_EQ(out["dialogsAfterBackup"].toInt(), 0);
+    const QJsonObject cancelled = out["cancelled"].toObject();
+    EXPECT_FALSE(cancelled["ok"].toBool());
+    EXPECT_EQ(cancelled["path"].toString(), "");
+    const QJsonObject chosen = out["chosen"].toObject();
+    EXPECT_TRUE(chosen["ok"].toBool());
+    EXPECT_EQ(chosen["path"].toString(), dicomdir);
+    EXPECT_EQ(chosen["flag"].toInt(), 3);
+    const QJsonArray dialogs = out["dialogs"].toArray();
+    ASSERT_EQ(dialogs.size(), 2);
+    const QJsonObject first = dialogs[0].toObject();
+    EXPECT_EQ(first["kind"].toString(), "open");
+    EXPECT_EQ(first["initialFolder"].toString(), medium);
+    EXPECT_EQ(first["fileName"].toString(), "DICOMDIR");
+    EXPECT_EQ(first["filters"].toArray(), QJsonArray({"All Files (*)"}));
+    EXPECT_EQ(out["before"].toInt(), 1) << "only the load that went ahead announced itself";
 }
 
 } // namespace
