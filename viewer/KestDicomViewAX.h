@@ -45,6 +45,9 @@ public:
     bool IsDicomFile(const QString& path) const;
     bool LoadDicomFile(const QString& path);
     bool LoadSelectedDicomFile(const QString& searchPath = {});
+    // Browsing: the in/out arguments come back as the caller sees them.
+    bool LoadDirectory(QString& directory, std::int16_t& flag);
+    bool LoadDICOMDIR(QString& path, std::int16_t& flag);
     bool SaveImage(QString& fileNameAndPath, bool forceSelect = false);
     bool SaveCanvas(QString& fileNameAndPath, bool forceSelect = false);
     void GetImageSize();
@@ -80,6 +83,12 @@ private:
     QString languageCode() const;
     QString localeIni() const;
     void showWait(bool visible);
+
+    // browsing
+    void startOrBlank(BrowserHostProxy& host);
+    void listFolder(const QString& folder);
+    void onFileListSelection();
+    void onDicomdirMessage(const QString& name, const QString& content);
 
     // page protocol
     void onHostEvent(BrowserHostProxy& host, const QString& name, QList<Variant>& args);
@@ -127,6 +136,7 @@ private:
     QString m_instanceFolder;
     QString m_assetFolder;
     QString m_placeholderPage;
+    QString m_lastListedFolder;
 
     // persisted
     bool m_invertOnLoad = false;

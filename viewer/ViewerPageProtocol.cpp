@@ -30,6 +30,11 @@ void KestDicomViewAX::onHostEvent(BrowserHostProxy& host, const QString& name,
         host.ready = true;
         return;
     }
+    if (&host == m_dicomDir.get()) {
+        if (name == QLatin1String("JSMessage") && args.size() >= 2)
+            onDicomdirMessage(args[0].toString(), args[1].toString());
+        return;
+    }
     if (&host != m_image.get())
         return; // the tags page's messages have no effect
     if (name == QLatin1String("NavigationStarting"))

@@ -12,9 +12,6 @@ namespace {
 // behaviour it names is built; a listed member that gains a handler fails
 // the test so the list cannot go stale.
 const QSet<QString> notYetBuilt = {
-    // Folder and DICOMDIR browsing: not yet built.
-    QStringLiteral("LoadDirectory"),
-    QStringLiteral("LoadDICOMDIR"),
     // Printing and the clipboard: not yet built.
     QStringLiteral("PrintImage"),
     QStringLiteral("PrintCanvas"),
