@@ -4,6 +4,8 @@
 
 #include <QSettings>
 
+#include <optional>
+
 namespace {
 
 // "Saved" marks a section that was written, so an empty property set still counts as saved.

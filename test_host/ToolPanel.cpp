@@ -83,12 +83,12 @@ ToolPanel::ToolPanel(const QString& iconFolder, QWidget* parent)
     for (int number : {option::Page, option::Inversion, option::Sidebar})
         addGroup(number, 2);
     for (const OptionSpec& spec : Options)
-        addOption(spec.index, *m_groups.value(spec.group), QString::fromLatin1(spec.hint),
+        addOption(spec.index, m_groups.value(spec.group), QString::fromLatin1(spec.hint),
                   iconOf(iconFolder, spec.icon));
     column->addStretch();
 }
 
-QFrame* ToolPanel::addGroup(int number, int columns) {
+void ToolPanel::addGroup(int number, int columns) {
     auto* frame = new QFrame(this);
     frame->setObjectName(QStringLiteral("Picture%1").arg(number));
     frame->setFrameShape(QFrame::StyledPanel);
@@ -100,8 +100,7 @@ QFrame* ToolPanel::addGroup(int number, int columns) {
     auto* exclusive = new QButtonGroup(frame);
     connect(exclusive, &QButtonGroup::idClicked, this, &ToolPanel::onOptionClicked);
     layout()->addWidget(frame);
-    m_groups.insert(number, frame);
-    return frame;
+    m_groups.insert(number, {frame, grid, exclusive});
 }
 
 void ToolPanel::addCommands(const QString& iconFolder) {
@@ -127,14 +126,14 @@ void ToolPanel::addCommands(const QString& iconFolder) {
     layout()->addWidget(row);
 }
 
-void ToolPanel::addOption(int index, QFrame& group, const QString& hint, const QIcon& icon) {
-    auto* button = new OptionButton(index, hint, icon, &group);
+void ToolPanel::addOption(int index, const Group& group, const QString& hint, const QIcon& icon) {
+    auto* button = new OptionButton(index, hint, icon, group.frame);
     button->setIconSize(QSize(IconSize, IconSize));
     button->setFixedSize(ButtonSize, ButtonSize);
     connect(button, &OptionButton::mouseDown, this, [this] { m_mousePressed = true; });
     connect(button, &OptionButton::mouseUp, this, [this] { m_mousePressed = false; });
-    group.findChild<QButtonGroup*>()->addButton(button, index);
-    placeInGrid(*button, *static_cast<QGridLayout*>(group.layout()));
+    group.exclusive->addButton(button, index);
+    placeInGrid(*button, *group.grid);
     m_options.insert(index, button);
 }
 
@@ -145,14 +144,14 @@ void ToolPanel::onOptionClicked(int index) {
 
 void ToolPanel::showToolBar(bool all) {
     for (int number : {option::Tools, option::Inversion, option::Sidebar})
-        m_groups.value(number)->setVisible(all);
+        m_groups.value(number).frame->setVisible(all);
     for (QAbstractButton* button : m_commands)
         button->setVisible(all);
-    m_groups.value(option::Page)->show();
+    m_groups.value(option::Page).frame->show();
 }
 
 QFrame* ToolPanel::group(int number) const {
-    return m_groups.value(number);
+    return m_groups.value(number).frame;
 }
 
 OptionButton* ToolPanel::option(int index) const {

@@ -22,7 +22,9 @@ enum Group : int { Tools = 2, Page = 3, Inversion = 4, Sidebar = 5 };
 
 class OptionButton;
 class QAbstractButton;
+class QButtonGroup;
 class QFrame;
+class QGridLayout;
 
 // The tool panel on the right of the form (Picture1): three command buttons and four groups
 // of option buttons, each group (Picture2 to Picture5) in a frame of its own so that its
@@ -52,12 +54,18 @@ signals:
     void commandClicked(int number);
 
 private:
-    QFrame* addGroup(int number, int columns);
+    struct Group {
+        QFrame* frame;
+        QGridLayout* grid;
+        QButtonGroup* exclusive;
+    };
+
+    void addGroup(int number, int columns);
     void addCommands(const QString& iconFolder);
-    void addOption(int index, QFrame& group, const QString& hint, const QIcon& icon);
+    void addOption(int index, const Group& group, const QString& hint, const QIcon& icon);
     void onOptionClicked(int index);
 
-    QHash<int, QFrame*> m_groups;
+    QHash<int, Group> m_groups;
     QHash<int, OptionButton*> m_options;
     QList<QAbstractButton*> m_commands;
     // True while a mouse button is held down on an option button.

@@ -11,6 +11,8 @@
 #include <QFrame>
 #include <QMenuBar>
 
+#include <algorithm>
+
 frmMain::frmMain(DispatchPtr viewer, QString programFolder, const QString& settingsFile)
     : m_viewer(std::move(viewer))
     , m_programFolder(std::move(programFolder))
