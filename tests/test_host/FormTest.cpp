@@ -304,11 +304,4 @@ TEST_F(FormTest, PersistedPropertiesSurviveARestart) {
     EXPECT_FALSE(m_recorder->real().get("SideBarVisible").toBool());
 }
 
-TEST_F(FormTest, QuitClosesTheForm) {
-    ASSERT_TRUE(form->isVisible());
-    trigger("mnuQuit");
-    EXPECT_FALSE(form->isVisible());
-    EXPECT_TRUE(m_recorder->sent.isEmpty());
-}
-
 } // namespace

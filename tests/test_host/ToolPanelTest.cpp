@@ -87,23 +87,4 @@ TEST_F(ToolPanelTest, OnlyAMouseClickOnAButtonIsReported) {
     EXPECT_EQ(clicked.count(), 1);
 }
 
-TEST_F(ToolPanelTest, ShowToolBarShowsAllOrOnlyThePageSwitch) {
-    panel.show();
-    const auto visible = [&](int group) {
-        return panel.group(group)->isVisibleTo(&panel);
-    };
-    panel.showToolBar(true);
-    for (int group : {2, 3, 4, 5})
-        EXPECT_TRUE(visible(group)) << group;
-    for (int number = 1; number <= 3; ++number)
-        EXPECT_TRUE(panel.command(number)->isVisibleTo(&panel));
-
-    panel.showToolBar(false);
-    EXPECT_TRUE(visible(option::Page));
-    for (int group : {2, 4, 5})
-        EXPECT_FALSE(visible(group)) << group;
-    for (int number = 1; number <= 3; ++number)
-        EXPECT_FALSE(panel.command(number)->isVisibleTo(&panel));
-}
-
 } // namespace
