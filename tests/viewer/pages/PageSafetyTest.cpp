@@ -290,4 +290,29 @@ TEST_F(HostilePage, PoliciesBlockInjectedHandlersAndRemoteRequests) {
     }
 }
 
+// Script built from text is refused everywhere but in the image page, whose
+// JPEG 2000 and JPEG-LS decoders (WebAssembly with generated bindings) build
+// functions from text and stop decoding under 'wasm-unsafe-eval' alone.
+TEST_F(HostilePage, PagesRefuseScriptMadeFromText) {
+    const QString source = folder.path(QStringLiteral("source.bin"));
+    ASSERT_TRUE(writeHostileImage(source));
+    const QString probe = QStringLiteral(
+        "[function () { return eval('1'); }, function () { return new Function('return 1')(); },"
+        " function () { return setTimeout('window.__pwned = 7', 0) && 1; }].map(function (f) {"
+        "  try { return String(f()); } catch (e) { return e.name; } }).join(' ')");
+    for (const QString& page : kTemplates) {
+        SCOPED_TRACE(page.toStdString());
+        ASSERT_TRUE(open(page, QString(), source, QStringLiteral("image.dcm"),
+                         {QStringLiteral("imageChanged"), QStringLiteral("NoImage"),
+                          QStringLiteral("dicomTags"), QStringLiteral("dicomdirLoaded")}));
+        const QString outcome = view.run(probe).toString();
+        if (page == QStringLiteral("KDVAX_MONO.dll")) {
+            EXPECT_EQ(outcome.section(' ', 0, 1), QStringLiteral("1 1"));
+            continue;
+        }
+        EXPECT_EQ(outcome.section(' ', 0, 1), QStringLiteral("EvalError EvalError"));
+        expectNothingRan();
+    }
+}
+
 } // namespace
