@@ -24,7 +24,16 @@ frmMain::frmMain(DispatchPtr viewer, QString programFolder, const QString& setti
     connect(m_panel, &ToolPanel::optionClicked, this, &frmMain::optionClicked);
     connect(m_panel, &ToolPanel::commandClicked, this, &frmMain::commandClicked);
     buildMainMenu(*menuBar(), *this);
+    siteViewer(settingsFile);
+    m_clientArea->installEventFilter(this);
 
+    // Only the viewer shows until a document is loaded.
+    ShowToolBar(false);
+    m_panel->group(option::Page)->hide();
+    resize(1024, 720);
+}
+
+void frmMain::siteViewer(const QString& settingsFile) {
     Control* control = m_viewer ? m_viewer->control() : nullptr;
     if (!control)
         throw AutomationError(vberr::CannotCreateObject,
@@ -34,12 +43,6 @@ frmMain::frmMain(DispatchPtr viewer, QString programFolder, const QString& setti
     m_site->attach(*control);
     viewerWidget().setObjectName(QStringLiteral("KestDicomViewAX1"));
     m_events = std::make_unique<ViewerEvents>(*m_viewer, static_cast<ViewerEventHandler&>(*this));
-    m_clientArea->installEventFilter(this);
-
-    // Only the viewer shows until a document is loaded.
-    ShowToolBar(false);
-    m_panel->group(option::Page)->hide();
-    resize(1024, 720);
 }
 
 frmMain::~frmMain() {

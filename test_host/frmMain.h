@@ -48,6 +48,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void siteViewer(const QString& settingsFile);
     void layoutClientArea();
     void optionClicked(int index);
     void commandClicked(int number);
