@@ -41,36 +41,53 @@ bool pollUntil(const std::function<bool()>& done, int seconds) {
     return true;
 }
 
-// An X server of its own on a free display, for the life of the object.
+// An X server of its own on a free display, for the life of the object. Xvfb picks the display
+// number itself; a server started at the same moment by another program may take it first, so a
+// server that ends before naming its display is started again.
 class VirtualDisplay {
 public:
     VirtualDisplay() {
+        for (int attempt = 0; attempt < 3 && m_number.isEmpty(); ++attempt)
+            start();
+    }
+    ~VirtualDisplay() { stop(); }
+
+    // ":N", or empty when no server started.
+    QString name() const { return m_number.isEmpty() ? QString() : ":" + m_number; }
+    // What the last server that failed said.
+    const QString& errors() const { return m_errors; }
+
+private:
+    void start() {
         m_server.start("Xvfb", {"-displayfd", "1", "-screen", "0", "1280x900x24", "-dpi", "96",
                                 "-nolisten", "tcp"});
-        if (!m_server.waitForStarted(10000))
-            return;
+        QByteArray output;
         pollUntil(
             [&] {
                 m_server.waitForReadyRead(100);
-                m_output += m_server.readAllStandardOutput();
-                return m_output.contains('\n') || m_server.state() == QProcess::NotRunning;
+                output += m_server.readAllStandardOutput();
+                return output.contains('\n') || m_server.state() == QProcess::NotRunning;
             },
             15);
-        m_output = m_output.trimmed();
+        m_number = QString::fromLatin1(output.trimmed());
+        if (m_number.isEmpty()) {
+            stop();
+            m_errors = QString::fromLocal8Bit(m_server.readAllStandardError());
+        }
     }
-    ~VirtualDisplay() {
+
+    void stop() {
+        if (m_server.state() == QProcess::NotRunning)
+            return;
         m_server.terminate();
         if (!m_server.waitForFinished(5000))
             m_server.kill();
         m_server.waitForFinished(2000);
     }
 
-    // ":N", or empty when the server did not start.
-    QString name() const { return m_output.isEmpty() ? QString() : ":" + QString(m_output); }
-
-private:
     QProcess m_server;
-    QByteArray m_output;
+    QString m_number;
+    QString m_errors;
 };
 
 class DesktopSession : public ::testing::Test {
@@ -85,7 +102,8 @@ protected:
         QString error;
         ASSERT_TRUE(host.registerLibrary(KEST_REGSVR_PATH, KEST_CONTROL_PATH, &error))
             << error.toStdString();
-        ASSERT_FALSE(display.name().isEmpty()) << "Xvfb did not start";
+        ASSERT_FALSE(display.name().isEmpty())
+            << "Xvfb did not start: " << display.errors().toStdString();
         QProcessEnvironment& environment = host.environment();
         environment.insert("DISPLAY", display.name());
         environment.insert("QT_QPA_PLATFORM", "xcb");
