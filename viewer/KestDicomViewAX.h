@@ -12,6 +12,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class BrowserHostProxy;
 class ViewerSurface;
@@ -47,6 +48,10 @@ public:
     bool LoadSelectedDicomFile(const QString& searchPath = {});
     bool SaveImage(QString& fileNameAndPath, bool forceSelect = false);
     bool SaveCanvas(QString& fileNameAndPath, bool forceSelect = false);
+    void PrintImage(const QString& printerName = {}, bool printId = false);
+    void PrintCanvas(const QString& printerName = {}, bool printId = false);
+    void CopyImageToClipboard();
+    void CopyCanvasToClipboard();
     void GetImageSize();
     void ResetDICOMProperty();
     void SelectTool(int tool);
@@ -97,7 +102,16 @@ private:
     void raiseImageLoaded(bool noImage);
     void raise(const QString& event, std::initializer_list<Variant> args = {});
 
+    // output
     bool chooseSaveFile(QString& fileNameAndPath);
+    void renderImage(const QString& function, QList<Variant> args);
+    BrowserHostProxy& frontPage();
+    void captureCanvas(const std::function<void(BrowserHostProxy& front)>& capture);
+    void selectPrinter(const QString& printerName);
+    void restorePrinter();
+    void printPicture(bool printId);
+    void endPendingPrint();
+    void showPrintError(const QString& reason);
 
     // view commands
     Variant callPage(const QString& function, QList<Variant> args = {});
@@ -146,4 +160,9 @@ private:
     QString m_documentPath;
     VBool m_displayDicomTags = VFalse;
     bool m_inverted = false;
+
+    // printing
+    QString m_savedPrinter;
+    // The PrintID of the last PrintImage, kept until the page's picture arrives.
+    std::optional<bool> m_pendingPrintId;
 };

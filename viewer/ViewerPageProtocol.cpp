@@ -191,7 +191,8 @@ void KestDicomViewAX::onSaveImage(const QString& content) {
                                                         QByteArray::AbortOnBase64DecodingErrors);
     const QByteArray& bytes = picture.decoded;
     const bool clipboard = target == QLatin1String("ClipBoard.jpg");
-    if (clipboard || target == QLatin1String("Print.jpg"))
+    const bool print = target == QLatin1String("Print.jpg");
+    if (clipboard || print)
         target = m_tempFolder + target;
     // A missing or broken picture must not empty the target, and a failed
     // write must not pass in silence: the existing file stays as it was.
@@ -205,13 +206,27 @@ void KestDicomViewAX::onSaveImage(const QString& content) {
         return;
     }
     if (clipboard) {
+        // An image (not the JPEG's bytes), which other programs paste as a bitmap.
         QApplication::clipboard()->setImage(QImage(target));
         ui::beep();
+    } else if (print && m_pendingPrintId) {
+        // Only a picture PrintImage asked for is printed: a page cannot start a job by itself.
+        printPicture(*m_pendingPrintId);
+        endPendingPrint();
     }
 }
 
 void KestDicomViewAX::showSaveError(const QString& reason) {
     ui::messageBox(QStringLiteral("Erreur lors de la sauvegarde : ") + reason);
+    // The job that waited for the picture ends here: the printer it chose is given back.
+    endPendingPrint();
+}
+
+void KestDicomViewAX::endPendingPrint() {
+    if (!m_pendingPrintId)
+        return;
+    m_pendingPrintId.reset();
+    restorePrinter();
 }
 
 void KestDicomViewAX::onImageDimensions(const QString& content) {

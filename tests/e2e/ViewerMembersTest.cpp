@@ -15,11 +15,6 @@ const QSet<QString> notYetBuilt = {
     // Folder and DICOMDIR browsing: not yet built.
     QStringLiteral("LoadDirectory"),
     QStringLiteral("LoadDICOMDIR"),
-    // Printing and the clipboard: not yet built.
-    QStringLiteral("PrintImage"),
-    QStringLiteral("PrintCanvas"),
-    QStringLiteral("CopyImageToClipboard"),
-    QStringLiteral("CopyCanvasToClipboard"),
 };
 
 QString kindName(unsigned kind) {
