@@ -103,6 +103,7 @@ private:
     void onImageDimensions(const QString& content);
     void onOffsetChanged(const QString& content);
     void onNoImage();
+    void onImageProcessFailed();
     void raiseImageLoaded(bool noImage);
     void raise(const QString& event, std::initializer_list<Variant> args = {});
 
@@ -153,6 +154,8 @@ private:
     // view state
     bool m_imagePresent = false;
     bool m_noImage = false;
+    // A file was handed to the image page, which has not answered yet.
+    bool m_awaitingPage = false;
     QString m_documentPath;
     VBool m_displayDicomTags = VFalse;
     bool m_inverted = false;
