@@ -16,6 +16,7 @@
 #include "support/modSHFileOperation.h"
 
 #include <QGuiApplication>
+#include <QListWidget>
 #include <QScreen>
 
 #include <cmath>
@@ -105,6 +106,8 @@ KestDicomViewAX::KestDicomViewAX(BrowserHostFactory browserHostFactory)
     m_image = makeHost("KestWebViewKD1", m_surface);
     m_tags = makeHost("KestWebViewKD2", m_surface);
     m_dicomDir = makeHost("KestWebViewDD3", m_surface->dicomDirPane());
+    QObject::connect(m_surface->fileList(), &QListWidget::itemSelectionChanged, m_surface,
+                     [this] { onFileListSelection(); });
     m_surface->raiseWaitPicture();
     layout();
 }

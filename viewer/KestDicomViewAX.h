@@ -46,6 +46,9 @@ public:
     bool IsDicomFile(const QString& path) const;
     bool LoadDicomFile(const QString& path);
     bool LoadSelectedDicomFile(const QString& searchPath = {});
+    // Browsing: the in/out arguments come back as the caller sees them.
+    bool LoadDirectory(QString& directory, std::int16_t& flag);
+    bool LoadDICOMDIR(QString& path, std::int16_t& flag);
     bool SaveImage(QString& fileNameAndPath, bool forceSelect = false);
     bool SaveCanvas(QString& fileNameAndPath, bool forceSelect = false);
     void PrintImage(const QString& printerName = {}, bool printId = false);
@@ -86,6 +89,12 @@ private:
     QString localeIni() const;
     void showWait(bool visible);
 
+    // browsing
+    void startOrBlank(BrowserHostProxy& host);
+    void listFolder(const QString& folder);
+    void onFileListSelection();
+    void onDicomdirMessage(const QString& name, const QString& content);
+
     // page protocol
     void onHostEvent(BrowserHostProxy& host, const QString& name, QList<Variant>& args);
     void onPageMessage(const QString& name, const QString& content);
@@ -99,6 +108,7 @@ private:
     void onImageDimensions(const QString& content);
     void onOffsetChanged(const QString& content);
     void onNoImage();
+    void onImageProcessFailed();
     void raiseImageLoaded(bool noImage);
     void raise(const QString& event, std::initializer_list<Variant> args = {});
 
@@ -141,6 +151,7 @@ private:
     QString m_instanceFolder;
     QString m_assetFolder;
     QString m_placeholderPage;
+    QString m_lastListedFolder;
 
     // persisted
     bool m_invertOnLoad = false;
@@ -157,6 +168,8 @@ private:
     // view state
     bool m_imagePresent = false;
     bool m_noImage = false;
+    // A file was handed to the image page, which has not answered yet.
+    bool m_awaitingPage = false;
     QString m_documentPath;
     VBool m_displayDicomTags = VFalse;
     bool m_inverted = false;

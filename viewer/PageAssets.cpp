@@ -10,6 +10,12 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace pageassets {
 
 namespace {
@@ -85,6 +91,12 @@ void writePageFile(const QString& templatePath, const QString& pagePath, const Q
     files::writeTextFile(text, pagePath, false);
 }
 
+QString dicomdirPage(QString templateText, const QString& folder) {
+    return templateText.replace(
+        QStringLiteral("###DICOMDIR###"),
+        folder.toHtmlEscaped().replace(QLatin1Char(0x27), QStringLiteral("&#39;")));
+}
+
 QString fileListScript(const QString& workingCopyName) {
     // The name is written as a script string literal: quotes, backslashes and
     // line breaks in a file name must not end it and run as script.
@@ -117,10 +129,22 @@ QString extractPdf(const QString& workingCopy, const QString& instanceFolder) {
 }
 
 bool isDicomFile(const QString& path) {
-    QFile file(path);
-    if (path.isEmpty() || !file.open(QIODevice::ReadOnly) || !file.seek(128))
+    return !path.isEmpty() && isDicomFileAt(AT_FDCWD, QFile::encodeName(path).constData());
+}
+
+bool isDicomFileAt(int folderFd, const char* name) {
+    // Opened without waiting and checked to be an ordinary file: a FIFO or a
+    // device named like a DICOM file must neither block nor be read.
+    const int fd = ::openat(folderFd, name, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
         return false;
-    return file.read(4) == "DICM";
+    struct stat info {};
+    char signature[4] = {};
+    const bool dicom = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
+                       pread(fd, signature, sizeof signature, 128) == sizeof signature &&
+                       std::memcmp(signature, "DICM", sizeof signature) == 0;
+    ::close(fd);
+    return dicom;
 }
 
 } // namespace pageassets

@@ -30,6 +30,11 @@ QString substituteCaptions(QString text, const QString& prefix, const QString& l
 void writePageFile(const QString& templatePath, const QString& pagePath, const QString& rootFolder,
                    const QString& captionPrefix, const QString& language, const QString& localeIni);
 
+// The DICOMDIR page from its template: every "###DICOMDIR###" replaced by
+// the folder, escaped for HTML text and attributes (a folder name may hold
+// quotes or markup; the page reads it back as plain text).
+QString dicomdirPage(QString templateText, const QString& folder);
+
 // The text of "liste.js" naming the working copy.
 QString fileListScript(const QString& workingCopyName);
 
@@ -40,5 +45,7 @@ QString extractPdf(const QString& workingCopy, const QString& instanceFolder);
 
 // The DICOM Part 10 test: "DICM" at byte offset 128.
 bool isDicomFile(const QString& path);
+// The same test for a name in the folder open as folderFd (or AT_FDCWD).
+bool isDicomFileAt(int folderFd, const char* name);
 
 } // namespace pageassets

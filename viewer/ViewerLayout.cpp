@@ -52,7 +52,9 @@ ViewerLayoutResult computeViewerLayout(const ViewerLayoutInput& in) {
     if (out.listWidth < 16 && !isPaneMode(out.dicomDirTag, PaneMode::WholeControl)) {
         out.pages =
             QRect(m + out.dicomDirWidth, m, in.outerWidth - 2 * m - out.dicomDirWidth, pageHeight);
-    } else if (out.listWidth > 4499) {
+    } else if (out.listWidth >= 16) {
+        // A list narrower than 4500 twips (a narrow control) still leaves the
+        // pages beside it, so that a file picked in the list is seen.
         out.pages = QRect(m + out.listWidth, m, in.outerWidth - 2 * m - out.listWidth, pageHeight);
     } else {
         out.pagesVisible = false;

@@ -131,6 +131,8 @@ bool KestDicomViewAX::loadProcedure(const QString& path) {
     const bool tagsInFront = m_showTagsOnLoad == VTrue;
     m_displayDicomTags = toVBool(tagsInFront);
     bringToFront(tagsInFront ? *m_tags : *m_image);
+    // Set first: the navigation pumps events, and the page may answer or fail within it.
+    m_awaitingPage = true;
     m_image->navigateToFile(m_instanceFolder + QStringLiteral("KDVAX_MONO.html"));
     m_tags->navigateToFile(m_instanceFolder + QStringLiteral("KDVAX_TAGS.html"));
     layout();

@@ -123,6 +123,21 @@ void KestDicomViewAX::bindMethods() {
     });
     method("LoadSelectedDicomFile",
            [this](QList<Variant>& a) { return flag(LoadSelectedDicomFile(a[0].toString())); });
+    // The path and the flag are in/out: the caller sees what the member made of them.
+    const auto browse = [](auto member) {
+        return [member](QList<Variant>& a) {
+            QString path = a[0].toString();
+            std::int16_t flag = a[1].toInteger();
+            const bool result = member(path, flag);
+            a[0] = text(path);
+            a[1] = Variant(flag);
+            return viewervalues::flag(result);
+        };
+    };
+    method("LoadDirectory",
+           browse([this](QString& path, std::int16_t& flag) { return LoadDirectory(path, flag); }));
+    method("LoadDICOMDIR",
+           browse([this](QString& path, std::int16_t& flag) { return LoadDICOMDIR(path, flag); }));
     method("LoadDicomFile",
            [this](QList<Variant>& a) { return flag(LoadDicomFile(a[0].toString())); });
     method("Refresh", [](QList<Variant>&) { return Variant(); });

@@ -30,9 +30,16 @@ void KestDicomViewAX::onHostEvent(BrowserHostProxy& host, const QString& name,
         host.ready = true;
         return;
     }
+    if (&host == m_dicomDir.get()) {
+        if (name == QLatin1String("JSMessage") && args.size() >= 2)
+            onDicomdirMessage(args[0].toString(), args[1].toString());
+        return;
+    }
     if (&host != m_image.get())
         return; // the tags page's messages have no effect
-    if (name == QLatin1String("NavigationStarting"))
+    if (name == QLatin1String("ProcessFailed"))
+        onImageProcessFailed();
+    else if (name == QLatin1String("NavigationStarting"))
         m_imagePresent = false;
     else if (name == QLatin1String("JSMessage") && args.size() >= 2)
         onPageMessage(args[0].toString(), args[1].toString());
@@ -88,6 +95,7 @@ QString zeroIfEmpty(const QString& value) {
 } // namespace
 
 void KestDicomViewAX::onImageChanged(const QString& content) {
+    m_awaitingPage = false;
     m_document.patientName = valueOf(content, "nom");
     m_document.birthDate = valueOf(content, "naissance");
     m_document.examDate = valueOf(content, "dateExamen");
@@ -251,6 +259,7 @@ void KestDicomViewAX::onOffsetChanged(const QString& content) {
 }
 
 void KestDicomViewAX::onNoImage() {
+    m_awaitingPage = false;
     // The previous document's description must not outlive it: a report or a
     // document shown afterwards keeps only its own file names and its kind.
     DocumentState shown = DocumentState::afterReset();
@@ -263,9 +272,25 @@ void KestDicomViewAX::onNoImage() {
     m_document.modality = report ? QStringLiteral("SR") : QStringLiteral("DOC");
     m_imagePresent = false;
     m_noImage = true;
-    raise(QStringLiteral("ImageLoaded"),
-          {text(m_document.fileName), Variant(0), Variant(0), text(m_document.modality), text({}),
-           text({}), text({}), flag(false), Variant(std::int16_t(0)), Variant(std::int16_t(0)),
-           Variant(-1.0), Variant(-1.0), flag(true)});
+    raiseImageLoaded(true);
     bringToFront(*m_image);
+}
+
+// The image page's browser process ended (it crashed or was killed): what it
+// showed is gone. A load still waiting for the page ends as a load without an
+// image and without a modality, so that a host waiting for ImageLoaded goes
+// on; the placeholder page then starts a new process for the next load.
+void KestDicomViewAX::onImageProcessFailed() {
+    const bool pending = m_awaitingPage;
+    const QString workingCopy = m_document.dcmFile;
+    m_awaitingPage = false;
+    m_imagePresent = false;
+    m_noImage = false;
+    m_document = DocumentState::afterReset();
+    m_document.dcmFile = workingCopy;
+    m_image->navigateToString(m_placeholderPage);
+    if (!pending)
+        return;
+    m_document.fileName = workingCopy;
+    raiseImageLoaded(true);
 }

@@ -9,6 +9,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
+#include <QStyledItemDelegate>
 
 namespace {
 
@@ -31,6 +32,15 @@ QColor colorOf(std::uint32_t oleColor) {
     return QColor(oleColor & 0xFF, (oleColor >> 8) & 0xFF, (oleColor >> 16) & 0xFF);
 }
 
+// The file list's rows are 64 pixels high, as the list sets its item height.
+class TallRows : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        return {QStyledItemDelegate::sizeHint(option, index).width(), 64};
+    }
+};
+
 } // namespace
 
 ViewerSurface::ViewerSurface()
@@ -51,6 +61,9 @@ ViewerSurface::ViewerSurface()
     m_printHolder->setObjectName(QStringLiteral("ImgBMP"));
     m_listLabel->setGeometry(0, 0, 0, 20);
     m_fileList->move(3, 22);
+    m_fileList->setItemDelegate(new TallRows(m_fileList));
+    // Every row has the same height: a folder of thousands of files lays out at once.
+    m_fileList->setUniformItemSizes(true);
     m_waitPicture->setAutoFillBackground(true);
     m_waitPicture->setPalette(QPalette(Qt::black));
     m_waitPicture->hide();

@@ -25,6 +25,7 @@ public:
 
     QWidget* dicomDirPane() const { return m_dicomDirPane; }
     QListWidget* fileList() const { return m_fileList; }
+    QLabel* listLabel() const { return m_listLabel; }
     QString listTag() const { return m_listTag; }
     QString dicomDirTag() const { return m_dicomDirTag; }
     void setListTag(const QString& tag) { m_listTag = tag; }

@@ -43,6 +43,8 @@ TEST_F(PrivateProfileTest, ReadsOddContentAsWindowsDoes) {
                                    "empty=\r\n"
                                    "[main]\r\n"
                                    "later=in a duplicate section\r\n"
+                                   "[Dicom]\r\n"
+                                   "DicomListPath=/list/\r\n"
                                    "[Other]\n"
                                    "last=no final newline");
     struct Case {
@@ -61,6 +63,8 @@ TEST_F(PrivateProfileTest, ReadsOddContentAsWindowsDoes) {
         {"Main", "empty", ""},
         {"Main", "later", "<default>"}, // only the first section of a name
         {"Other", "last", "no final newline"},
+        // "i" and "I" are one letter whatever the locale (not so in Turkish rules).
+        {"DICOM", "dicomlistpath", "/list/"},
         {"Missing", "Key", "<default>"},
         {"Main", "missing", "<default>"},
         {"", "stray", "<default>"},

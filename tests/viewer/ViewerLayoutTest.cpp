@@ -40,11 +40,11 @@ TEST(ViewerLayout, FileListTakesAFifthUpTo4500) {
     result = computeViewerLayout(margined);
     EXPECT_EQ(result.pages, QRect(120 + 4500, 120, 30000 - 240 - 4500, 9000 - 240));
 
-    // A narrow control's list is under 4500: the pages move out of view.
+    // A narrow control's list is under 4500: the pages stay beside it, in view.
     result = computeViewerLayout(control(10000, 9000, "1"));
     EXPECT_EQ(result.listWidth, 2000);
-    EXPECT_FALSE(result.pagesVisible);
-    EXPECT_EQ(result.pages.left(), 10000);
+    EXPECT_TRUE(result.pagesVisible);
+    EXPECT_EQ(result.pages, QRect(2000, 0, 8000, 9000));
 }
 
 TEST(ViewerLayout, DicomDirPaneModes) {

@@ -105,6 +105,14 @@ inline RunResult run(const QString& program, const QStringList& args, const QStr
     process.setProcessChannelMode(QProcess::MergedChannels);
     if (!dir.isEmpty())
         process.setWorkingDirectory(dir);
+    // The other tools write and print names in the locale's character set: they
+    // run under a UTF-8 one whatever locale the test runs under (the C locale
+    // would make Info-ZIP escape every non-ASCII name).
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    const QByteArray current = qgetenv("LC_ALL").isEmpty() ? qgetenv("LANG") : qgetenv("LC_ALL");
+    if (!current.toUpper().contains("UTF-8") && !current.toUpper().contains("UTF8"))
+        environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    process.setProcessEnvironment(environment);
     process.start(program, args);
     if (!process.waitForFinished(240000))
         return {};

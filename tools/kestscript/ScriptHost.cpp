@@ -1,5 +1,6 @@
 #include "ScriptHost.h"
 
+#include "PersonInput.h"
 #include "ScriptObject.h"
 
 #include "platform/MessagePump.h"
@@ -35,6 +36,9 @@ const char* const HostSource = R"js(
         clipboardText: () => native.clipboardText(),
         saveClipboardImage: (path) => native.saveClipboardImage(String(path)),
         fileExists: (path) => native.fileExists(String(path)),
+        get fileDialogs() { return native.fileDialogs(); },
+        pressKeys: (...keys) => native.pressKeys([].concat(...keys).map(String)),
+        widget: (objectName) => native.widget(String(objectName)),
     });
 })
 )js";
@@ -179,4 +183,43 @@ bool ScriptHost::saveClipboardImage(const QString& path) const {
 
 bool ScriptHost::fileExists(const QString& path) const {
     return QFileInfo(path).isFile();
+}
+
+QJSValue ScriptHost::fileDialogs() {
+    QJSEngine& engine = m_runtime.engine();
+    const QList<UnattendedSeams::FileDialogRecord>& dialogs = m_seams.fileDialogs();
+    QJSValue list = engine.newArray(static_cast<uint>(dialogs.size()));
+    for (qsizetype i = 0; i < dialogs.size(); ++i) {
+        QJSValue dialog = engine.newObject();
+        dialog.setProperty(QStringLiteral("kind"), dialogs[i].kind);
+        dialog.setProperty(QStringLiteral("title"), dialogs[i].title);
+        dialog.setProperty(QStringLiteral("initialFolder"), dialogs[i].initialFolder);
+        dialog.setProperty(QStringLiteral("fileName"), dialogs[i].fileName);
+        dialog.setProperty(QStringLiteral("filters"), engine.toScriptValue(dialogs[i].filters));
+        list.setProperty(static_cast<quint32>(i), dialog);
+    }
+    return list;
+}
+
+QList<QWidget*> ScriptHost::controlWindows() const {
+    QList<QWidget*> windows;
+    for (const auto& container : m_controls)
+        windows.append(&container->window());
+    return windows;
+}
+
+void ScriptHost::pressKeys(const QStringList& keys) {
+    guarded(m_runtime, [&] {
+        if (!personinput::pressKeys(controlWindows(), keys))
+            throw AutomationError(vberr::InvalidProcedureCall,
+                                  QStringLiteral("Host.pressKeys: an unknown key or no widget has "
+                                                 "the focus (%1)")
+                                      .arg(keys.join(QLatin1Char(' '))),
+                                  QStringLiteral("Host"));
+        return QJSValue();
+    });
+}
+
+QJSValue ScriptHost::widget(const QString& objectName) {
+    return personinput::widgetState(m_runtime.engine(), controlWindows(), objectName);
 }

@@ -40,8 +40,13 @@ public:
     Q_INVOKABLE QString clipboardText() const;
     Q_INVOKABLE bool saveClipboardImage(const QString& path) const;
     Q_INVOKABLE bool fileExists(const QString& path) const;
+    Q_INVOKABLE QJSValue fileDialogs();
+    Q_INVOKABLE void pressKeys(const QStringList& keys);
+    Q_INVOKABLE QJSValue widget(const QString& objectName);
 
 private:
+    QList<QWidget*> controlWindows() const;
+
     ScriptRuntime& m_runtime;
     UnattendedSeams& m_seams;
     QStringList m_arguments;

@@ -103,6 +103,8 @@ void UnattendedSeams::updateFileDialogHook() {
 
 std::optional<filedialogs::Answer>
 UnattendedSeams::answerFileDialog(const filedialogs::Request& request) {
+    m_dialogs.append({QString::fromLatin1(kindName(request.kind)), request.title,
+                      request.initialFolder, request.fileName, request.nameFilters});
     if (m_answers.empty()) {
         std::fprintf(stderr, "kestscript: %s dialog \"%s\" cancelled: no answer was queued\n",
                      kindName(request.kind), qPrintable(request.title));

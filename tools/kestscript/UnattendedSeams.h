@@ -19,6 +19,15 @@
 // becomes a PDF file there. The hooks are removed on destruction.
 class UnattendedSeams {
 public:
+    // A file or folder dialog as it was asked for.
+    struct FileDialogRecord {
+        QString kind; // "open", "save" or "folder"
+        QString title;
+        QString initialFolder;
+        QString fileName;
+        QStringList filters;
+    };
+
     struct MessageBoxRecord {
         QString prompt;
         QString title;
@@ -35,6 +44,8 @@ public:
     // Null cancels the dialog.
     void queueFileDialogAnswer(std::optional<QStringList> paths);
     const QList<MessageBoxRecord>& messageBoxes() const { return m_boxes; }
+    // Every dialog answered from the queue (or cancelled for want of an answer).
+    const QList<FileDialogRecord>& fileDialogs() const { return m_dialogs; }
 
     // The buttons of a message box style, by name, and the one that is its
     // default (the style's default-button bits, else the first).
@@ -51,4 +62,5 @@ private:
     bool m_attended;
     std::deque<std::optional<QStringList>> m_answers;
     QList<MessageBoxRecord> m_boxes;
+    QList<FileDialogRecord> m_dialogs;
 };

@@ -11,6 +11,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QTimer>
 #include <QUuid>
 #include <QWebEnginePage>
@@ -104,6 +106,17 @@ QString InstanceFolder::fillPage(const QString& templateName, const QString& pag
     pageassets::writePageFile(assetFolder() + '/' + templateName, path(pageName), root(),
                               captionKey, language, assetFolder() + QStringLiteral("/Locale.ini"));
     return path(pageName);
+}
+
+QString InstanceFolder::fillDicomdirPage(const QString& templateName,
+                                         const QString& dicomdirFolder) {
+    // The page is filled by the viewer's own code, as a DICOMDIR load fills it.
+    const QString page = path(QStringLiteral("KDVAX_DICOMDIR.html"));
+    QFile::remove(page);
+    writeFile(page,
+              pageassets::dicomdirPage(readText(assetFolder() + '/' + templateName), dicomdirFolder)
+                  .toUtf8());
+    return page;
 }
 
 void InstanceFolder::setWorkingCopy(const QString& sourcePath, const QString& name) {
@@ -241,6 +254,29 @@ void PageView::clearMessages() {
 
 QString PageView::bodyText() {
     return run(QStringLiteral("document.body.innerText")).toString();
+}
+
+void PageView::pressKey(Qt::Key key) {
+    QWidget* target = m_view->focusProxy() ? m_view->focusProxy() : m_view.get();
+    target->setFocus();
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &press);
+    QCoreApplication::sendEvent(target, &release);
+    pump(30);
+}
+
+void PageView::click(const QPoint& point) {
+    QWidget* target = m_view->focusProxy() ? m_view->focusProxy() : m_view.get();
+    const QPointF local(point);
+    const QPointF global(target->mapToGlobal(point));
+    QMouseEvent press(QEvent::MouseButtonPress, local, global, Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, local, global, Qt::LeftButton, Qt::NoButton,
+                        Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &press);
+    QCoreApplication::sendEvent(target, &release);
+    pump(30);
 }
 
 QStringList PageView::consoleErrors() const {

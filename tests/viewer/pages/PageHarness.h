@@ -3,6 +3,7 @@
 #include "tests/common/QtPrinters.h"
 
 #include <QList>
+#include <QPoint>
 #include <QString>
 #include <QTemporaryDir>
 #include <QVariant>
@@ -40,6 +41,9 @@ public:
     // Copies the file into the instance folder under the given name and
     // writes liste.js naming it.
     void setWorkingCopy(const QString& sourcePath, const QString& name = QString());
+    // Fills a DICOMDIR template as a DICOMDIR load does: the folder holding the DICOMDIR
+    // replaces every "###DICOMDIR###", escaped for HTML; written as KDVAX_DICOMDIR.html.
+    QString fillDicomdirPage(const QString& templateName, const QString& dicomdirFolder);
     void writeList(const QString& name);
 
 private:
@@ -70,6 +74,10 @@ public:
     // Runs script in the page and returns its result.
     QVariant run(const QString& script);
     QString bodyText();
+    // Input as the user gives it: a key pressed and released in the focused page, and a
+    // left click at a point of the view.
+    void pressKey(Qt::Key key);
+    void click(const QPoint& point);
     QStringList consoleErrors() const;
     void pump(int ms);
 

@@ -1,8 +1,10 @@
-#include "tests/common/DicomFiles.h"
 #include "PageHarness.h"
+#include "tests/common/DicomFiles.h"
+#include "tests/common/DicomdirBuilder.h"
 
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QRegularExpression>
 #include <QTcpServer>
 
@@ -12,8 +14,12 @@ using namespace testing_support;
 
 namespace {
 
-const QStringList kTemplates = {"KDVAX_MONO.dll", "KDVAX_SR.dll", "KDVAX_SR_FR.dll",
-                                "KDVAX_TAGS.dll"};
+const QStringList kTemplates = {"KDVAX_MONO.dll", "KDVAX_SR.dll",       "KDVAX_SR_FR.dll",
+                                "KDVAX_TAGS.dll", "KDVAX_DICOMDIR.dll", "KDVAX_DICOMDIR_FR.dll"};
+
+bool isDicomdirPage(const QString& templateName) {
+    return templateName.startsWith(QStringLiteral("KDVAX_DICOMDIR"));
+}
 
 QString policyOf(const QString& page) {
     static const QRegularExpression meta(
@@ -44,7 +50,8 @@ TEST(PageTemplates, PoliciesAllowOnlyTheTemplatesOwnInlineScripts) {
                 << "policy lacks the hash " << hash.toStdString();
         }
         EXPECT_EQ(scripts, 1);
-        EXPECT_TRUE(page.contains(QStringLiteral("###ROOTDIR###")));
+        EXPECT_TRUE(page.contains(isDicomdirPage(name) ? QStringLiteral("###DICOMDIR###")
+                                                       : QStringLiteral("###ROOTDIR###")));
     }
 }
 
@@ -58,6 +65,10 @@ TEST(PageTemplates, CarryTheirCaptionPlaceholdersAndTitles) {
         EXPECT_TRUE(tags.contains(QStringLiteral("#Tag%1#").arg(i))) << i;
     EXPECT_TRUE(tags.contains(QStringLiteral("<title>DICOM Tags</title>")));
 }
+
+const QString kHostileName = QStringLiteral("<img src=x onerror=__pwned=6>.dcm");
+// A folder name that closes the page's attribute and element if written unescaped.
+const QString kHostileFolder = QStringLiteral("a\"'><img src=x onerror=__pwned=7> & b #1 %41?");
 
 class HostilePage : public ::testing::Test {
 protected:
@@ -115,10 +126,39 @@ protected:
         return builder.write(path);
     }
 
+    // A directory whose records carry the payloads in every text the page shows; the last
+    // image's file exists, under a folder whose name is markup too.
+    bool writeHostileDicomdir(const QString& dicomdirFolder) const {
+        const QList<QByteArray> p = payloads();
+        DicomdirBuilder builder;
+        const int patient = builder.patient(p[0], p[1]);
+        builder.text(patient, 0x0010, 0x0030, "DA", p[2]).text(patient, 0x0010, 0x0040, "CS", p[3]);
+        const int study = builder.study(patient, p[4], p[0]);
+        builder.text(study, 0x0008, 0x0050, "SH", p[1]);
+        const int series = builder.series(study, p[2], 1);
+        builder.text(series, 0x0008, 0x103e, "LO", p[3]).text(series, 0x0020, 0x0011, "IS", p[4]);
+        builder.add(series, p[0], {"A", "B"});
+        builder.text(builder.add(series, "ENCAP DOC", {"A", "C"}), 0x0042, 0x0010, "ST", p[1]);
+        builder.text(builder.add(-1, p[2]), 0x0010, 0x0010, "PN", p[3]);
+        builder.image(series, 7, {kHostileFolder.toUtf8(), "IMG"});
+        QDir().mkpath(dicomdirFolder + '/' + kHostileFolder);
+        QFile image(dicomdirFolder + '/' + kHostileFolder + QStringLiteral("/IMG"));
+        return image.open(QIODevice::WriteOnly) && image.write("x") == 1 &&
+               builder.write(dicomdirFolder + QStringLiteral("/DICOMDIR"));
+    }
+
     bool open(const QString& templateName, const QString& captionKey, const QString& source,
               const QString& name, const QStringList& doneMessages) {
-        folder.setWorkingCopy(source, name);
-        const QString page = folder.fillPage(templateName, QStringLiteral("page.html"), captionKey);
+        QString page;
+        if (isDicomdirPage(templateName)) {
+            const QString media = folder.path(kHostileFolder);
+            if (!QDir().mkpath(media) || !writeHostileDicomdir(media))
+                return false;
+            page = folder.fillDicomdirPage(templateName, media);
+        } else {
+            folder.setWorkingCopy(source, name);
+            page = folder.fillPage(templateName, QStringLiteral("page.html"), captionKey);
+        }
         if (!view.load(page))
             return false;
         const QDeadlineTimer deadline(10000);
@@ -159,8 +199,6 @@ protected:
     InstanceFolder folder;
     PageView view;
 };
-
-const QString kHostileName = QStringLiteral("<img src=x onerror=__pwned=6>.dcm");
 
 TEST_F(HostilePage, ImagePageShowsMarkupAsTextAndRunsNothing) {
     const QString source = folder.path(QStringLiteral("source.bin"));
@@ -208,6 +246,26 @@ TEST_F(HostilePage, ReportPagesShowMarkupAsTextAndRunNothing) {
     }
 }
 
+TEST_F(HostilePage, DicomdirPagesShowMarkupAsTextAndRunNothing) {
+    for (const QString& page :
+         {QStringLiteral("KDVAX_DICOMDIR.dll"), QStringLiteral("KDVAX_DICOMDIR_FR.dll")}) {
+        SCOPED_TRACE(page.toStdString());
+        ASSERT_TRUE(
+            open(page, QString(), QString(), QString(), {QStringLiteral("dicomdirLoaded")}));
+        expectNothingRan();
+        expectShownAsText(payloadTexts());
+        // The image in the folder named with markup is found and reported with its plain path.
+        view.run(QStringLiteral("document.querySelector('.row[title$=\"IMG\"]').click()"));
+        ASSERT_TRUE(view.waitForMessage(QStringLiteral("dicomdirImageSelected")));
+        const QString selected = view.lastContent(QStringLiteral("dicomdirImageSelected"));
+        const QString media = folder.path(kHostileFolder);
+        EXPECT_EQ(jsonField(selected, "url"),
+                  "file://" + media + '/' + kHostileFolder + QStringLiteral("/IMG"));
+        EXPECT_EQ(jsonField(selected, "type"), QStringLiteral("IMAGE"));
+        expectNothingRan();
+    }
+}
+
 // Should markup ever reach a page, its policy still stops handlers and remote loads.
 TEST_F(HostilePage, PoliciesBlockInjectedHandlersAndRemoteRequests) {
     const QString source = folder.path(QStringLiteral("source.bin"));
@@ -217,7 +275,7 @@ TEST_F(HostilePage, PoliciesBlockInjectedHandlersAndRemoteRequests) {
         SCOPED_TRACE(page.toStdString());
         ASSERT_TRUE(open(page, QString(), source, QStringLiteral("image.dcm"),
                          {QStringLiteral("imageChanged"), QStringLiteral("NoImage"),
-                          QStringLiteral("dicomTags")}));
+                          QStringLiteral("dicomTags"), QStringLiteral("dicomdirLoaded")}));
         view.run(
             QStringLiteral(
                 "document.body.insertAdjacentHTML('beforeend', '<img src=x "
@@ -228,6 +286,31 @@ TEST_F(HostilePage, PoliciesBlockInjectedHandlersAndRemoteRequests) {
                 "'http://127.0.0.1:%1/s.js';"
                 " document.body.appendChild(s); } catch (e) {}")
                 .arg(port));
+        expectNothingRan();
+    }
+}
+
+// Script built from text is refused everywhere but in the image page, whose
+// JPEG 2000 and JPEG-LS decoders (WebAssembly with generated bindings) build
+// functions from text and stop decoding under 'wasm-unsafe-eval' alone.
+TEST_F(HostilePage, PagesRefuseScriptMadeFromText) {
+    const QString source = folder.path(QStringLiteral("source.bin"));
+    ASSERT_TRUE(writeHostileImage(source));
+    const QString probe = QStringLiteral(
+        "[function () { return eval('1'); }, function () { return new Function('return 1')(); },"
+        " function () { return setTimeout('window.__pwned = 7', 0) && 1; }].map(function (f) {"
+        "  try { return String(f()); } catch (e) { return e.name; } }).join(' ')");
+    for (const QString& page : kTemplates) {
+        SCOPED_TRACE(page.toStdString());
+        ASSERT_TRUE(open(page, QString(), source, QStringLiteral("image.dcm"),
+                         {QStringLiteral("imageChanged"), QStringLiteral("NoImage"),
+                          QStringLiteral("dicomTags"), QStringLiteral("dicomdirLoaded")}));
+        const QString outcome = view.run(probe).toString();
+        if (page == QStringLiteral("KDVAX_MONO.dll")) {
+            EXPECT_EQ(outcome.section(' ', 0, 1), QStringLiteral("1 1"));
+            continue;
+        }
+        EXPECT_EQ(outcome.section(' ', 0, 1), QStringLiteral("EvalError EvalError"));
         expectNothingRan();
     }
 }
