@@ -10,6 +10,7 @@
 #include "tests/common/QtPrinters.h"
 
 #include <QBuffer>
+#include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
@@ -265,6 +266,41 @@ Host.waitFor(function () { return Host.saveClipboardImage(Host.arguments[1]); },
     ASSERT_FALSE(saved.isNull());
     EXPECT_EQ(onClipboard.convertToFormat(QImage::Format_RGB32),
               saved.convertToFormat(QImage::Format_RGB32));
+}
+
+// With the DICOMDIR browser alone (mode 2) there is no page to copy; beside
+// the image (mode 1) the visible page is copied.
+TEST_F(KestScriptOutputTest, CopyCanvasToClipboardCopiesNothingWhileTheDicomdirFillsTheControl) {
+    const QString root = m_run.path("medium");
+    QDir().mkpath(root + "/DICOM");
+    ASSERT_TRUE(QFile::copy(pydicomFile("CT_small.dcm"), root + "/DICOM/CT1"));
+    QProcess dcmmkdir;
+    dcmmkdir.setWorkingDirectory(root);
+    dcmmkdir.start("dcmmkdir", {"--invent", "DICOM/CT1"});
+    ASSERT_TRUE(dcmmkdir.waitForFinished(60000) && dcmmkdir.exitCode() == 0);
+    const QString copied = m_run.path("canvas.png");
+    const auto result =
+        m_run.run(Viewer + R"js(
+var loaded = 0;
+viewer.on('DicomdirLoaded', function () { ++loaded; });
+function copyWithDicomdir(flag) {
+    var before = loaded;
+    viewer.LoadDICOMDIR(new Ref(Host.arguments[0]), new Ref(flag));
+    Host.waitFor(function () { return loaded > before; }, 60000);
+    viewer.CopyCanvasToClipboard();
+    return Host.saveClipboardImage(Host.arguments[1]);
+}
+load(Host.arguments[2]);
+var alone = copyWithDicomdir(2);
+var beside = copyWithDicomdir(1);
+Host.echo(JSON.stringify({ alone: alone, beside: beside }));
+)js",
+                  {"--timeout", "150"}, {root + "/DICOMDIR", copied, pydicomFile("MR_small.dcm")});
+    ASSERT_EQ(result.exitCode, 0) << result.errors.toStdString();
+    const QJsonObject out = ScriptRun::lastJson(result);
+    EXPECT_FALSE(out.value("alone").toBool());
+    EXPECT_TRUE(out.value("beside").toBool());
+    EXPECT_FALSE(QImage(copied).isNull());
 }
 
 TEST_F(KestScriptOutputTest, AnotherProgramPastesTheCopiedImage) {
