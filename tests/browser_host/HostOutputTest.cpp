@@ -4,6 +4,7 @@
 #include "HostFixture.h"
 #include "SiteServer.h"
 
+#include "support/modShellExtended.h"
 #include "tests/common/PdfTools.h"
 #include "webview2_binding/Collection.h"
 
@@ -11,6 +12,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QRegularExpression>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
@@ -242,12 +244,23 @@ TEST_F(HostOutput, CookieReportColumnsAndDeletion) {
     EXPECT_TRUE(pump::waitUntil([&] { return !names().contains("session"); }, 5s));
     host->call("DeleteAllCookies", {Variant(url)});
     EXPECT_TRUE(pump::waitUntil([&] { return names().isEmpty(); }, 5s));
+
+    // Clearing the cookies kind of browsing data empties the list too.
+    ASSERT_TRUE(load(Own, "/cookies.html"));
+    ASSERT_EQ(names().size(), 3);
+    EXPECT_EQ(host->call("ClearBrowsingData", {Variant(64), Variant(8.0)}), Variant(true));
+    EXPECT_TRUE(names().isEmpty());
 }
 
 TEST_F(HostOutput, TwoCapturesInOneMinuteKeepTwoFiles) {
     // The pictures folder of a home of the test's own.
     env.setFolder("HOME", "home");
     env.setFolder("XDG_CONFIG_HOME", "config");
+    QList<QUrl> shown;
+    shellopen::setDesktopHandler([&](const QUrl& url) {
+        shown << url;
+        return true;
+    });
     ASSERT_TRUE(start());
     host->call("NavigateToString",
                {Variant(QString("<html><body>capture</body></html>")), Variant(5.0)});
@@ -266,6 +279,17 @@ TEST_F(HostOutput, TwoCapturesInOneMinuteKeepTwoFiles) {
         EXPECT_TRUE(name.match(QFileInfo(file).fileName()).hasMatch()) << file.toStdString();
         EXPECT_FALSE(QImage(file).isNull()) << file.toStdString();
     }
+    EXPECT_TRUE(shown.isEmpty());
+
+    // Toview hands the picture to the desktop; the folder opens the same way.
+    QList<Variant> args{Variant(QString()), Variant(1), Variant(true)};
+    host_call("CapturePreview", args);
+    EXPECT_TRUE(args[0].toString().endsWith(".jpg"));
+    host->call("OpenKestWebView2CaptureDirectory", {});
+    shellopen::setDesktopHandler({});
+    ASSERT_EQ(shown.size(), 2);
+    EXPECT_EQ(shown[0].toLocalFile(), args[0].toString());
+    EXPECT_EQ(QDir(shown[1].toLocalFile()), QDir(folder));
 }
 
 TEST_F(HostOutput, PrintToPdfLandscapeWithBackgroundsAndRefusals) {
