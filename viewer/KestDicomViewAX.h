@@ -65,6 +65,9 @@ public:
     void setUseEvergreenWebview2(bool value);
     void setZoomFactor(std::int16_t percent);
 
+    // The largest file shown: the image page reads the whole file into its memory.
+    static constexpr qint64 MaxDicomFileSize = qint64(512) << 20;
+
     // Folders of this instance.
     const QString& instanceFolder() const { return m_instanceFolder; }
     const QString& binFolder() const { return m_binFolder; }
@@ -81,6 +84,7 @@ private:
     void chooseRuntime();
 
     // loading
+    bool canLoad(const QString& path) const;
     bool loadProcedure(const QString& path);
     void startHost(BrowserHostProxy& host);
     bool waitForHosts(std::initializer_list<BrowserHostProxy*> hosts);
