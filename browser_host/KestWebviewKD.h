@@ -2,6 +2,7 @@
 
 #include "HostErrors.h"
 #include "PersistedProperties.h"
+#include "ShieldRules.h"
 
 #include "platform/automation/AutomationError.h"
 #include "platform/automation/ControlSite.h"
@@ -71,6 +72,20 @@ public:
     QString lastRequestedAddress() const { return m_lastRequested; }
     QString activeSearchTemplate() const { return m_searchTemplate; }
 
+    // ---- output
+    // Saves a picture of the visible page (format 0 PNG, 1 JPEG); an empty
+    // name becomes a time-stamped file of the capture folder.
+    bool CapturePreview(QString& filePathAndName, int imageFormat, bool toView = false);
+
+    // ---- cookies
+    QString GetCookies();
+    // An address's cookies one by one, or every cookie when the address is empty.
+    void DeleteAllCookies(const QString& url);
+
+    // ---- shield
+    // Exceptions are written back: a level below 1 clears them.
+    void SetShieldLevel(std::int32_t level, std::int32_t& exceptions, bool redraw);
+
     // ---- properties
     const PersistedProperties& properties() const { return m_props; }
     void setProperty(PersistedProperties::Id id, const Variant& value);
@@ -94,8 +109,8 @@ protected:
 
 private:
     KestWebviewKD();
-    // The member table, by group; the groups to come (downloads, extensions,
-    // cookies and filters, printing) each add a function of their own here.
+    // The member table, by group; the groups to come (downloads, extensions)
+    // each add a function of their own here.
     void bindMembers();
     void bindPersisted();
     void bindStartupMembers();
@@ -103,6 +118,10 @@ private:
     void bindNavigationMembers();
     void bindFileAndAddressMembers();
     void bindCaptureMembers();
+    void bindPrintMembers();
+    void bindBrowserDataMembers();
+    void bindCookieMembers();
+    void bindShieldMembers();
     void bindWindowMembers();
     void bindStateGetters();
     void bindGeometryMembers();
@@ -137,6 +156,12 @@ private:
     void setUpAnchoring();
     void followAnchorParent();
     void onInitComplete();
+
+    // shield and filters
+    void applyShield();
+    void onResourceRequested(const QString& uri, int context, int& permit);
+    void addFilter(const shield::FilterList::Filter& filter);
+    void removeAllFilters();
 
     // scripts
     Variant runJs(const QString& functionName, const QList<Variant>& args, bool async);
@@ -197,6 +222,10 @@ private:
     bool m_navigating = false;
     QString m_virtualHost;
     QString m_virtualFolder;
+
+    std::int32_t m_shieldLevel = 0;
+    std::int32_t m_shieldExceptions = 0;
+    shield::FilterList m_filters;
 
     QPointer<QWidget> m_anchorParent;
     QMargins m_anchorMargins;

@@ -79,12 +79,7 @@ void KestWebviewKD::connectPageEvents() {
         raise("FrameCreated", a);
     });
     connect(wv, &cWebView2::ZoomFactorChanged, this, &KestWebviewKD::onZoomChanged);
-    connect(wv, &cWebView2::WebResourceRequested, this,
-            [this](const QString& uri, int filterType, int& permit) {
-                QList<Variant> a{text(uri), longValue(filterType), longValue(permit)};
-                raise("WebResourceRequested", a);
-                permit = a[2].toLong();
-            });
+    connect(wv, &cWebView2::WebResourceRequested, this, &KestWebviewKD::onResourceRequested);
     connect(wv, &cWebView2::PermissionRequested, this,
             [this](bool user, int& state, const QString& uri, int kind) {
                 QList<Variant> a{Variant(user), longValue(kind), text(uri), longValue(state)};

@@ -11,11 +11,7 @@
 #include "support/modCompatFunctions.h"
 #include "webview2_binding/cWebView2.h"
 
-#include <QApplication>
-#include <QClipboard>
-#include <QFile>
 #include <QFileInfo>
-#include <QImage>
 
 #include <cmath>
 
@@ -95,6 +91,10 @@ void KestWebviewKD::bindMembers() {
     bindNavigationMembers();
     bindFileAndAddressMembers();
     bindCaptureMembers();
+    bindPrintMembers();
+    bindBrowserDataMembers();
+    bindCookieMembers();
+    bindShieldMembers();
     bindWindowMembers();
     bindStateGetters();
     bindGeometryMembers();
@@ -247,26 +247,6 @@ void KestWebviewKD::bindFileAndAddressMembers() {
 }
 
 // Printing and other captures join these members.
-void KestWebviewKD::bindCaptureMembers() {
-    bindMethod("CapturePreview", [this](QList<Variant>& a) {
-        try {
-            if (!m_wv)
-                return Variant(false);
-            const QByteArray bytes = m_wv->CapturePreview(a[1].toLong());
-            QFile file(a[0].toString());
-            return Variant(!bytes.isEmpty() && file.open(QIODevice::WriteOnly) &&
-                           file.write(bytes) == bytes.size());
-        } catch (...) {
-            return Variant(false);
-        }
-    });
-    bindMethod("CapturePreviewToClipBoard", forwarding([this](QList<Variant>&) {
-                   QImage image = QImage::fromData(m_wv->CapturePreview(1), "JPG");
-                   if (!image.isNull())
-                       QApplication::clipboard()->setImage(image);
-               }));
-}
-
 void KestWebviewKD::bindWindowMembers() {
     bindMethod("ZOrder", none([this](QList<Variant>& a) {
                    if (a[0].toInteger() == 0)

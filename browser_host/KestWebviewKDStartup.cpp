@@ -227,10 +227,14 @@ void KestWebviewKD::runStartup(bool extended) {
 }
 
 void KestWebviewKD::configureBrowser(bool extended) {
+    // Recorded before IsWebViewInit turns True: an agent a container sets from
+    // then on, even before InitComplete arrives, is never taken for the default.
+    m_defaultUserAgent = m_wv->UserAgent();
     for (const P::Id id : {P::AreDefaultContextMenusEnabled, P::AreBrowserAcceleratorKeysEnabled,
                            P::AreDevToolsEnabled, P::IsStatusBarEnabled})
         m_wv->setSetting(QLatin1String(P::definitions()[id].key), m_props.flag(id));
     m_wv->setZoomFactor(m_zoomPercent / 100.0);
+    applyShield();
     const QString linkScript =
         QStringLiteral("function getLinkValue(qsExpr) {return document.links[qsExpr].href}");
     if (!extended)
@@ -264,8 +268,6 @@ void KestWebviewKD::applyColorScheme() {
 
 void KestWebviewKD::onInitComplete() {
     raise("InitComplete");
-    if (m_wv)
-        m_defaultUserAgent = m_wv->UserAgent();
 }
 
 QString KestWebviewKD::fixedVersionFolder() const {

@@ -38,6 +38,27 @@ QList<ParamInfo> runJsParams() {
     return params;
 }
 
+// The PDF settings, with the file path first when the PDF goes to a file.
+QList<ParamInfo> printToPdfParams(bool toFile) {
+    QList<ParamInfo> params;
+    if (toFile)
+        params << in("ResultFilePath", V::String);
+    const auto number = [](const char* name, double value) {
+        return opt(name, V::Double, Variant(value));
+    };
+    const auto flag = [](const char* name) {
+        return opt(name, V::Boolean, Variant(false));
+    };
+    params << number("SecondsToWaitForPrintComplete", 30) << flag("Landscape")
+           << number("ScaleFactor", 1) << number("PageWidth", 8.5) << number("PageHeight", 11)
+           << number("MarginTop", 0.4) << number("MarginBottom", 0.4) << number("MarginLeft", 0.4)
+           << number("MarginRight", 0.4) << flag("ShouldPrintBackgrounds")
+           << flag("ShouldPrintSelectionOnly") << flag("ShouldPrintHeaderAndFooter")
+           << opt("HeaderTitle", V::String, Variant(QString()))
+           << opt("FooterUri", V::String, Variant(QString()));
+    return params;
+}
+
 QList<Method> methods() {
     return {
         {"Init", V::Empty, {in("Lang", V::String)}, "Initializes the control"},
@@ -191,6 +212,63 @@ QList<Method> methods() {
          V::Empty,
          {opt("DialogKind", V::Long, Variant(std::int32_t(0)))},
          "Displays the WebView2 print dialog."},
+        {"OpenKestWebView2CaptureDirectory", V::Empty, {}},
+        {"PrintToPdf", V::Variant, printToPdfParams(true)},
+        {"PrintToPdfStream", V::Variant, printToPdfParams(false)},
+        {"ClearBrowsingData",
+         V::Variant,
+         {in("DataKinds", V::Long), opt("SecondsToWaitForComplete", V::Double, Variant(8.0))}},
+        {"GetUserAgent", V::String, {}, "Returns the WebView2 User Agent."},
+        {"SetUserAgent",
+         V::Empty,
+         {in("NewAgent", V::String)},
+         "Determines KestWebView's User Agent. "},
+        {"RestoreUserAgent",
+         V::Empty,
+         {},
+         "Restores the user agent, if modified. Default value is the default User Agent of the "
+         "Microsoft Edge browser."},
+        {"SetVirtualHostNameToFolderMapping",
+         V::Empty,
+         {in("HostName", V::String), in("FolderPath", V::String), in("AccessKind", V::Long)}},
+        {"ClearVirtualHostNameToFolderMapping", V::Empty, {in("HostName", V::String)}},
+        {"OpenTaskManagerWindow", V::Empty, {}},
+        {"GetCookies", V::String, {}},
+        {"GetCookiesCollection", V::Variant, {in("sURL", V::String)}},
+        {"DeleteAllCookies", V::Empty, {opt("sURL", V::String, Variant(QString()))}},
+        {"DeleteCookies",
+         V::Empty,
+         {in("Name", V::String), opt("URI", V::String, Variant(QString()))}},
+        {"SetShieldLevel",
+         V::Empty,
+         {in("ShieldLevel", V::Long), opt("ShieldException", V::Long, Variant(std::int32_t(0))),
+          opt("DoRedraw", V::Boolean, Variant(false))},
+         "Defines a filtering level of the displayed page. Eliminates the loading of parts of "
+         "documents not coming from the domain of the page being loaded. Partly works as an "
+         "AdBlocker"},
+        {"GetShieldLevel", V::Long, {}},
+        {"GetShieldException", V::Long, {}},
+        {"Add_WebResourceRequestedFilter",
+         V::Empty,
+         {in("strFilter", V::String), in("FilterContext", V::Long)},
+         "Adds a URI filter and resource context filter for the WebResourceRequested event."},
+        {"Remove_WebResourceRequestedFilter",
+         V::Empty,
+         {in("strFilter", V::String), in("FilterContext", V::Long)},
+         "Removes a matching WebResource filter that was previously added for the "
+         "WebResourceRequested event."},
+        {"Remove_All_WebResourceRequestedFilter",
+         V::Empty,
+         {},
+         "Removes all WebResource filters that was previously added for the WebResourceRequested "
+         "event."},
+        {"GetWebResourceRequestedFilter",
+         V::String,
+         {},
+         "Returns the list of defined Web Resource Requested Filters."},
+        {"RemoveWebResourceRequestedFilter",
+         V::Empty,
+         {in("sFilter", V::String), in("FilterContext", V::Long)}},
         {"ZOrder", V::Empty, {opt("Position", V::Integer, Variant(std::int16_t(0)))}},
         {"SetFocus", V::Empty, {}},
     };
@@ -216,6 +294,12 @@ QList<RuntimeProperty> runtimeProperties() {
         {"Height", V::Single, true},
     };
 }
+
+// Qt WebEngine 6.4 reports no response headers: the two events are never
+// raised and no Set-Cookie value is collected.
+const QString ResponseHeadersAbsent =
+    QStringLiteral("Never raised on this platform: the browser engine reports no response "
+                   "headers.");
 
 QList<EventInfo> events() {
     const auto b = V::Boolean;
@@ -260,12 +344,14 @@ QList<EventInfo> events() {
         {20,
          "WebResourceResponseReceived",
          {in("ReqURI", s), in("ReqMethod", s), in("RespStatus", l), in("RespReasonPhrase", s),
-          in("RespHeadersJson", s)}},
+          in("RespHeadersJson", s)},
+         ResponseHeadersAbsent},
         {21,
          "WebResourceResponseReceivedEx",
          {in("ReqURI", s), in("ReqMethod", s), in("RespStatus", l), in("RespReasonPhrase", s),
           ref("RespHeaders", V::Object), ref("RespHeadersIdx", V::Object),
-          ref("RespHeadersJson", s)}},
+          ref("RespHeadersJson", s)},
+         ResponseHeadersAbsent},
         {22,
          "PermissionRequested",
          {ref("IsUserInitiated", b), ref("PermissionKind", l), ref("URI", s), ref("State", l)}},

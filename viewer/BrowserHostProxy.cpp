@@ -21,6 +21,8 @@ constexpr BrowserHostMember NavigateToFile{"NavigateToFile", Call, 1};
 // The function name and up to fifteen arguments.
 constexpr BrowserHostMember RunJs{"RunJs", Call, 16};
 constexpr BrowserHostMember CapturePreview{"CapturePreview", Call, 2};
+constexpr BrowserHostMember CapturePreviewToClipBoard{"CapturePreviewToClipBoard", Call, 0};
+constexpr BrowserHostMember ShowPrintDialog{"ShowPrintDialog", Call, 0};
 } // namespace member
 
 Variant text(const QString& value) {
@@ -49,10 +51,18 @@ BrowserHostProxy::~BrowserHostProxy() {
 }
 
 QList<BrowserHostMember> BrowserHostProxy::membersUsed() {
-    return {member::IsWebViewInit,    member::InitTimeOut,         member::DocumentTitle,
-            member::HomeURL,          member::UseEdgeFixedVersion, member::InitEx,
-            member::NavigateToString, member::NavigateToFile,      member::RunJs,
-            member::CapturePreview};
+    return {member::IsWebViewInit,
+            member::InitTimeOut,
+            member::DocumentTitle,
+            member::HomeURL,
+            member::UseEdgeFixedVersion,
+            member::InitEx,
+            member::NavigateToString,
+            member::NavigateToFile,
+            member::RunJs,
+            member::CapturePreview,
+            member::CapturePreviewToClipBoard,
+            member::ShowPrintDialog};
 }
 
 Variant BrowserHostProxy::invoke(const BrowserHostMember& member, QList<Variant> args) const {
@@ -99,4 +109,12 @@ Variant BrowserHostProxy::runJs(const QString& function, QList<Variant> args) {
 
 bool BrowserHostProxy::capturePreview(const QString& path, int format) {
     return invoke(member::CapturePreview, {text(path), Variant(std::int32_t(format))}).toBool();
+}
+
+void BrowserHostProxy::capturePreviewToClipboard() {
+    invoke(member::CapturePreviewToClipBoard, {});
+}
+
+void BrowserHostProxy::showPrintDialog() {
+    invoke(member::ShowPrintDialog, {});
 }

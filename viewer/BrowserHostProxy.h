@@ -52,6 +52,10 @@ public:
     Variant runJs(const QString& function, QList<Variant> args = {});
     // Saves the visible page as a picture: format 0 PNG, 1 JPEG.
     bool capturePreview(const QString& path, int format);
+    // Copies a picture of the visible page to the clipboard.
+    void capturePreviewToClipboard();
+    // The browser's print dialog for the page shown.
+    void showPrintDialog();
 
 private:
     Variant invoke(const BrowserHostMember& member, QList<Variant> args) const;

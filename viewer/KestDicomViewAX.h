@@ -12,6 +12,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class BrowserHostProxy;
 class ViewerSurface;
@@ -50,6 +51,10 @@ public:
     bool LoadDICOMDIR(QString& path, std::int16_t& flag);
     bool SaveImage(QString& fileNameAndPath, bool forceSelect = false);
     bool SaveCanvas(QString& fileNameAndPath, bool forceSelect = false);
+    void PrintImage(const QString& printerName = {}, bool printId = false);
+    void PrintCanvas(const QString& printerName = {}, bool printId = false);
+    void CopyImageToClipboard();
+    void CopyCanvasToClipboard();
     void GetImageSize();
     void ResetDICOMProperty();
     void SelectTool(int tool);
@@ -59,6 +64,9 @@ public:
     void setSideBarVisible(VBool value);
     void setUseEvergreenWebview2(bool value);
     void setZoomFactor(std::int16_t percent);
+
+    // The largest file shown: the image page reads the whole file into its memory.
+    static constexpr qint64 MaxDicomFileSize = qint64(512) << 20;
 
     // Folders of this instance.
     const QString& instanceFolder() const { return m_instanceFolder; }
@@ -76,6 +84,7 @@ private:
     void chooseRuntime();
 
     // loading
+    bool canLoad(const QString& path) const;
     bool loadProcedure(const QString& path);
     void startHost(BrowserHostProxy& host);
     bool waitForHosts(std::initializer_list<BrowserHostProxy*> hosts);
@@ -103,10 +112,20 @@ private:
     void onImageDimensions(const QString& content);
     void onOffsetChanged(const QString& content);
     void onNoImage();
+    void onImageProcessFailed();
     void raiseImageLoaded(bool noImage);
     void raise(const QString& event, std::initializer_list<Variant> args = {});
 
+    // output
     bool chooseSaveFile(QString& fileNameAndPath);
+    void renderImage(const QString& function, QList<Variant> args);
+    BrowserHostProxy& frontPage();
+    void captureCanvas(const std::function<void(BrowserHostProxy& front)>& capture);
+    void selectPrinter(const QString& printerName);
+    void restorePrinter();
+    void printPicture(bool printId);
+    void endPendingPrint();
+    void showPrintError(const QString& reason);
 
     // view commands
     Variant callPage(const QString& function, QList<Variant> args = {});
@@ -153,7 +172,14 @@ private:
     // view state
     bool m_imagePresent = false;
     bool m_noImage = false;
+    // A file was handed to the image page, which has not answered yet.
+    bool m_awaitingPage = false;
     QString m_documentPath;
     VBool m_displayDicomTags = VFalse;
     bool m_inverted = false;
+
+    // printing
+    QString m_savedPrinter;
+    // The PrintID of the last PrintImage, kept until the page's picture arrives.
+    std::optional<bool> m_pendingPrintId;
 };

@@ -25,15 +25,11 @@ const QString placeholderTemplate = QStringLiteral(
     "<title>Kest Dicom View</title></head><body bgcolor=\"#000000\"><p align=\"center\"><b>"
     "<font color=\"#FFFF00\"  size=\"6\">KestDICOMView ActiveX</font></b></p></body></html>");
 
-QByteArray readBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeBytes(const QString& path, const QByteArray& bytes) {
+bool writeBytes(const QString& path, QByteArrayView bytes) {
     QFile::remove(path);
     QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+    return file.open(QIODevice::WriteOnly) &&
+           file.write(bytes.data(), bytes.size()) == bytes.size();
 }
 
 } // namespace
@@ -109,8 +105,15 @@ QString fileListScript(const QString& workingCopyName) {
 }
 
 QString extractPdf(const QString& workingCopy, const QString& instanceFolder) {
-    // Byte-exact: the document is copied as the file holds it.
-    const QByteArray bytes = readBytes(workingCopy);
+    // Byte-exact: the document is copied as the file holds it. The file is
+    // mapped, not read: an image file is scanned without a copy in memory.
+    QFile file(workingCopy);
+    if (!file.open(QIODevice::ReadOnly) || file.size() == 0)
+        return {};
+    const uchar* mapped = file.map(0, file.size());
+    if (!mapped)
+        return {};
+    const QByteArrayView bytes(mapped, file.size());
     const qsizetype start = bytes.indexOf("%PDF");
     if (start < 0)
         return {};
@@ -119,7 +122,7 @@ QString extractPdf(const QString& workingCopy, const QString& instanceFolder) {
         return {};
     const qsizetype end = std::min<qsizetype>(eof + 5, bytes.size());
     const QString target = files::withTrailingSeparator(instanceFolder) + QStringLiteral("PDF.pdf");
-    if (!writeBytes(target, bytes.mid(start, end - start))) {
+    if (!writeBytes(target, bytes.sliced(start, end - start))) {
         ui::messageBox(QStringLiteral("Erreur : 75\n") +
                            AutomationError::standardDescription(vberr::PathFileAccessError),
                        ui::MsgBox::Exclamation, QStringLiteral("Erreur"));

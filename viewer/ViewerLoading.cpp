@@ -11,11 +11,13 @@
 
 #include "dialogs/CmnDialogEx.h"
 #include "platform/MessagePump.h"
+#include "platform/UiServices.h"
 #include "platform/automation/AutomationError.h"
 #include "support/modLocalisation.h"
 #include "support/modOperationFichierSimple.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QUrl>
 
 #include <algorithm>
@@ -28,10 +30,28 @@ bool KestDicomViewAX::IsDicomFile(const QString& path) const {
     return pageassets::isDicomFile(path);
 }
 
+// A file the viewer can show: a DICOM file no larger than the image page can
+// hold in its memory. A larger one is refused with a message, before any of
+// it is copied or read.
+bool KestDicomViewAX::canLoad(const QString& path) const {
+    if (m_instanceFolder.isEmpty() || !files::fileExists(path) || !IsDicomFile(path))
+        return false;
+    const qint64 size = QFileInfo(path).size();
+    if (size <= MaxDicomFileSize)
+        return true;
+    ui::messageBox(QStringLiteral("%1\n\nThe file is too large to be shown: %2 MiB, the limit is "
+                                  "%3 MiB.")
+                       .arg(path)
+                       .arg(size >> 20)
+                       .arg(MaxDicomFileSize >> 20),
+                   ui::MsgBox::Exclamation, QStringLiteral("KestDicomView"));
+    return false;
+}
+
 bool KestDicomViewAX::LoadDicomFile(const QString& path) {
     m_surface->setListTag(paneTag(PaneMode::Hidden));
     m_surface->setDicomDirTag(paneTag(PaneMode::Hidden));
-    if (m_instanceFolder.isEmpty() || !files::fileExists(path) || !IsDicomFile(path))
+    if (!canLoad(path))
         return false;
     showWait(true);
     if (m_image->isWebViewInit())
@@ -94,7 +114,7 @@ bool isSameFile(const QString& a, const QString& b) {
 } // namespace
 
 bool KestDicomViewAX::loadProcedure(const QString& path) {
-    if (m_instanceFolder.isEmpty() || !files::fileExists(path) || !IsDicomFile(path))
+    if (!canLoad(path))
         return false;
     chooseRuntime();
     m_documentPath.clear();
@@ -131,6 +151,8 @@ bool KestDicomViewAX::loadProcedure(const QString& path) {
     const bool tagsInFront = m_showTagsOnLoad == VTrue;
     m_displayDicomTags = toVBool(tagsInFront);
     bringToFront(tagsInFront ? *m_tags : *m_image);
+    // Set first: the navigation pumps events, and the page may answer or fail within it.
+    m_awaitingPage = true;
     m_image->navigateToFile(m_instanceFolder + QStringLiteral("KDVAX_MONO.html"));
     m_tags->navigateToFile(m_instanceFolder + QStringLiteral("KDVAX_TAGS.html"));
     layout();

@@ -95,6 +95,15 @@ void KestDicomViewAX::bindProperties() {
     letter("SideBarVisible", [this](const Variant& v) { setSideBarVisible(v.toVBool()); });
 }
 
+namespace {
+
+// PrintID is a Boolean without a default: omitted, it is False.
+bool printIdOf(const Variant& value) {
+    return !value.isMissing() && value.toBool();
+}
+
+} // namespace
+
 void KestDicomViewAX::bindMethods() {
     const auto method = [this](const char* name, Handler handler) {
         bind(QLatin1String(name), InvokeFlags::Method, std::move(handler));
@@ -144,6 +153,22 @@ void KestDicomViewAX::bindMethods() {
         const bool result = SaveCanvas(path, a[1].toBool());
         a[0] = text(path);
         return flag(result);
+    });
+    method("PrintImage", [this](QList<Variant>& a) {
+        PrintImage(a[0].toString(), printIdOf(a[1]));
+        return Variant();
+    });
+    method("PrintCanvas", [this](QList<Variant>& a) {
+        PrintCanvas(a[0].toString(), printIdOf(a[1]));
+        return Variant();
+    });
+    method("CopyImageToClipboard", [this](QList<Variant>&) {
+        CopyImageToClipboard();
+        return Variant();
+    });
+    method("CopyCanvasToClipboard", [this](QList<Variant>&) {
+        CopyCanvasToClipboard();
+        return Variant();
     });
     method("GetImageSize", [this](QList<Variant>&) {
         GetImageSize();

@@ -52,8 +52,7 @@ bool KestDicomViewAX::chooseSaveFile(QString& fileNameAndPath) {
     return true;
 }
 
-// The page renders the image at its own pixel size and sends the encoded
-// picture back ("saveImage"), which is written then.
+// The picture is written when the page's answer arrives.
 bool KestDicomViewAX::SaveImage(QString& fileNameAndPath, bool forceSelect) {
     if (!m_image->ready || !m_imagePresent)
         return false;
@@ -62,6 +61,13 @@ bool KestDicomViewAX::SaveImage(QString& fileNameAndPath, bool forceSelect) {
     const QString function = pageFunctionFor(files::extension(fileNameAndPath).toLower());
     if (function.isEmpty())
         return false;
+    renderImage(function, {text(fileNameAndPath)});
+    return true;
+}
+
+// The page renders the image at its own pixel size, behind the wait picture
+// and without the sidebar, and answers with the encoded picture ("saveImage").
+void KestDicomViewAX::renderImage(const QString& function, QList<Variant> args) {
     const bool sidebarShown = m_sideBarVisible != 0;
     if (sidebarShown)
         hideSidebar();
@@ -75,7 +81,7 @@ bool KestDicomViewAX::SaveImage(QString& fileNameAndPath, bool forceSelect) {
         m_image->widget()->resize(Variant(m_document.widthText).toLong() + hostMargin,
                                   Variant(m_document.heightText).toLong() + hostMargin);
     waits::waitSeconds(2, true);
-    callPage(function, {text(fileNameAndPath)});
+    callPage(function, std::move(args));
     if (sidebarShown)
         showSidebar();
     else
@@ -84,7 +90,10 @@ bool KestDicomViewAX::SaveImage(QString& fileNameAndPath, bool forceSelect) {
     bringToFront(*m_image);
     waits::pump(20);
     showWait(false);
-    return true;
+}
+
+BrowserHostProxy& KestDicomViewAX::frontPage() {
+    return m_displayDicomTags == VTrue ? *m_tags : *m_image;
 }
 
 bool KestDicomViewAX::SaveCanvas(QString& fileNameAndPath, bool forceSelect) {
@@ -100,16 +109,23 @@ bool KestDicomViewAX::SaveCanvas(QString& fileNameAndPath, bool forceSelect) {
         format = 0;
     if (format < 0)
         return false;
+    // The result is True from here on, whatever the capture gave.
+    captureCanvas([&](BrowserHostProxy& front) { front.capturePreview(fileNameAndPath, format); });
+    return true;
+}
+
+// A picture of the page in front (the tags page when shown, else the image
+// page) taken without the sidebar, then a beep.
+void KestDicomViewAX::captureCanvas(const std::function<void(BrowserHostProxy& front)>& capture) {
     const bool sidebarShown = m_sideBarVisible != 0;
     if (sidebarShown)
         hideSidebar();
     waits::pump(20);
-    BrowserHostProxy& front = m_displayDicomTags == VTrue ? *m_tags : *m_image;
-    front.capturePreview(fileNameAndPath, format);
+    BrowserHostProxy& front = frontPage();
+    capture(front);
     ui::beep();
     if (sidebarShown)
         showSidebar();
     bringToFront(front);
     waits::pump(20);
-    return true;
 }

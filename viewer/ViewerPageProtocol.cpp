@@ -37,7 +37,9 @@ void KestDicomViewAX::onHostEvent(BrowserHostProxy& host, const QString& name,
     }
     if (&host != m_image.get())
         return; // the tags page's messages have no effect
-    if (name == QLatin1String("NavigationStarting"))
+    if (name == QLatin1String("ProcessFailed"))
+        onImageProcessFailed();
+    else if (name == QLatin1String("NavigationStarting"))
         m_imagePresent = false;
     else if (name == QLatin1String("JSMessage") && args.size() >= 2)
         onPageMessage(args[0].toString(), args[1].toString());
@@ -93,6 +95,7 @@ QString zeroIfEmpty(const QString& value) {
 } // namespace
 
 void KestDicomViewAX::onImageChanged(const QString& content) {
+    m_awaitingPage = false;
     m_document.patientName = valueOf(content, "nom");
     m_document.birthDate = valueOf(content, "naissance");
     m_document.examDate = valueOf(content, "dateExamen");
@@ -196,7 +199,8 @@ void KestDicomViewAX::onSaveImage(const QString& content) {
                                                         QByteArray::AbortOnBase64DecodingErrors);
     const QByteArray& bytes = picture.decoded;
     const bool clipboard = target == QLatin1String("ClipBoard.jpg");
-    if (clipboard || target == QLatin1String("Print.jpg"))
+    const bool print = target == QLatin1String("Print.jpg");
+    if (clipboard || print)
         target = m_tempFolder + target;
     // A missing or broken picture must not empty the target, and a failed
     // write must not pass in silence: the existing file stays as it was.
@@ -210,13 +214,27 @@ void KestDicomViewAX::onSaveImage(const QString& content) {
         return;
     }
     if (clipboard) {
+        // An image (not the JPEG's bytes), which other programs paste as a bitmap.
         QApplication::clipboard()->setImage(QImage(target));
         ui::beep();
+    } else if (print && m_pendingPrintId) {
+        // Only a picture PrintImage asked for is printed: a page cannot start a job by itself.
+        printPicture(*m_pendingPrintId);
+        endPendingPrint();
     }
 }
 
 void KestDicomViewAX::showSaveError(const QString& reason) {
     ui::messageBox(QStringLiteral("Erreur lors de la sauvegarde : ") + reason);
+    // The job that waited for the picture ends here: the printer it chose is given back.
+    endPendingPrint();
+}
+
+void KestDicomViewAX::endPendingPrint() {
+    if (!m_pendingPrintId)
+        return;
+    m_pendingPrintId.reset();
+    restorePrinter();
 }
 
 void KestDicomViewAX::onImageDimensions(const QString& content) {
@@ -241,6 +259,7 @@ void KestDicomViewAX::onOffsetChanged(const QString& content) {
 }
 
 void KestDicomViewAX::onNoImage() {
+    m_awaitingPage = false;
     // The previous document's description must not outlive it: a report or a
     // document shown afterwards keeps only its own file names and its kind.
     DocumentState shown = DocumentState::afterReset();
@@ -253,9 +272,25 @@ void KestDicomViewAX::onNoImage() {
     m_document.modality = report ? QStringLiteral("SR") : QStringLiteral("DOC");
     m_imagePresent = false;
     m_noImage = true;
-    raise(QStringLiteral("ImageLoaded"),
-          {text(m_document.fileName), Variant(0), Variant(0), text(m_document.modality), text({}),
-           text({}), text({}), flag(false), Variant(std::int16_t(0)), Variant(std::int16_t(0)),
-           Variant(-1.0), Variant(-1.0), flag(true)});
+    raiseImageLoaded(true);
     bringToFront(*m_image);
+}
+
+// The image page's browser process ended (it crashed or was killed): what it
+// showed is gone. A load still waiting for the page ends as a load without an
+// image and without a modality, so that a host waiting for ImageLoaded goes
+// on; the placeholder page then starts a new process for the next load.
+void KestDicomViewAX::onImageProcessFailed() {
+    const bool pending = m_awaitingPage;
+    const QString workingCopy = m_document.dcmFile;
+    m_awaitingPage = false;
+    m_imagePresent = false;
+    m_noImage = false;
+    m_document = DocumentState::afterReset();
+    m_document.dcmFile = workingCopy;
+    m_image->navigateToString(m_placeholderPage);
+    if (!pending)
+        return;
+    m_document.fileName = workingCopy;
+    raiseImageLoaded(true);
 }

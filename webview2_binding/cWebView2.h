@@ -167,7 +167,17 @@ public:
                        bool shouldPrintHeaderAndFooter = false, const QString& headerTitle = {},
                        const QString& footerUri = {});
     // The PDF as bytes; empty when the interface is absent or printing failed.
-    QByteArray PrintToPdfStream(double secondsToWait = 30, bool landscape = false);
+    QByteArray PrintToPdfStream(double secondsToWait = 30, bool landscape = false,
+                                double scaleFactor = 1, double pageWidth = 8.5,
+                                double pageHeight = 11, double marginTop = 0.4,
+                                double marginBottom = 0.4, double marginLeft = 0.4,
+                                double marginRight = 0.4, bool shouldPrintBackgrounds = false,
+                                bool shouldPrintSelectionOnly = false,
+                                bool shouldPrintHeaderAndFooter = false,
+                                const QString& headerTitle = {}, const QString& footerUri = {});
+    // Opens the print dialog (0 the browser's, 1 the system's); False when the
+    // interface is absent or the browser refused.
+    bool ShowPrintUI(int printDialogKind);
     Variant GetCookies(const QString& uri, double secondsToWait = 8);
     void AddOrUpdateCookie(const QString& name, const QString& value, const QString& domain,
                            const QString& path, double expires, bool isSecure, bool isHttpOnly,

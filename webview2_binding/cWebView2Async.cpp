@@ -94,11 +94,18 @@ void cWebView2::OnPrintToPdfStream(HRESULT result, const QByteArray& pdf, Curren
     pvStoreCompletion(token, {result, Variant::fromBytes(pdf), {}});
 }
 
-QByteArray cWebView2::PrintToPdfStream(double secondsToWait, bool landscape) {
+QByteArray cWebView2::PrintToPdfStream(double secondsToWait, bool landscape, double scaleFactor,
+                                       double pageWidth, double pageHeight, double marginTop,
+                                       double marginBottom, double marginLeft, double marginRight,
+                                       bool shouldPrintBackgrounds, bool shouldPrintSelectionOnly,
+                                       bool shouldPrintHeaderAndFooter, const QString& headerTitle,
+                                       const QString& footerUri) {
     if (!d->core16)
         return {};
     const auto settings =
-        pvPrintSettings({landscape, 1, 8.5, 11, 0.4, 0.4, 0.4, 0.4, false, false, false, {}, {}});
+        pvPrintSettings({landscape, scaleFactor, pageWidth, pageHeight, marginTop, marginBottom,
+                         marginLeft, marginRight, shouldPrintBackgrounds, shouldPrintSelectionOnly,
+                         shouldPrintHeaderAndFooter, headerTitle, footerUri});
     const Currency token = pvNewToken();
     const auto handler =
         pvNewCallback(token)->completion<ICoreWebView2PrintToPdfStreamCompletedHandler>(
@@ -112,6 +119,16 @@ QByteArray cWebView2::PrintToPdfStream(double secondsToWait, bool landscape) {
     if (!record || hr::failed(record->result))
         return {};
     return record->value.toBytes();
+}
+
+bool cWebView2::ShowPrintUI(int printDialogKind) {
+    if (!d->core16)
+        return false;
+    const HRESULT shown =
+        d->core16->ShowPrintUI(static_cast<COREWEBVIEW2_PRINT_DIALOG_KIND>(printDialogKind));
+    if (hr::failed(shown))
+        pvReport(QStringLiteral("ShowPrintUI"), QStringLiteral("Error &H%1").arg(hexOf(shown)));
+    return hr::succeeded(shown);
 }
 
 ComPtr<ICoreWebView2CookieManager> cWebView2::pvCookieManager() const {

@@ -12,6 +12,7 @@
 #include "Settings.h"
 #include "WebPage.h"
 
+#include "platform/MessagePump.h"
 #include "platform/automation/Variant.h"
 
 #include <QApplication>
@@ -20,6 +21,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QPixmap>
+#include <QPrinter>
 #include <QTimer>
 #include <QWebEngineFullScreenRequest>
 #include <QWebEngineHttpRequest>
@@ -209,6 +211,10 @@ CoreWebView2::~CoreWebView2() {
 void CoreWebView2::close() {
     if (m_closed)
         return;
+    // The view prints on a thread of its own: a job it still prints is
+    // finished first, not lost with the view.
+    if (m_printer)
+        pump::waitUntil([this] { return !m_printer; }, std::chrono::minutes(1));
     m_closed = true;
     m_devTools.reset();
     if (m_page)
@@ -763,59 +769,6 @@ HRESULT CoreWebView2::get_IsSuspended(bool* isSuspended) {
     if (!usable())
         return hr::ERROR_INVALID_STATE;
     return read(isSuspended, m_page->lifecycleState() == QWebEnginePage::LifecycleState::Frozen);
-}
-
-std::optional<QPageLayout>
-CoreWebView2::layoutFor(ICoreWebView2PrintSettings* printSettings) const {
-    if (!printSettings)
-        return PrintSettings().pageLayout();
-    auto* own = dynamic_cast<PrintSettings*>(printSettings);
-    return own ? own->pageLayout() : std::nullopt;
-}
-
-HRESULT CoreWebView2::PrintToPdf(const QString& resultFilePath,
-                                 ICoreWebView2PrintSettings* printSettings,
-                                 ICoreWebView2PrintToPdfCompletedHandler* handler) {
-    if (!usable())
-        return hr::ERROR_INVALID_STATE;
-    if (resultFilePath.isEmpty())
-        return hr::E_INVALIDARG;
-    const auto layout = layoutFor(printSettings);
-    if (!layout)
-        return hr::E_NOTIMPL;
-    ComPtr<ICoreWebView2PrintToPdfCompletedHandler> completion(handler);
-    const QString path = QFileInfo(resultFilePath).absoluteFilePath();
-    auto connection = std::make_shared<QMetaObject::Connection>();
-    ComPtr<CoreWebView2> self(this);
-    *connection = QObject::connect(
-        m_page, &QWebEnginePage::pdfPrintingFinished, m_page,
-        [self, completion, path, connection](const QString& filePath, bool success) {
-            if (filePath != path)
-                return;
-            QObject::disconnect(*connection);
-            if (completion && self->usable())
-                completion->Invoke(hr::S_OK, success);
-        });
-    m_page->printToPdf(path, *layout);
-    return hr::S_OK;
-}
-
-HRESULT CoreWebView2::PrintToPdfStream(ICoreWebView2PrintSettings* printSettings,
-                                       ICoreWebView2PrintToPdfStreamCompletedHandler* handler) {
-    if (!usable())
-        return hr::ERROR_INVALID_STATE;
-    const auto layout = layoutFor(printSettings);
-    if (!layout)
-        return hr::E_NOTIMPL;
-    ComPtr<ICoreWebView2PrintToPdfStreamCompletedHandler> completion(handler);
-    ComPtr<CoreWebView2> self(this);
-    m_page->printToPdf(
-        [self, completion](const QByteArray& pdf) {
-            if (completion && self->usable())
-                completion->Invoke(pdf.isEmpty() ? hr::E_FAIL : hr::S_OK, pdf);
-        },
-        *layout);
-    return hr::S_OK;
 }
 
 HRESULT CoreWebView2::get_IsMuted(bool* value) {

@@ -16,6 +16,7 @@
 #include <memory>
 
 class ProfileContext;
+class QPrinter;
 class QWebEngineDownloadRequest;
 class QWebEngineUrlRequestInfo;
 class ScriptBridge;
@@ -162,6 +163,7 @@ public:
 
     HRESULT PrintToPdfStream(ICoreWebView2PrintSettings* printSettings,
                              ICoreWebView2PrintToPdfStreamCompletedHandler* handler) override;
+    HRESULT ShowPrintUI(COREWEBVIEW2_PRINT_DIALOG_KIND printDialogKind) override;
 
 private:
     struct ResourceFilter {
@@ -179,7 +181,10 @@ private:
     void interceptRequest(QWebEngineUrlRequestInfo& info);
     void webMessage(const QString& json, bool isString);
     void featurePermission(const QUrl& origin, QWebEnginePage::Feature feature);
-    std::optional<QPageLayout> layoutFor(ICoreWebView2PrintSettings* printSettings) const;
+    // Applies the settings that Qt reads from the page; the layout, or
+    // nothing when the settings ask for what Qt WebEngine cannot print.
+    std::optional<QPageLayout> preparePdfPrinting(ICoreWebView2PrintSettings* printSettings);
+    void afterSettingsApplied(std::function<void()> work);
 
     std::shared_ptr<ProfileContext> m_profile;
     ComPtr<ICoreWebView2Environment> m_environment;
@@ -200,6 +205,8 @@ private:
     QString m_statusText;
     bool m_fullScreen = false;
     QList<ResourceFilter> m_filters;
+    // The printer of the print dialog's job while the view prints on it.
+    std::unique_ptr<QPrinter> m_printer;
 
     EventHandlers<ICoreWebView2NavigationStartingEventHandler> m_navigationStarting;
     EventHandlers<ICoreWebView2ContentLoadingEventHandler> m_contentLoading;

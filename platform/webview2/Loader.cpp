@@ -76,6 +76,14 @@ extern "C" HRESULT GetCoreWebView2AbsentFacilities(QStringList* names) {
         // Nor form autofill or a password store.
         QStringLiteral("IsGeneralAutofillEnabled"),
         QStringLiteral("IsPasswordAutosaveEnabled"),
+        // Nor a report of response headers: no response-received event, so no
+        // Set-Cookie values either.
+        QStringLiteral("WebResourceResponseReceived"),
+        // Nor a task manager window.
+        QStringLiteral("OpenTaskManagerWindow"),
+        // Nor serving a folder under a host name of its own.
+        QStringLiteral("SetVirtualHostNameToFolderMapping"),
+        QStringLiteral("ClearVirtualHostNameToFolderMapping"),
     };
     return hr::S_OK;
 }

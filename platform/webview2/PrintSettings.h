@@ -12,6 +12,8 @@ public:
     // The page layout Qt prints with, or nothing when a setting asks for what
     // Qt WebEngine cannot do (see the interface).
     std::optional<QPageLayout> pageLayout() const;
+    // Printed through the page's settings, which the layout does not carry.
+    bool backgrounds() const { return m_backgrounds; }
 
     HRESULT get_Orientation(COREWEBVIEW2_PRINT_ORIENTATION* v) override;
     HRESULT put_Orientation(COREWEBVIEW2_PRINT_ORIENTATION v) override;

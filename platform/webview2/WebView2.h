@@ -146,6 +146,11 @@ enum COREWEBVIEW2_PRINT_ORIENTATION {
     COREWEBVIEW2_PRINT_ORIENTATION_LANDSCAPE = 1,
 };
 
+enum COREWEBVIEW2_PRINT_DIALOG_KIND {
+    COREWEBVIEW2_PRINT_DIALOG_KIND_BROWSER = 0,
+    COREWEBVIEW2_PRINT_DIALOG_KIND_SYSTEM = 1,
+};
+
 enum COREWEBVIEW2_BROWSING_DATA_KINDS : std::uint32_t {
     COREWEBVIEW2_BROWSING_DATA_KINDS_FILE_SYSTEMS = 1u << 0,
     COREWEBVIEW2_BROWSING_DATA_KINDS_INDEXED_DB = 1u << 1,
@@ -1024,6 +1029,10 @@ struct ICoreWebView2_16 : ICoreWebView2_13 {
         0x0F22ED4B, 0xB283, 0x42B2, {0x9B, 0x4B, 0x9D, 0x44, 0xC0, 0xB8, 0xD4, 0x18}};
     virtual HRESULT PrintToPdfStream(ICoreWebView2PrintSettings* printSettings,
                                      ICoreWebView2PrintToPdfStreamCompletedHandler* handler) = 0;
+    // Both kinds open the one print dialog of the platform on the current
+    // printer (unattended runs take its defaults); the page then prints on the
+    // printer chosen, asynchronously. E_ABORT while an earlier job still prints.
+    virtual HRESULT ShowPrintUI(COREWEBVIEW2_PRINT_DIALOG_KIND printDialogKind) = 0;
 };
 
 // ---------------------------------------------------------------- loader

@@ -17,6 +17,10 @@ const QStringList runtimeAbsent = {
     "PreferredTrackingPreventionLevel", // Qt WebEngine has no tracking prevention
     "IsGeneralAutofillEnabled",         // nor form autofill
     "IsPasswordAutosaveEnabled",        // nor a password store
+    "OpenTaskManagerWindow",            // nor a task manager window
+    // Nor serving a folder under a host name of its own.
+    "SetVirtualHostNameToFolderMapping",
+    "ClearVirtualHostNameToFolderMapping",
 };
 
 // Members absent for other reasons.
@@ -27,8 +31,6 @@ const QStringList otherAbsent = {
     "GoDownloads",
     "GoOptions",
     "GoListEdgeUrls",
-    // Not yet built: printing.
-    "ShowPrintDialog",
 };
 
 QString kindName(unsigned kind) {

@@ -5,6 +5,7 @@
 
 #include "dialogs/FileDialogSeam.h"
 #include "platform/MessagePump.h"
+#include "platform/UiServices.h"
 #include "platform/automation/AutomationError.h"
 #include "platform/automation/ControlSite.h"
 #include "platform/automation/ObjectFactory.h"
@@ -219,6 +220,27 @@ TEST_F(MessageProtocolTest, SaveImageAsksForAFileWhenNoneIsGiven) {
     EXPECT_TRUE(asked[0].confirmOverwrite);
     EXPECT_TRUE(pump::waitUntil([&] { return QImage(chosen).size() == QSize(128, 128); },
                                 std::chrono::seconds(20)));
+}
+
+TEST_F(MessageProtocolTest, ImageDimensionsReplaceTheSizeAndTheirErrorIsShown) {
+    ASSERT_TRUE(loadDemo());
+    QStringList boxes;
+    ui::setMessageBoxHook([&](const ui::MessageBoxRequest& request) {
+        boxes << request.prompt;
+        return int(ui::MsgBox::Ok);
+    });
+    post("imageDimensions", R"({"largeur":"640","hauteur":""})");
+    EXPECT_EQ(viewer->get("dcmImageWidth"), Variant(std::int32_t(640)));
+    EXPECT_EQ(viewer->get("dcmImageHeight"), Variant(std::int32_t(0)));
+    EXPECT_EQ(find("ImageLoaded"), nullptr);
+    // GetImageSize asks the page, which answers with the image's own size.
+    viewer->call("GetImageSize");
+    settle();
+    EXPECT_EQ(viewer->get("dcmImageWidth"), Variant(std::int32_t(128)));
+    EXPECT_EQ(viewer->get("dcmImageHeight"), Variant(std::int32_t(128)));
+    post("imageDimensionsError", "No image is displayed");
+    ui::setMessageBoxHook(nullptr);
+    EXPECT_EQ(boxes, QStringList{"Erreur: No image is displayed"});
 }
 
 } // namespace

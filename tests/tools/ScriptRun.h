@@ -24,6 +24,8 @@ public:
     static QJsonObject lastJson(const Result& result);
 
     QString path(const QString& name) const { return m_host.path(name); }
+    // The private folders and environment the scripts run in.
+    testing_support::HostProcess& host() { return m_host; }
 
 private:
     testing_support::HostProcess m_host;

@@ -1,6 +1,7 @@
 #include "viewer/PageAssets.h"
 #include "platform/automation/AutomationError.h"
 #include "tests/common/QtPrinters.h"
+#include "tests/common/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,12 +14,7 @@ namespace {
 class PageAssetsTest : public ::testing::Test {
 protected:
     QString write(const QString& name, const QByteArray& bytes) {
-        const QString path = dir.filePath(name);
-        QDir().mkpath(QFileInfo(path).absolutePath());
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-        return path;
+        return testing_support::writeTestFile(dir, name, bytes);
     }
     QByteArray read(const QString& name) {
         QFile file(dir.filePath(name));

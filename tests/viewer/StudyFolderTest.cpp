@@ -1,5 +1,6 @@
 #include "viewer/StudyFolder.h"
 #include "tests/common/QtPrinters.h"
+#include "tests/common/TestFiles.h"
 #include "viewer/PageAssets.h"
 
 #include <QDir>
@@ -28,12 +29,7 @@ QByteArray dicomBytes() {
 class StudyFolderTest : public ::testing::Test {
 protected:
     QString write(const QString& name, const QByteArray& bytes) {
-        const QString path = dir.filePath(name);
-        QDir().mkpath(QFileInfo(path).absolutePath());
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-        return path;
+        return testing_support::writeTestFile(dir, name, bytes);
     }
     QByteArray encoded(const QString& name) const { return QFile::encodeName(dir.filePath(name)); }
 

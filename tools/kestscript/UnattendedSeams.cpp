@@ -2,6 +2,8 @@
 
 #include "platform/PrinterSeam.h"
 
+#include <QPrinter>
+
 #include <cstdio>
 #include <utility>
 
@@ -57,7 +59,14 @@ UnattendedSeams::UnattendedSeams(bool attended, const QString& printFolder)
         ui::setMessageBoxHook(
             [this](const ui::MessageBoxRequest& request) { return answerMessageBox(request); });
     if (!printFolder.isEmpty())
-        printing::setHook(printing::pdfFolderHook(printFolder));
+        printing::setHook([toFile = printing::pdfFolderHook(printFolder)](QPrinter& printer) {
+            // The printer the job was meant for, then where it went.
+            const QString meantFor = printer.printerName();
+            toFile(printer);
+            std::fprintf(stderr, "kestscript: print job for printer \"%s\" written to %s\n",
+                         qPrintable(meantFor), qPrintable(printer.outputFileName()));
+            std::fflush(stderr);
+        });
 }
 
 UnattendedSeams::~UnattendedSeams() {
