@@ -1,5 +1,5 @@
-#include "tests/common/DicomFiles.h"
 #include "PageHarness.h"
+#include "tests/common/DicomFiles.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -329,6 +329,22 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) {
         return QString::fromLatin1(info.param.name).section('.', 0, 0).toStdString();
     });
+
+// The loader's decoder never settles for this JPEG file (an error escapes its
+// promise chain): the page still ends the load after its time-out.
+TEST_F(ImagePage, ADecoderThatNeverAnswersStillEndsTheLoad) {
+    folder.setWorkingCopy(pydicomFile(QStringLiteral("SC_jpeg_no_color_transform.dcm")));
+    ASSERT_TRUE(
+        view.load(folder.fillPage(QStringLiteral("KDVAX_MONO.dll"),
+                                  QStringLiteral("KDVAX_MONO.html"), QStringLiteral("Tool"))));
+    ASSERT_TRUE(view.waitForMessage(QStringLiteral("imageChanged"), 40000));
+    EXPECT_EQ(changed("largeur"), QStringLiteral("0"));
+    EXPECT_TRUE(view.lastContent(QStringLiteral("imageError")).contains("not decoded within"))
+        << view.lastContent(QStringLiteral("imageError")).toStdString();
+    // Only one answer: the time-out does not report twice.
+    view.pump(500);
+    EXPECT_EQ(view.messages(QStringLiteral("imageChanged")).size(), 1);
+}
 
 TEST_F(ImagePage, DocumentsWithoutPixelDataReportNoImage) {
     const QString pdf = folder.path(QStringLiteral("pdf.dcm"));
