@@ -1,7 +1,7 @@
 #include "PageHarness.h"
 
-#include "viewer/PageAssets.h"
 #include "tests/common/TestApp.h"
+#include "viewer/PageAssets.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
