@@ -3,6 +3,7 @@
 #include "BridgeSchemeHandler.h"
 #include "CookieManager.h"
 #include "Download.h"
+#include "EngineValues.h"
 #include "EventArgs.h"
 #include "PrintSettings.h"
 #include "Profile.h"
@@ -57,101 +58,6 @@ QRegularExpression wildcardPattern(const QString& wildcard) {
     }
     return QRegularExpression(QRegularExpression::anchoredPattern(pattern),
                               QRegularExpression::CaseInsensitiveOption);
-}
-
-COREWEBVIEW2_WEB_RESOURCE_CONTEXT resourceContext(QWebEngineUrlRequestInfo::ResourceType type) {
-    switch (type) {
-    case QWebEngineUrlRequestInfo::ResourceTypeMainFrame:
-    case QWebEngineUrlRequestInfo::ResourceTypeSubFrame:
-        return COREWEBVIEW2_WEB_RESOURCE_CONTEXT_DOCUMENT;
-    case QWebEngineUrlRequestInfo::ResourceTypeStylesheet:
-        return COREWEBVIEW2_WEB_RESOURCE_CONTEXT_STYLESHEET;
-    case QWebEngineUrlRequestInfo::ResourceTypeScript:
-    case QWebEngineUrlRequestInfo::ResourceTypeWorker:
-    case QWebEngineUrlRequestInfo::ResourceTypeSharedWorker:
-    case QWebEngineUrlRequestInfo::ResourceTypeServiceWorker:
-        return COREWEBVIEW2_WEB_RESOURCE_CONTEXT_SCRIPT;
-    case QWebEngineUrlRequestInfo::ResourceTypeImage:
-    case QWebEngineUrlRequestInfo::ResourceTypeFavicon:
-        return COREWEBVIEW2_WEB_RESOURCE_CONTEXT_IMAGE;
-    case QWebEngineUrlRequestInfo::ResourceTypeFontResource:
-        return COREWEBVIEW2_WEB_RESOURCE_CONTEXT_FONT;
-    case QWebEngineUrlRequestInfo::ResourceTypeMedia:
-        return COREWEBVIEW2_WEB_RESOURCE_CONTEXT_MEDIA;
-    case QWebEngineUrlRequestInfo::ResourceTypeXhr:
-        return COREWEBVIEW2_WEB_RESOURCE_CONTEXT_XML_HTTP_REQUEST;
-    case QWebEngineUrlRequestInfo::ResourceTypePing:
-        return COREWEBVIEW2_WEB_RESOURCE_CONTEXT_PING;
-    case QWebEngineUrlRequestInfo::ResourceTypeCspReport:
-        return COREWEBVIEW2_WEB_RESOURCE_CONTEXT_CSP_VIOLATION_REPORT;
-    default:
-        return COREWEBVIEW2_WEB_RESOURCE_CONTEXT_OTHER;
-    }
-}
-
-// Chromium's network error codes (and HTTP codes) mapped to WebView2's statuses.
-COREWEBVIEW2_WEB_ERROR_STATUS webErrorStatus(int domain, int code) {
-    if (domain == QWebEngineLoadingInfo::HttpErrorDomain) {
-        if (code == 401)
-            return COREWEBVIEW2_WEB_ERROR_STATUS_VALID_AUTHENTICATION_CREDENTIALS_REQUIRED;
-        if (code == 407)
-            return COREWEBVIEW2_WEB_ERROR_STATUS_VALID_PROXY_AUTHENTICATION_REQUIRED;
-        return COREWEBVIEW2_WEB_ERROR_STATUS_UNKNOWN;
-    }
-    switch (code) {
-    case -3:
-        return COREWEBVIEW2_WEB_ERROR_STATUS_OPERATION_CANCELED;
-    case -7:
-    case -118:
-        return COREWEBVIEW2_WEB_ERROR_STATUS_TIMEOUT;
-    case -100:
-    case -103:
-        return COREWEBVIEW2_WEB_ERROR_STATUS_CONNECTION_ABORTED;
-    case -101:
-        return COREWEBVIEW2_WEB_ERROR_STATUS_CONNECTION_RESET;
-    case -102:
-    case -104:
-        return COREWEBVIEW2_WEB_ERROR_STATUS_CANNOT_CONNECT;
-    case -105:
-    case -137:
-        return COREWEBVIEW2_WEB_ERROR_STATUS_HOST_NAME_NOT_RESOLVED;
-    case -106:
-        return COREWEBVIEW2_WEB_ERROR_STATUS_DISCONNECTED;
-    case -109:
-        return COREWEBVIEW2_WEB_ERROR_STATUS_SERVER_UNREACHABLE;
-    case -200:
-        return COREWEBVIEW2_WEB_ERROR_STATUS_CERTIFICATE_COMMON_NAME_IS_INCORRECT;
-    case -201:
-        return COREWEBVIEW2_WEB_ERROR_STATUS_CERTIFICATE_EXPIRED;
-    case -206:
-        return COREWEBVIEW2_WEB_ERROR_STATUS_CERTIFICATE_REVOKED;
-    case -202:
-    case -207:
-        return COREWEBVIEW2_WEB_ERROR_STATUS_CERTIFICATE_IS_INVALID;
-    case -310:
-        return COREWEBVIEW2_WEB_ERROR_STATUS_REDIRECT_FAILED;
-    case -320:
-    case -324:
-        return COREWEBVIEW2_WEB_ERROR_STATUS_ERROR_HTTP_INVALID_SERVER_RESPONSE;
-    default:
-        return COREWEBVIEW2_WEB_ERROR_STATUS_UNKNOWN;
-    }
-}
-
-COREWEBVIEW2_PERMISSION_KIND permissionKind(QWebEnginePage::Feature feature) {
-    switch (feature) {
-    case QWebEnginePage::Notifications:
-        return COREWEBVIEW2_PERMISSION_KIND_NOTIFICATIONS;
-    case QWebEnginePage::Geolocation:
-        return COREWEBVIEW2_PERMISSION_KIND_GEOLOCATION;
-    case QWebEnginePage::MediaAudioCapture:
-        return COREWEBVIEW2_PERMISSION_KIND_MICROPHONE;
-    case QWebEnginePage::MediaVideoCapture:
-    case QWebEnginePage::MediaAudioVideoCapture:
-        return COREWEBVIEW2_PERMISSION_KIND_CAMERA;
-    default:
-        return COREWEBVIEW2_PERMISSION_KIND_UNKNOWN_PERMISSION;
-    }
 }
 
 template <typename T> HRESULT read(T* target, const T& value) {
@@ -258,6 +164,7 @@ void CoreWebView2::connectPage() {
                      [this](QWebEnginePage::RenderProcessTerminationStatus status) {
                          if (status == QWebEnginePage::NormalTerminationStatus)
                              return;
+                         m_page->rendererLost();
                          auto args = makeCom<ProcessFailedArgs>();
                          m_processFailed.raise(this, args.get());
                      });
@@ -341,6 +248,7 @@ bool CoreWebView2::navigationRequested(const QUrl& url, QWebEnginePage::Navigati
 
 void CoreWebView2::documentCreated() {
     m_documentCreated = true;
+    m_page->documentAnnounced();
     auto args = makeCom<ContentLoadingArgs>();
     args->navigationId = m_navigationId;
     m_contentLoading.raise(this, args.get());
@@ -349,6 +257,9 @@ void CoreWebView2::documentCreated() {
 void CoreWebView2::loadFinished(bool ok) {
     // A cancelled navigation has completed already, once, as cancelled.
     if (std::exchange(m_navigationCancelled, false) && !ok)
+        return;
+    // A document that missed the page's scripts after a crash is loaded again.
+    if (ok && !m_documentCreated && m_page->reloadIfScriptsMissed())
         return;
     // Pages that run no script (scripting off, error pages) announce no document.
     if (!m_documentCreated) {
@@ -361,7 +272,7 @@ void CoreWebView2::loadFinished(bool ok) {
     auto args = makeCom<NavigationCompletedArgs>();
     args->isSuccess = ok;
     args->status = ok ? COREWEBVIEW2_WEB_ERROR_STATUS_UNKNOWN
-                      : webErrorStatus(m_lastErrorDomain, m_lastErrorCode);
+                      : enginevalues::webErrorStatus(m_lastErrorDomain, m_lastErrorCode);
     args->navigationId = m_navigationId;
     m_navigationCompleted.raise(this, args.get());
 }
@@ -387,7 +298,7 @@ bool CoreWebView2::scriptDialog(COREWEBVIEW2_SCRIPT_DIALOG_KIND kind, const QUrl
 void CoreWebView2::featurePermission(const QUrl& origin, QWebEnginePage::Feature feature) {
     auto args = makeCom<PermissionRequestedArgs>();
     args->uri = origin.toString();
-    args->kind = permissionKind(feature);
+    args->kind = enginevalues::permissionKind(feature);
     m_permissionRequested.raise(this, args.get());
     const auto policy =
         args->state == COREWEBVIEW2_PERMISSION_STATE_ALLOW ? QWebEnginePage::PermissionGrantedByUser
@@ -417,7 +328,8 @@ void CoreWebView2::interceptRequest(QWebEngineUrlRequestInfo& info) {
         BridgeSchemeHandler::isBridgeUrl(info.requestUrl()))
         return;
     const QString uri = info.requestUrl().toString();
-    const COREWEBVIEW2_WEB_RESOURCE_CONTEXT context = resourceContext(info.resourceType());
+    const COREWEBVIEW2_WEB_RESOURCE_CONTEXT context =
+        enginevalues::resourceContext(info.resourceType());
     const bool filtered =
         std::any_of(m_filters.cbegin(), m_filters.cend(), [&](const auto& filter) {
             return (filter.context == COREWEBVIEW2_WEB_RESOURCE_CONTEXT_ALL ||

@@ -13,6 +13,16 @@ public:
     CoreWebView2* owner() const { return m_owner; }
     void detach() { m_owner = nullptr; }
 
+    // After a renderer crash the engine may commit the next document in the
+    // new renderer before the page's scripts have reached it: that document
+    // runs without them (no window.chrome.webview, no host objects). Such a
+    // load is reloaded, with the scripts handed to the engine afresh.
+    void rendererLost();
+    void documentAnnounced();
+    // Called when a load finished without its document announcing itself:
+    // true when the load missed the scripts and a reload has started.
+    bool reloadIfScriptsMissed();
+
 protected:
     bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override;
     void javaScriptAlert(const QUrl& securityOrigin, const QString& msg) override;
@@ -22,4 +32,6 @@ protected:
 
 private:
     CoreWebView2* m_owner;
+    bool m_rendererLost = false;
+    int m_scriptReloads = 0;
 };

@@ -22,6 +22,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <dlfcn.h>
 
 using namespace std::chrono_literals;
@@ -307,6 +308,44 @@ TEST_F(RuntimeTest, PagesTalkToTheHostThroughChromeWebview) {
         return title == QLatin1String("got ping");
     }));
     EXPECT_EQ(webview->PostWebMessageAsJson(QStringLiteral("{not json")), hr::E_INVALIDARG);
+}
+
+// A killed renderer is replaced by a new one; documents navigated to while it
+// starts must still get window.chrome.webview. The placeholder-then-page
+// sequence is the viewer's after a crash, where the page once ran without it.
+TEST_F(RuntimeTest, DocumentsAfterARendererCrashStillReachTheHost) {
+    open();
+    bool failed = false;
+    EventRegistrationToken token;
+    webview->add_ProcessFailed(makeHandler<ICoreWebView2ProcessFailedEventHandler>(
+                                   [&](ICoreWebView2*, ICoreWebView2ProcessFailedEventArgs*) {
+                                       failed = true;
+                                       return hr::S_OK;
+                                   })
+                                   .get(),
+                               &token);
+    const QString url = writePage(QStringLiteral("page.html"), "<html><body>page</body></html>");
+    ASSERT_TRUE(load([&] { webview->Navigate(url); }));
+    QObject* page = nullptr;
+    for (QObject* object : window->findChildren<QObject*>())
+        if (object->inherits("QWebEnginePage"))
+            page = object;
+    ASSERT_NE(page, nullptr);
+    const QString bridged = QStringLiteral("\"%1 object\"").arg(url);
+    for (int round = 0; round < 4; ++round) {
+        const qint64 pid = page->property("renderProcessPid").toLongLong();
+        ASSERT_GT(pid, 0);
+        failed = false;
+        ASSERT_EQ(::kill(static_cast<pid_t>(pid), SIGKILL), 0);
+        ASSERT_TRUE(waitFor([&] { return failed; }));
+        webview->NavigateToString(QStringLiteral("<p>wait</p>"));
+        webview->Navigate(url);
+        EXPECT_TRUE(waitFor([&] {
+            return execute(QStringLiteral("location.href + ' ' + typeof chrome.webview")) ==
+                   bridged;
+        })) << "round "
+            << round;
+    }
 }
 
 TEST_F(RuntimeTest, HostObjectsAnswerSynchronouslyInCallOrder) {
