@@ -1,21 +1,15 @@
 #include "ExtensionManifest.h"
 
-#include "modKWVJson.h"
-
-#include "platform/automation/AutomationError.h"
+#include <QRegularExpression>
 
 namespace {
 
-// A field's value without its quotes, trimmed; empty when absent or unterminated.
+// The first string value of the key anywhere in the text, trimmed. Spaces and
+// line breaks around the colon are allowed, as manifests are written that way.
 QString field(const QString& json, const char* key) {
-    try {
-        return kwvjson::extractJsonValue(json, QLatin1String(key))
-            .toString()
-            .remove(QLatin1Char('"'))
-            .trimmed();
-    } catch (const AutomationError&) {
-        return {};
-    }
+    const QRegularExpression pattern(QStringLiteral("\"%1\"\\s*:\\s*\"([^\"]*)\"")
+                                         .arg(QRegularExpression::escape(QLatin1String(key))));
+    return pattern.match(json).captured(1).trimmed();
 }
 
 } // namespace
@@ -23,7 +17,7 @@ QString field(const QString& json, const char* key) {
 ExtensionManifest ExtensionManifest::parse(const QString& json) {
     ExtensionManifest manifest;
     manifest.optionsPage = field(json, "options_page");
-    const qsizetype optionsUi = json.indexOf(QLatin1String("options_ui"));
+    const qsizetype optionsUi = json.indexOf(QLatin1String("\"options_ui\""));
     if (manifest.optionsPage.isEmpty() && optionsUi >= 0)
         manifest.optionsPage = field(json.mid(optionsUi), "page");
     manifest.popupPage = field(json, "default_popup");

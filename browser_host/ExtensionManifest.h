@@ -3,7 +3,7 @@
 #include <QString>
 
 // What the host keeps of an extension's manifest.json: its options page, its
-// popup page and one icon, read by field search as the page messages are.
+// popup page and one icon, each the first string value of its key in the text.
 struct ExtensionManifest {
     QString optionsPage;
     QString popupPage;

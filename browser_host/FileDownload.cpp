@@ -10,9 +10,11 @@
 namespace {
 
 // What the network layer may hold for the reader; the rest waits in the socket.
-constexpr qint64 ReadBufferBytes = 4 * 1024 * 1024;
+constexpr qint64 ReadBufferBytes = 8 * 1024 * 1024;
 // A server that sends nothing for this long ends the read.
 constexpr int StallTimeoutMs = 60000;
+// What one write moves from the network's buffer into the file.
+constexpr qint64 ChunkBytes = 1024 * 1024;
 
 } // namespace
 
@@ -35,7 +37,7 @@ std::optional<FileDownload::Failure> FileDownload::start() {
     if (!url.isValid() || url.isRelative())
         return Failure{InvalidAddress, QStringLiteral("Invalid address: ") + m_address, {}};
     files::createFolderTree(m_file.fileName());
-    if (!m_file.open(QIODevice::WriteOnly))
+    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return Failure{FileAccess, m_file.errorString(), {}};
     QNetworkRequest request(url);
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
@@ -86,19 +88,31 @@ bool FileDownload::httpFailed() const {
     return status.isValid() && (status.toInt() < 200 || status.toInt() > 299);
 }
 
-// Moves what arrived into the temporary file and reports it; an error page is not kept.
+// Moves what arrived into the temporary file, through one reused buffer, and
+// reports it; an error page is not kept.
 void FileDownload::drain() {
     if (!m_reply || m_writeFailure)
         return;
-    const QByteArray data = m_reply->readAll();
-    if (httpFailed() || data.isEmpty())
-        return;
-    if (m_file.write(data) != data.size()) {
-        m_writeFailure = Failure{FileAccess, m_file.errorString(), {}};
-        m_reply->abort();
+    if (httpFailed()) {
+        m_reply->readAll();
         return;
     }
-    m_received += data.size();
+    std::int64_t moved = 0;
+    m_chunk.resize(ChunkBytes);
+    for (;;) {
+        const qint64 length = m_reply->read(m_chunk.data(), ChunkBytes);
+        if (length <= 0)
+            break;
+        if (m_file.write(m_chunk.constData(), length) != length) {
+            m_writeFailure = Failure{FileAccess, m_file.errorString(), {}};
+            m_reply->abort();
+            return;
+        }
+        moved += length;
+    }
+    if (moved == 0)
+        return;
+    m_received += moved;
     const QVariant length = m_reply->header(QNetworkRequest::ContentLengthHeader);
     emit progress(m_received, length.isValid() ? length.toLongLong() : -1);
 }

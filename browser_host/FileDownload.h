@@ -71,5 +71,6 @@ private:
     QPointer<QNetworkReply> m_reply;
     std::optional<Failure> m_writeFailure;
     std::int64_t m_received = 0;
+    QByteArray m_chunk;
     bool m_finished = false;
 };

@@ -7,6 +7,7 @@
 #include <QTcpSocket>
 #include <QThread>
 #include <QTimer>
+#include <QtEndian>
 
 #include <sys/socket.h>
 
@@ -246,13 +247,10 @@ void LoopbackHttpServer::fillPattern(char* out, std::int64_t offset, std::int64_
     std::int64_t done = 0;
     while (done < length) {
         const std::int64_t position = offset + done;
-        const std::uint64_t word = mix(std::uint64_t(position) >> 3);
+        const std::uint64_t word = qToLittleEndian(mix(std::uint64_t(position) >> 3));
         const int skip = int(position & 7);
         const std::int64_t take = std::min<std::int64_t>(8 - skip, length - done);
-        unsigned char bytes[8];
-        for (int i = 0; i < 8; ++i)
-            bytes[i] = static_cast<unsigned char>(word >> (8 * i));
-        std::memcpy(out + done, bytes + skip, size_t(take));
+        std::memcpy(out + done, reinterpret_cast<const char*>(&word) + skip, size_t(take));
         done += take;
     }
 }
