@@ -1,5 +1,7 @@
 #pragma once
 
+#include "DownloadTable.h"
+#include "ExtensionStore.h"
 #include "HostErrors.h"
 #include "PersistedProperties.h"
 #include "ShieldRules.h"
@@ -8,8 +10,10 @@
 #include "platform/automation/ControlSite.h"
 #include "platform/automation/EventSource.h"
 
+#include <QHash>
 #include <QMargins>
 #include <QPointer>
+#include <QPushButton>
 #include <QTimer>
 #include <QWidget>
 
@@ -17,6 +21,7 @@
 #include <optional>
 
 class cWebView2;
+class FileDownload;
 
 // An embedded browser control: one browser of the runtime in a pane with an
 // even margin, started from a timer once the control is shown, with
@@ -86,6 +91,18 @@ public:
     // Exceptions are written back: a level below 1 clears them.
     void SetShieldLevel(std::int32_t level, std::int32_t& exceptions, bool redraw);
 
+    // ---- downloads
+    void DownloadFile(const QString& uri, const QString& destination);
+    // The download's key; empty when it could not start.
+    QString DownloadFileEx(const QString& uri, const QString& destination, bool synchronous);
+    // One read by its key, or every pending read with an empty key.
+    void DownloadCancel(const QString& key);
+
+    // ---- extensions
+    QString AddBrowserExtension(QString folder, double secondsToWait);
+    // The store's "Download && Install..." button, shown on store detail pages.
+    QPushButton* storeButton() const { return m_storeButton; }
+
     // ---- properties
     const PersistedProperties& properties() const { return m_props; }
     void setProperty(PersistedProperties::Id id, const Variant& value);
@@ -109,8 +126,7 @@ protected:
 
 private:
     KestWebviewKD();
-    // The member table, by group; the groups to come (downloads, extensions)
-    // each add a function of their own here.
+    // The member table, by group.
     void bindMembers();
     void bindPersisted();
     void bindStartupMembers();
@@ -125,6 +141,8 @@ private:
     void bindWindowMembers();
     void bindStateGetters();
     void bindGeometryMembers();
+    void bindDownloadMembers();
+    void bindExtensionMembers();
     Handler forwarding(std::function<void(QList<Variant>&)> action);
     void bindMethod(const char* name, Handler handler);
     void bindGet(const char* name, Handler handler);
@@ -157,6 +175,25 @@ private:
     void followAnchorParent();
     void onInitComplete();
 
+    // downloads
+    void connectDownloads();
+    void onBrowserDownloadStarting(const QString& uri, const QString& mimeType,
+                                   const QString& suggestedPath, const QString& suggestedFile,
+                                   bool& cancelBrowserDialog, bool& cancelDownload,
+                                   QString& newPath);
+    QString startDownload(const QString& uri, const QString& destination, bool synchronous);
+    void onDownloadProgress(const QString& key, std::int64_t received, std::int64_t total);
+    void applyDownloadFolder();
+
+    // extensions
+    bool extensionsAvailable() const;
+    QString extensionRoot() const;
+    QString extensionName(const QString& id);
+    void connectStoreButton();
+    void updateStoreButton();
+    void onStoreButton();
+    bool GoExtensions();
+
     // shield and filters
     void applyShield();
     void onResourceRequested(const QString& uri, int context, int& permit);
@@ -174,6 +211,10 @@ private:
     void autoSearch();
     void requireBrowser() const;
     bool goBuiltIn(const QString& address, const QString& title);
+    // Opens an address as Navigate does; True when the browser was given it.
+    bool openAddress(const QString& address);
+    bool runtimeBeforeVersion122() const;
+    void showOldVersionNotice();
     void showNotice(const QString& html);
     void onDocumentComplete();
     void onNavigationCompleted(bool success, int webErrorStatus);
@@ -226,6 +267,14 @@ private:
     std::int32_t m_shieldLevel = 0;
     std::int32_t m_shieldExceptions = 0;
     shield::FilterList m_filters;
+
+    DownloadTable m_downloadTable;
+    QHash<QString, QPointer<FileDownload>> m_reads;
+    QString m_defaultDownloadFolder;
+
+    extensionstore::Settings m_storeSettings =
+        extensionstore::readSettings(extensionstore::settingsFile());
+    QPointer<QPushButton> m_storeButton;
 
     QPointer<QWidget> m_anchorParent;
     QMargins m_anchorMargins;

@@ -53,6 +53,8 @@ void KestWebviewKD::connectBrowser() {
             });
     connect(wv, &cWebView2::NavigationCompleted, this, &KestWebviewKD::onNavigationCompleted);
     connectPageEvents();
+    connectDownloads();
+    connectStoreButton();
 }
 
 void KestWebviewKD::connectPageEvents() {

@@ -98,6 +98,8 @@ void KestWebviewKD::bindMembers() {
     bindWindowMembers();
     bindStateGetters();
     bindGeometryMembers();
+    bindDownloadMembers();
+    bindExtensionMembers();
 }
 
 void KestWebviewKD::bindStartupMembers() {

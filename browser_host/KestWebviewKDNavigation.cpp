@@ -73,15 +73,17 @@ void KestWebviewKD::Navigate(QString& url) {
 
 bool KestWebviewKD::GoHome() {
     requireBrowser();
-    QString home = m_props.text(P::HomeURL);
-    if (home.isEmpty())
-        return false;
+    const QString home = m_props.text(P::HomeURL);
+    return !home.isEmpty() && openAddress(home);
+}
+
+bool KestWebviewKD::openAddress(const QString& address) {
     try {
-        if (!beforeNavigate(home))
+        if (!beforeNavigate(address))
             return false;
         m_collectedCookies.clear();
-        m_lastRequested = home;
-        navigateBrowser(kwvurl::completeAddress(kwvurl::urlEncodeUtf8(home), m_searchTemplate,
+        m_lastRequested = address;
+        navigateBrowser(kwvurl::completeAddress(kwvurl::urlEncodeUtf8(address), m_searchTemplate,
                                                 m_virtualHost, m_virtualFolder));
         return true;
     } catch (...) {
@@ -134,8 +136,7 @@ bool KestWebviewKD::goBuiltIn(const QString& address, const QString& title) {
 }
 
 bool KestWebviewKD::GoWallet() {
-    const int major = runtimeVersion().section(QLatin1Char('.'), 0, 0).toInt();
-    if (major > LastVersionWithoutWallet) {
+    if (!runtimeBeforeVersion122()) {
         // The runtime has no wallet page at any version.
         requireBrowser();
         showNotice(walletNotice("For some obscure reason, that even Microsoft probably doesn't "
@@ -143,12 +144,20 @@ bool KestWebviewKD::GoWallet() {
                                 "Pour une obscure raison, que même Microsoft ne doit pas "
                                 "comprendre, cette fonction n'est plus accessible !!!!! "));
     } else if (m_wv) {
-        showNotice(walletNotice(
-            "This function is not available in old versions (<122) of the WebView2 component !",
-            "Cette fonction n'est pas disponible dans les anciennes versions (<122) du composant "
-            "WebView2 !"));
+        showOldVersionNotice();
     }
     return false;
+}
+
+bool KestWebviewKD::runtimeBeforeVersion122() const {
+    return runtimeVersion().section(QLatin1Char('.'), 0, 0).toInt() <= LastVersionWithoutWallet;
+}
+
+void KestWebviewKD::showOldVersionNotice() {
+    showNotice(walletNotice(
+        "This function is not available in old versions (<122) of the WebView2 component !",
+        "Cette fonction n'est pas disponible dans les anciennes versions (<122) du composant "
+        "WebView2 !"));
 }
 
 void KestWebviewKD::showNotice(const QString& html) {
@@ -186,6 +195,7 @@ void KestWebviewKD::onDocumentComplete() {
         showedErrorPage();
     else
         recordCurrentDocument(m_currentAddress);
+    updateStoreButton();
     raise("DocumentComplete");
 }
 
@@ -196,6 +206,7 @@ void KestWebviewKD::onNavigationCompleted(bool success, int webErrorStatus) {
     // document completion.
     if (!success && webErrorStatus != NavigationCancelled)
         showedErrorPage();
+    updateStoreButton();
     raise("NavigationCompleted", {longValue(success ? -1 : 0), longValue(webErrorStatus)});
 }
 
@@ -222,6 +233,7 @@ void KestWebviewKD::onSourceChangeTick() {
     m_timerSourceChange.stop();
     m_currentAddress = kwvurl::decodeUri(jsProp(QStringLiteral("document.URL")));
     recordCurrentDocument(m_currentAddress);
+    updateStoreButton();
     raise("DocumentComplete");
 }
 

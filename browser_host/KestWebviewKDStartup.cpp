@@ -241,6 +241,8 @@ void KestWebviewKD::configureBrowser(bool extended) {
         m_wv->AddScriptToExecuteOnDocumentCreated(linkScript);
     m_wv->setIsMuted(m_props.flag(P::IsMuted));
     applyColorScheme();
+    if (!m_defaultDownloadFolder.isEmpty())
+        applyDownloadFolder();
     if (extended)
         m_wv->AddScriptToExecuteOnDocumentCreated(linkScript);
     else

@@ -59,6 +59,74 @@ QList<ParamInfo> printToPdfParams(bool toFile) {
     return params;
 }
 
+QList<Method> downloadMethods() {
+    const auto s = V::String;
+    return {
+        {"DownloadFile",
+         V::Empty,
+         {in("URI", s), in("DestFileNameAndPath", s)},
+         "Download asynchronously a file from a URL"},
+        {"DownloadFileEx",
+         V::String,
+         {in("URI", s), in("DestFileNameAndPath", s),
+          opt("SynchronousDownload", V::Boolean, Variant(false))},
+         "Download a file from a URL, asynchronously or not; returns the download key"},
+        {"DownloadCancel", V::Empty, {in("Key", s)}, "Cancels a download, or all with no key"},
+        {"OpenDefaultDownloadDialog", V::Empty, {}},
+        {"CloseDefaultDownloadDialog", V::Empty, {}},
+        {"GetUserDefaultDownloadsPath",
+         V::String,
+         {},
+         "Returns the path to the user's Downloads folder."},
+        {"MakeAllDirectorys",
+         V::Empty,
+         {in("DirPath", s)},
+         "Recursively create a directory and all its subdirectories"},
+    };
+}
+
+// Extensions cannot be installed into this runtime: the members that need an
+// installed extension say so in their help.
+QList<Method> extensionMethods() {
+    const auto s = V::String;
+    const auto wait = [] {
+        return opt("SecondsToWaitForComplete", V::Double, Variant(8.0));
+    };
+    return {
+        {"AddBrowserExtension",
+         V::String,
+         {in("ExtensionFolderPath", s), wait()},
+         "Adds an Edge extension from its unzipped directory. Extensions cannot be installed "
+         "into this runtime (Qt WebEngine): the call ends with ExtensionInstallationFailed."},
+        {"GetBrowserExtensions",
+         V::Variant,
+         {wait()},
+         "Returns the installed extensions; always empty on this runtime."},
+        {"GetBrowserExtensionName", s, {in("ID", s)}},
+        {"GetBrowserExtensionState", V::Long, {in("ExtensionIdOrName", s), wait()}},
+        {"IsBrowserExtensionEnabled", V::Boolean, {in("ExtensionIdOrName", s), wait()}},
+        {"BrowserExtensionExists", V::Boolean, {in("ExtensionIdOrName", s), wait()}},
+        {"EnableBrowserExtension", V::Boolean, {in("ExtensionIdOrName", s), wait()}},
+        {"DisableBrowserExtension", V::Boolean, {in("ExtensionIdOrName", s), wait()}},
+        {"RemoveBrowserExtension", V::Boolean, {in("ID", s), wait()}},
+        {"GetBrowserExtensionFolderPath", s, {in("ID", s)}},
+        {"GetBrowserExtensionIconPath", s, {in("ID", s)}},
+        {"LoadBrowserExtensionIconPicture",
+         V::Object,
+         {in("ID", s), opt("oBackColor", V::Long, Variant(std::int32_t(0xFFFFFF)))}},
+        {"ShowBrowserExtensionPopup", V::Boolean, {in("ExtensionID", s)}},
+        {"ShowBrowserExtensionOption", V::Empty, {in("ExtensionID", s)}},
+        {"ExploreBrowserExtension", V::Empty, {in("ExtensionID", s)}},
+        {"GoExtensions", V::Boolean, {}, "Opens the extension store"},
+        {"DownloadCrx", V::Boolean, {in("sURL", s), in("sFile", s)}},
+        {"CrxToZip", V::Empty, {in("sCrx", s), in("sZip", s)}},
+        {"DecompressZip",
+         V::Boolean,
+         {in("ZipFile", s), in("PathToExtract", s), opt("Password", s, Variant(QString())),
+          opt("Flags", V::Long, Variant(std::int32_t(0)))}},
+    };
+}
+
 QList<Method> methods() {
     return {
         {"Init", V::Empty, {in("Lang", V::String)}, "Initializes the control"},
@@ -288,6 +356,8 @@ QList<RuntimeProperty> runtimeProperties() {
         {"PreferredTrackingPreventionLevel", V::Long, true},
         {"jsProp", V::String, false, {in("PropName", V::Variant)}},
         {"jsLastError", V::String, false},
+        {"IsDefaultDownloadDialogOpen", V::Boolean, false},
+        {"DefaultDownloadFolderPath", V::String, true},
         {"Left", V::Single, true},
         {"Top", V::Single, true},
         {"Width", V::Single, true},
@@ -365,7 +435,11 @@ QList<EventInfo> events() {
          {in("DestinationPath", s), in("FileName", s), in("Percent", V::Integer),
           in("BytesRead", l), in("BytesMax", l), ref("CancelDownload", b)}},
         {26, "DownloadError", {in("ErrNumber", l), in("ErrDescription", s)}},
-        {27, "DownloadDialogStatusChanged", {in("DownloadDialogVisible", b)}},
+        {27,
+         "DownloadDialogStatusChanged",
+         {in("DownloadDialogVisible", b)},
+         QStringLiteral("Never raised on this platform: the browser engine has no download "
+                        "dialog of its own.")},
         {28,
          "ExtensionDownloaded",
          {in("ExtensionID", s), in("ExtensionName", s), in("Folder", s)}},
@@ -390,7 +464,7 @@ const TypeInfo& kestWebviewKDTypeInfo() {
         t.interfaceName = QStringLiteral("_KestWebviewKD");
         t.eventInterfaceName = QStringLiteral("__KestWebviewKD");
         DispId next = 1;
-        for (const Method& m : methods())
+        for (const Method& m : methods() + downloadMethods() + extensionMethods())
             t.members.append(MemberInfo(MethodBase + next++, QLatin1String(m.name),
                                         InvokeFlags::Method, m.result, m.params,
                                         QString::fromUtf8(m.help)));

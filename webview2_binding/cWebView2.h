@@ -187,6 +187,18 @@ public:
     bool ClearBrowsingData(std::uint32_t dataKinds, double secondsToWait = 8);
     bool ClearBrowsingDataAll(double secondsToWait = 8);
 
+    // ---- browser extensions (the runtime has none: nothing is installed or listed)
+    // The new extension's identifier; empty when it was not installed.
+    QString AddBrowserExtension(const QString& extensionFolderPath, double secondsToWait = 8);
+    // A Collection of Collections with "Id", "Name" and "IsEnabled".
+    Variant GetBrowserExtensions(double secondsToWait = 8);
+    // -1 when no extension matches (by identifier, then by name), 1 enabled, 0 disabled.
+    std::int32_t GetBrowserExtensionState(const QString& extensionIdOrName,
+                                          double secondsToWait = 8);
+    bool EnableBrowserExtension(const QString& extensionIdOrName, bool isEnabled,
+                                double secondsToWait = 8);
+    bool RemoveBrowserExtension(const QString& extensionIdOrName, double secondsToWait = 8);
+
     // Failures that members trap are reported here (member name, description);
     // by default they are dropped, as a release build does.
     using DiagnosticHook = std::function<void(const QString& member, const QString& description)>;

@@ -79,6 +79,12 @@ extern "C" HRESULT GetCoreWebView2AbsentFacilities(QStringList* names) {
         // Nor a report of response headers: no response-received event, so no
         // Set-Cookie values either.
         QStringLiteral("WebResourceResponseReceived"),
+        // Nor a download dialog of the browser's own.
+        QStringLiteral("IsDefaultDownloadDialogOpen"),
+        QStringLiteral("OpenDefaultDownloadDialog"),
+        QStringLiteral("CloseDefaultDownloadDialog"),
+        QStringLiteral("DefaultDownloadDialogCornerAlignment"),
+        QStringLiteral("DefaultDownloadDialogMargin"),
         // Nor a task manager window.
         QStringLiteral("OpenTaskManagerWindow"),
         // Nor serving a folder under a host name of its own.

@@ -21,6 +21,10 @@ const QStringList runtimeAbsent = {
     // Nor serving a folder under a host name of its own.
     "SetVirtualHostNameToFolderMapping",
     "ClearVirtualHostNameToFolderMapping",
+    // Nor a download dialog of the browser's own.
+    "IsDefaultDownloadDialogOpen",
+    "OpenDefaultDownloadDialog",
+    "CloseDefaultDownloadDialog",
 };
 
 // Members absent for other reasons.
@@ -31,6 +35,13 @@ const QStringList otherAbsent = {
     "GoDownloads",
     "GoOptions",
     "GoListEdgeUrls",
+    // No extension can be installed into the runtime, and it serves no
+    // extension pages: there is no popup, options or extension page to show.
+    "ShowBrowserExtensionPopup",
+    "ShowBrowserExtensionOption",
+    "ExploreBrowserExtension",
+    // The automation layer has no picture object to return an icon in.
+    "LoadBrowserExtensionIconPicture",
 };
 
 QString kindName(unsigned kind) {

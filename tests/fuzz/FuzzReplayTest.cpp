@@ -18,6 +18,7 @@ extern "C" int fuzzExtractJsonValue(const std::uint8_t*, std::size_t);
 extern "C" int fuzzPageMessage(const std::uint8_t*, std::size_t);
 extern "C" int fuzzZipArchive(const std::uint8_t*, std::size_t);
 extern "C" int fuzzIsDicomFile(const std::uint8_t*, std::size_t);
+extern "C" int fuzzCrxToZip(const std::uint8_t*, std::size_t);
 
 namespace {
 
@@ -68,4 +69,8 @@ TEST(FuzzReplayTest, ZipArchive) {
 
 TEST(FuzzReplayTest, IsDicomFile) {
     replay(QStringLiteral("is_dicom_file"), fuzzIsDicomFile);
+}
+
+TEST(FuzzReplayTest, CrxToZip) {
+    replay(QStringLiteral("crx_to_zip"), fuzzCrxToZip);
 }
