@@ -1,9 +1,12 @@
 #include "PageHarness.h"
 #include "tests/common/DicomFiles.h"
+#include "viewer/DecoderProcess.h"
 
 #include <QByteArray>
 #include <QFile>
 #include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QRegularExpression>
 
 #include <gtest/gtest.h>
@@ -60,7 +63,7 @@ struct RealFile {
 
 class ImagePageRealFiles : public ImagePage, public ::testing::WithParamInterface<RealFile> {};
 
-// Uncompressed, deflated, big-endian, RLE, JPEG, JPEG-LS, JPEG 2000, colour and
+// Uncompressed, deflated, big-endian, RLE, JPEG-LS, JPEG 2000, colour and
 // multi-frame files: the page reports what dcmdump reads and draws the picture.
 TEST_P(ImagePageRealFiles, ReportsWhatTheFileHoldsAndDrawsIt) {
     const QString file = pydicomFile(QString::fromLatin1(GetParam().name));
@@ -90,8 +93,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(RealFile{"CT_small.dcm", 1}, RealFile{"MR_small.dcm", 1},
                       RealFile{"MR_small_bigendian.dcm", 1}, RealFile{"image_dfl.dcm", 1},
                       RealFile{"MR_small_RLE.dcm", 1}, RealFile{"JPEG2000.dcm", 1},
-                      RealFile{"MR_small_jpeg_ls_lossless.dcm", 1}, RealFile{"JPGExtended.dcm", 1},
-                      RealFile{"SC_rgb_jpeg_dcmtk.dcm", 1}, RealFile{"SC_rgb_rle_2frame.dcm", 2}),
+                      RealFile{"MR_small_jpeg_ls_lossless.dcm", 1}, RealFile{"SC_rgb_rle.dcm", 1},
+                      RealFile{"SC_rgb_rle_2frame.dcm", 2}),
     [](const auto& info) {
         QString name = QString::fromLatin1(info.param.name).section('.', 0, 0);
         name.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9]")), QStringLiteral("_"));
@@ -323,15 +326,96 @@ TEST_P(ImagePageUnshownFiles, AreReportedWithoutAnImage) {
 INSTANTIATE_TEST_SUITE_P(
     Files, ImagePageUnshownFiles,
     ::testing::Values(UnshownFile{"not_dicom.dcm", "not a readable DICOM file"},
-                      UnshownFile{"MR_truncated.dcm", "not a readable DICOM file (dicomParser"},
-                      UnshownFile{"rtdose.dcm", "32-bit pixel data"},
-                      UnshownFile{"SC_rgb_rle_16bit.dcm", "16-bit colour RLE"}),
+                      UnshownFile{"MR_truncated.dcm", "not a readable DICOM file (dicomParser"}),
     [](const auto& info) {
         return QString::fromLatin1(info.param.name).section('.', 0, 0).toStdString();
     });
 
 // The loader's decoder never settles for this JPEG file (an error escapes its
 // promise chain): the page still ends the load after its time-out.
+struct HostFile {
+    const char* name;
+    const char* reason;
+    int frames;
+};
+
+class ImagePageHostFiles : public ImagePage, public ::testing::WithParamInterface<HostFile> {
+protected:
+    // Answers the page's request as the viewer does: the decoder program's description.
+    void answerWith(const QString& description) {
+        const QByteArray literal =
+            QJsonDocument(QJsonArray{description}).toJson(QJsonDocument::Compact);
+        view.run(QStringLiteral("hostPixels(%1)")
+                     .arg(QString::fromUtf8(literal.mid(1, literal.size() - 2))));
+    }
+
+    bool requestDecoding() {
+        folder.setWorkingCopy(pydicomFile(QString::fromLatin1(GetParam().name)));
+        return view.load(folder.fillPage(QStringLiteral("KDVAX_MONO.dll"),
+                                         QStringLiteral("KDVAX_MONO.html"),
+                                         QStringLiteral("Tool"))) &&
+               view.waitForMessage(QStringLiteral("decodePixels"));
+    }
+};
+
+// Pixel data the loader refuses, shows wrongly or never finishes decoding are
+// asked of the host; the frames the host decoder writes are shown.
+TEST_P(ImagePageHostFiles, AreDecodedByTheHostAndShown) {
+    ASSERT_TRUE(requestDecoding());
+    EXPECT_EQ(view.lastContent(QStringLiteral("decodePixels")),
+              QString::fromLatin1(GetParam().reason));
+    const QString name = QString::fromLatin1(GetParam().name);
+    answerWith(decoderprocess::decode(QStringLiteral(KEST_DECODER_PATH), folder.path(name),
+                                      folder.path(QStringLiteral("KDVAX_PIXELS.bin")), 20000));
+    ASSERT_TRUE(view.waitForMessage(QStringLiteral("imageChanged")));
+    EXPECT_TRUE(view.messages(QStringLiteral("imageError")).isEmpty())
+        << view.lastContent(QStringLiteral("imageError")).toStdString();
+    const QString file = pydicomFile(name);
+    EXPECT_EQ(changed("largeur"), dcmdumpValue(file, QStringLiteral("0028,0011")));
+    EXPECT_EQ(changed("hauteur"), dcmdumpValue(file, QStringLiteral("0028,0010")));
+    EXPECT_EQ(changed("totalFrames"), QString::number(GetParam().frames));
+    EXPECT_GT(canvasColours(), 2);
+    if (GetParam().frames > 1) {
+        view.run(QStringLiteral("PressButton('FrameNext')"));
+        ASSERT_TRUE(view.waitForMessage(QStringLiteral("buttonClicked")));
+        EXPECT_EQ(view.run(QStringLiteral(
+                               "cornerstone.getImage(document.getElementById('image')).imageId"))
+                      .toString(),
+                  QStringLiteral("kesthost:1:1"));
+    }
+}
+
+// A host that cannot decode the file ends the load with its reason.
+TEST_P(ImagePageHostFiles, AFailedHostDecodingEndsTheLoadWithItsReason) {
+    ASSERT_TRUE(requestDecoding());
+    answerWith(QStringLiteral("{\"error\":\"the decoder stopped on this file\"}"));
+    ASSERT_TRUE(view.waitForMessage(QStringLiteral("imageChanged")));
+    EXPECT_EQ(changed("largeur"), QStringLiteral("0"));
+    const QString error = view.lastContent(QStringLiteral("imageError"));
+    EXPECT_TRUE(error.contains(QString::fromLatin1(GetParam().reason)) &&
+                error.contains(QStringLiteral("the decoder stopped on this file")))
+        << error.toStdString();
+    // A late or second answer changes nothing.
+    answerWith(QStringLiteral("{\"type\":\"uint8\",\"rows\":1}"));
+    view.pump(300);
+    EXPECT_EQ(view.messages(QStringLiteral("imageChanged")).size(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pydicom, ImagePageHostFiles,
+    ::testing::Values(HostFile{"rtdose.dcm", "32-bit pixel data", 15},
+                      HostFile{"SC_rgb_rle_16bit.dcm", "colour deeper than 8 bits", 1},
+                      HostFile{"SC_jpeg_no_color_transform.dcm", "compressed colour", 1},
+                      HostFile{"GDCMJ2K_TextGBR.dcm", "compressed colour", 1},
+                      HostFile{"JPGExtended.dcm", "extended JPEG", 1}),
+    [](const auto& info) {
+        QString name = QString::fromLatin1(info.param.name).section('.', 0, 0);
+        name.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9]")), QStringLiteral("_"));
+        return name.toStdString();
+    });
+
+// The host never answers the page's request to decode (here there is no host):
+// the page still ends the load after its time-out.
 TEST_F(ImagePage, ADecoderThatNeverAnswersStillEndsTheLoad) {
     folder.setWorkingCopy(pydicomFile(QStringLiteral("SC_jpeg_no_color_transform.dcm")));
     ASSERT_TRUE(
