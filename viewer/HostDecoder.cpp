@@ -1,13 +1,16 @@
 #include "HostDecoder.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSaveFile>
 #include <QtEndian>
 
 #include <gdcmAttribute.h>
+#include <gdcmExplicitDataElement.h>
 #include <gdcmImage.h>
+#include <gdcmImplicitDataElement.h>
 #include <gdcmReader.h>
 #include <gdcmSequenceOfFragments.h>
 #include <gdcmTransferSyntax.h>
@@ -78,6 +81,15 @@ void swapWords(QByteArray& data) {
     char* bytes = data.data();
     for (qsizetype at = 0; at + 4 <= data.size(); at += 4)
         std::swap_ranges(bytes + at, bytes + at + 2, bytes + at + 2);
+}
+
+// Single-bit samples, packed eight to a byte from the lowest bit, become one byte each.
+void unpackBits(Frames& frames, qint64 samples) {
+    QByteArray out(qsizetype(samples), '\0');
+    for (qint64 at = 0; at < samples && at / 8 < frames.data.size(); ++at)
+        out[qsizetype(at)] = char((frames.data[qsizetype(at / 8)] >> (at % 8)) & 1);
+    frames.data = out;
+    frames.bitsStored = 1;
 }
 
 // Float and double pixel data are never compressed: their bytes are the frames.
@@ -181,6 +193,8 @@ namespace {
 
 QString typeFor(int bitsAllocated, bool isSigned) {
     switch (bitsAllocated) {
+    case 1:
+        return QStringLiteral("uint8");
     case 8:
         return isSigned ? QStringLiteral("int8") : QStringLiteral("uint8");
     case 16:
@@ -228,6 +242,17 @@ bool decodeWithCodec(const gdcm::DataElement& pixels, const std::string& syntax,
     return true;
 }
 
+// The reader fills a value cut short by the end of the file with zeros:
+// such a file is longer as read than on disk.
+bool isCut(const gdcm::File& file, qint64 fileSize) {
+    const gdcm::DataSet& set = file.GetDataSet();
+    const bool implicit = file.GetHeader().GetDataSetTransferSyntax().IsImplicit();
+    const qint64 length = qint64(file.GetHeader().GetFullLength()) +
+                          qint64(implicit ? set.GetLength<gdcm::ImplicitDataElement>()
+                                          : set.GetLength<gdcm::ExplicitDataElement>());
+    return length > fileSize;
+}
+
 bool decodeRle(const gdcm::SequenceOfFragments& fragments, int bytesPerSample, Frames& frames) {
     if (int(fragments.GetNumberOfFragments()) < frames.frames)
         return false;
@@ -249,6 +274,8 @@ Frames decode(const QString& path) {
     reader.SetFileName(QFile::encodeName(path).constData());
     if (!reader.Read())
         return failed(QStringLiteral("the file could not be read"));
+    if (isCut(reader.GetFile(), QFileInfo(path).size()))
+        return failed(QStringLiteral("the file ends inside its data set"));
     const gdcm::DataSet& set = reader.GetFile().GetDataSet();
     const std::string syntax = syntaxOf(reader.GetFile());
     const bool bigEndian = syntax == "1.2.840.10008.1.2.2";
@@ -275,7 +302,8 @@ Frames decode(const QString& path) {
         return failed(QStringLiteral("samples of %1 bits are not supported").arg(bitsAllocated));
     if (frames.rows <= 0 || frames.columns <= 0 || (frames.samples != 1 && frames.samples != 3))
         return failed(QStringLiteral("the image's size or samples are not valid"));
-    const int bytesPerSample = floating ? frames.bitsStored / 8 : bitsAllocated / 8;
+    const bool singleBits = !floating && bitsAllocated == 1;
+    const int bytesPerSample = floating ? frames.bitsStored / 8 : std::max(1, bitsAllocated / 8);
     const qint64 expected =
         qint64(frames.rows) * frames.columns * frames.samples * frames.frames * bytesPerSample;
     if (expected > (qint64(1) << 31))
@@ -301,6 +329,8 @@ Frames decode(const QString& path) {
         }
         if (!decoded)
             return failed(QStringLiteral("the pixel data could not be decoded"));
+        if (decoded && singleBits)
+            unpackBits(frames, expected);
         if (planar == 1 && frames.samples > 1 && !fragments)
             interleave(frames, bytesPerSample);
     }

@@ -46,6 +46,21 @@ protected:
             .toInt();
     }
 
+    // Answers the page's request to decode as the viewer does, with the given description.
+    void answerWith(const QString& description) {
+        const QByteArray literal =
+            QJsonDocument(QJsonArray{description}).toJson(QJsonDocument::Compact);
+        view.run(QStringLiteral("hostPixels(%1)")
+                     .arg(QString::fromUtf8(literal.mid(1, literal.size() - 2))));
+    }
+
+    // ... with what the decoder program says of the working copy.
+    void answerWithDecoder(const QString& workingCopy) {
+        answerWith(decoderprocess::decode(QStringLiteral(KEST_DECODER_PATH),
+                                          folder.path(workingCopy),
+                                          folder.path(QStringLiteral("KDVAX_PIXELS.bin")), 20000));
+    }
+
     InstanceFolder folder;
     PageView view;
 };
@@ -308,7 +323,14 @@ TEST_P(ImagePageUnshownFiles, AreReportedWithoutAnImage) {
         ASSERT_TRUE(text.open(QIODevice::WriteOnly));
         text.write(QByteArray("This is a text file, not an image.\n").repeated(20));
     }
-    ASSERT_TRUE(show(source, name));
+    folder.setWorkingCopy(source, name);
+    ASSERT_TRUE(
+        view.load(folder.fillPage(QStringLiteral("KDVAX_MONO.dll"),
+                                  QStringLiteral("KDVAX_MONO.html"), QStringLiteral("Tool"))));
+    // The page cannot read the file and asks the host, whose decoder cannot either.
+    ASSERT_TRUE(view.waitForMessage(QStringLiteral("decodePixels")));
+    answerWithDecoder(name);
+    ASSERT_TRUE(view.waitForMessage(QStringLiteral("imageChanged")));
     EXPECT_TRUE(view.messages(QStringLiteral("NoImage")).isEmpty());
     EXPECT_EQ(changed("largeur"), QStringLiteral("0"));
     EXPECT_EQ(changed("hauteur"), QStringLiteral("0"));
@@ -341,14 +363,6 @@ struct HostFile {
 
 class ImagePageHostFiles : public ImagePage, public ::testing::WithParamInterface<HostFile> {
 protected:
-    // Answers the page's request as the viewer does: the decoder program's description.
-    void answerWith(const QString& description) {
-        const QByteArray literal =
-            QJsonDocument(QJsonArray{description}).toJson(QJsonDocument::Compact);
-        view.run(QStringLiteral("hostPixels(%1)")
-                     .arg(QString::fromUtf8(literal.mid(1, literal.size() - 2))));
-    }
-
     bool requestDecoding() {
         folder.setWorkingCopy(pydicomFile(QString::fromLatin1(GetParam().name)));
         return view.load(folder.fillPage(QStringLiteral("KDVAX_MONO.dll"),
@@ -365,8 +379,7 @@ TEST_P(ImagePageHostFiles, AreDecodedByTheHostAndShown) {
     EXPECT_EQ(view.lastContent(QStringLiteral("decodePixels")),
               QString::fromLatin1(GetParam().reason));
     const QString name = QString::fromLatin1(GetParam().name);
-    answerWith(decoderprocess::decode(QStringLiteral(KEST_DECODER_PATH), folder.path(name),
-                                      folder.path(QStringLiteral("KDVAX_PIXELS.bin")), 20000));
+    answerWithDecoder(name);
     ASSERT_TRUE(view.waitForMessage(QStringLiteral("imageChanged")));
     EXPECT_TRUE(view.messages(QStringLiteral("imageError")).isEmpty())
         << view.lastContent(QStringLiteral("imageError")).toStdString();
