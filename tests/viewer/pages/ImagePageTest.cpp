@@ -7,7 +7,9 @@
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
+#include <QtEndian>
 
 #include <gtest/gtest.h>
 
@@ -426,6 +428,59 @@ INSTANTIATE_TEST_SUITE_P(
         name.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9]")), QStringLiteral("_"));
         return name.toStdString();
     });
+
+// Floating-point samples with a rescale: shown through the host, the values
+// read back are the stored ones, and the rescale applies to them.
+TEST_F(ImagePage, FloatPixelDataIsShownWithItsStoredValues) {
+    const float values[] = {-1.5f, 0.0f, 2.25f, 1000.0f};
+    QByteArray bytes;
+    for (float value : values) {
+        char little[4];
+        qToLittleEndian(value, little);
+        bytes.append(little, 4);
+    }
+    const QString source = folder.path(QStringLiteral("source.dcm"));
+    ASSERT_TRUE(DicomBuilder()
+                    .add(0x0008, 0x0060, "CS", "OT")
+                    .addUs(0x0028, 0x0002, 1)
+                    .add(0x0028, 0x0004, "CS", "MONOCHROME2")
+                    .addUs(0x0028, 0x0010, 2)
+                    .addUs(0x0028, 0x0011, 2)
+                    .addUs(0x0028, 0x0100, 32)
+                    .add(0x0028, 0x1052, "DS", "-10")
+                    .add(0x0028, 0x1053, "DS", "2")
+                    .add(0x7fe0, 0x0008, "OF", bytes)
+                    .write(source));
+    folder.setWorkingCopy(source, QStringLiteral("float.dcm"));
+    ASSERT_TRUE(
+        view.load(folder.fillPage(QStringLiteral("KDVAX_MONO.dll"),
+                                  QStringLiteral("KDVAX_MONO.html"), QStringLiteral("Tool"))));
+    ASSERT_TRUE(view.waitForMessage(QStringLiteral("decodePixels")));
+    EXPECT_EQ(view.lastContent(QStringLiteral("decodePixels")),
+              QStringLiteral("floating-point pixel data"));
+    answerWithDecoder(QStringLiteral("float.dcm"));
+    ASSERT_TRUE(view.waitForMessage(QStringLiteral("imageChanged")));
+    EXPECT_EQ(changed("largeur"), QStringLiteral("2"));
+    view.clearMessages();
+    view.run(QStringLiteral("saveCurrentValues('values.bin')"));
+    ASSERT_TRUE(view.waitForMessage(QStringLiteral("saveImage")));
+    const QByteArray saved = QByteArray::fromBase64(
+        jsonField(view.lastContent(QStringLiteral("saveImage")), QStringLiteral("base64"))
+            .toLatin1());
+    const qsizetype headerEnd = saved.indexOf('\n');
+    const QJsonObject header = QJsonDocument::fromJson(saved.left(headerEnd)).object();
+    EXPECT_EQ(header.value("type").toString(), QStringLiteral("float32"));
+    EXPECT_EQ(header.value("rows").toInt(), 2);
+    EXPECT_EQ(header.value("modality").toObject().value("slope").toDouble(), 2.0);
+    EXPECT_EQ(header.value("modality").toObject().value("intercept").toDouble(), -10.0);
+    EXPECT_EQ(saved.mid(headerEnd + 1), bytes);
+    // The display values are 16-bit, their rescale gives back the modality values.
+    EXPECT_NEAR(view.run(QStringLiteral("(function () { var i = cornerstone.getImage(document."
+                                        "getElementById('image')); return i.getPixelData()[3] * "
+                                        "i.slope + i.intercept; })()"))
+                    .toDouble(),
+                1000.0 * 2 - 10, 0.1);
+}
 
 // The host never answers the page's request to decode (here there is no host):
 // the page still ends the load after its time-out.
