@@ -2,6 +2,7 @@
 // compared with pydicom's own decoding: the stored values of the frame shown
 // and their modality values.
 
+#include "RenderRun.h"
 #include "ViewerFixture.h"
 
 #include "platform/MessagePump.h"
@@ -103,6 +104,19 @@ TEST_F(PixelValues, FilesPydicomCannotDecodeEndTheirLoadAndTheViewerGoesOn) {
         ASSERT_TRUE(loadDemo());
         EXPECT_FALSE(noImage());
     }
+}
+
+// The same readback from the command line, for a dose grid the host decodes.
+TEST(RenderValues, KestdicomRenderWritesTheStoredValuesOfTheFrameShown) {
+    RenderRun run;
+    const QString values = run.output(QStringLiteral("rtdose.dcm.values"));
+    ASSERT_TRUE(run.run(pydicomFile(QStringLiteral("rtdose.dcm")), {"--values", values}))
+        << run.errors().toStdString();
+    const QStringList results = reference({QStringLiteral("compare"), QFileInfo(values).path(),
+                                           pydicomFile(QStringLiteral("rtdose.dcm"))});
+    ASSERT_EQ(results.size(), 1);
+    EXPECT_TRUE(results[0].startsWith(QStringLiteral("rtdose.dcm\tok")))
+        << results[0].toStdString();
 }
 
 } // namespace
