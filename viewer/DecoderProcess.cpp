@@ -29,7 +29,9 @@ QString decode(const QString& program, const QString& file, const QString& frame
         return error(
             QStringLiteral("the decoder did not finish within %1 s").arg(timeoutMs / 1000));
     }
-    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+    // Only a crash counts: the answer printed decides, whatever the exit code
+    // (a leak checker may change it after the answer).
+    if (process.exitStatus() != QProcess::NormalExit)
         return error(QStringLiteral("the decoder stopped on this file"));
     const QJsonDocument answer = QJsonDocument::fromJson(process.readAllStandardOutput().trimmed());
     if (!answer.isObject())
