@@ -67,22 +67,9 @@ TEST_F(DecoderProcess, DeepColourRleKeepsItsSampleOrder) {
 }
 
 TEST_F(DecoderProcess, FloatPixelDataIsHandedOverAsItIsStored) {
-    const float values[] = {-1.5f, 0.0f, 2.25f, 1e6f};
-    QByteArray bytes;
-    for (float value : values) {
-        char little[4];
-        qToLittleEndian(value, little);
-        bytes.append(little, 4);
-    }
+    const QByteArray bytes = DicomBuilder::floatSamples({-1.5f, 0.0f, 2.25f, 1e6f});
     const QString file = folder.filePath(QStringLiteral("float.dcm"));
-    ASSERT_TRUE(DicomBuilder()
-                    .addUs(0x0028, 0x0002, 1)
-                    .add(0x0028, 0x0004, "CS", "MONOCHROME2")
-                    .addUs(0x0028, 0x0010, 2)
-                    .addUs(0x0028, 0x0011, 2)
-                    .addUs(0x0028, 0x0100, 32)
-                    .add(0x7fe0, 0x0008, "OF", bytes)
-                    .write(file));
+    ASSERT_TRUE(DicomBuilder().addFloatImage(2, 2, bytes).write(file));
     const QJsonObject description = decode(file);
     EXPECT_EQ(description.value("type").toString(), QStringLiteral("float32"));
     EXPECT_EQ(description.value("rows").toInt(), 2);

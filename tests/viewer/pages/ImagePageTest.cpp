@@ -9,7 +9,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
-#include <QtEndian>
 
 #include <gtest/gtest.h>
 
@@ -432,14 +431,9 @@ INSTANTIATE_TEST_SUITE_P(
 // Floating-point samples with a rescale: shown through the host, the values
 // read back are the stored ones, and the rescale applies to them.
 TEST_F(ImagePage, FloatPixelDataIsShownWithItsStoredValues) {
-    const float values[] = {-1.5f, 0.0f, 2.25f, 1000.0f};
-    QByteArray bytes;
-    for (float value : values) {
-        char little[4];
-        qToLittleEndian(value, little);
-        bytes.append(little, 4);
-    }
+    const QByteArray bytes = DicomBuilder::floatSamples({-1.5f, 0.0f, 2.25f, 1000.0f});
     const QString source = folder.path(QStringLiteral("source.dcm"));
+    // Elements in tag order: the rescale comes between the image's attributes and its samples.
     ASSERT_TRUE(DicomBuilder()
                     .add(0x0008, 0x0060, "CS", "OT")
                     .addUs(0x0028, 0x0002, 1)
