@@ -47,6 +47,22 @@ protected:
             .toInt();
     }
 
+    // A click without movement at the centre of the image pixel (x, y).
+    void clickPixel(int x, int y) {
+        view.clearMessages();
+        view.run(
+            QStringLiteral(
+                "(function () { var e = document.getElementById('image');"
+                " var p = cornerstone.pixelToCanvas(e, { x: %1 + 0.5, y: %2 + 0.5 });"
+                " var r = e.getBoundingClientRect();"
+                " var at = { clientX: r.left + p.x, clientY: r.top + p.y, button: 0, buttons: 1,"
+                " bubbles: true, view: window };"
+                " e.querySelector('canvas').dispatchEvent(new MouseEvent('mousedown', at));"
+                " document.dispatchEvent(new MouseEvent('mouseup', at)); })()")
+                .arg(x)
+                .arg(y));
+    }
+
     // Answers the page's request to decode as the viewer does, with the given description.
     void answerWith(const QString& description) {
         const QByteArray literal =
@@ -222,16 +238,7 @@ TEST_F(ImagePage, SavedPicturesComeBackAsBase64WithTheFileNameEscaped) {
 TEST_F(ImagePage, ClickReportsTheImagePixelAndItsStoredValue) {
     ASSERT_TRUE(writeRamp(folder.path(QStringLiteral("source.dcm"))));
     ASSERT_TRUE(show(folder.path(QStringLiteral("source.dcm")), QStringLiteral("ramp.dcm")));
-    view.clearMessages();
-    // A click without movement at the centre of pixel (5, 9).
-    view.run(QStringLiteral(
-        "(function () { var e = document.getElementById('image');"
-        " var p = cornerstone.pixelToCanvas(e, { x: 5.5, y: 9.5 });"
-        " var r = e.getBoundingClientRect();"
-        " var at = { clientX: r.left + p.x, clientY: r.top + p.y, button: 0, buttons: 1,"
-        " bubbles: true, view: window };"
-        " e.querySelector('canvas').dispatchEvent(new MouseEvent('mousedown', at));"
-        " document.dispatchEvent(new MouseEvent('mouseup', at)); })()"));
+    clickPixel(5, 9);
     ASSERT_TRUE(view.waitForMessage(QStringLiteral("imageClicked")));
     EXPECT_EQ(view.lastContent(QStringLiteral("imageClicked")),
               QStringLiteral(R"({"pixelX":"5","pixelY":"9","pixelValue":"149"})"));
@@ -468,6 +475,12 @@ TEST_F(ImagePage, FloatPixelDataIsShownWithItsStoredValues) {
     EXPECT_EQ(header.value("modality").toObject().value("slope").toDouble(), 2.0);
     EXPECT_EQ(header.value("modality").toObject().value("intercept").toDouble(), -10.0);
     EXPECT_EQ(saved.mid(headerEnd + 1), bytes);
+    // A click reports the stored value, not the 16-bit value it is shown with.
+    clickPixel(0, 1);
+    ASSERT_TRUE(view.waitForMessage(QStringLiteral("imageClicked")));
+    EXPECT_EQ(
+        jsonField(view.lastContent(QStringLiteral("imageClicked")), QStringLiteral("pixelValue")),
+        QStringLiteral("2.25"));
     // The display values are 16-bit, their rescale gives back the modality values.
     EXPECT_NEAR(view.run(QStringLiteral("(function () { var i = cornerstone.getImage(document."
                                         "getElementById('image')); return i.getPixelData()[3] * "
