@@ -112,6 +112,7 @@ private:
     void onImageDimensions(const QString& content);
     void onOffsetChanged(const QString& content);
     void onNoImage();
+    void onDecodePixels();
     void onImageProcessFailed();
     void raiseImageLoaded(bool noImage);
     void raise(const QString& event, std::initializer_list<Variant> args = {});

@@ -68,6 +68,8 @@ void KestDicomViewAX::onPageMessage(const QString& name, const QString& content)
             onOffsetChanged(content);
         else if (name == QLatin1String("NoImage"))
             onNoImage();
+        else if (name == QLatin1String("decodePixels"))
+            onDecodePixels();
     } catch (const AutomationError&) {
     }
 }

@@ -7,7 +7,8 @@
 // show afterwards. Prints the counts; exits 1 on a hang, a write outside or a
 // failed valid load.
 //
-//   bench_hostile [--count N] [--seed S] [--timeout SECONDS] [--no-pydicom]
+//   bench_hostile [--count N] [--seed S] [--timeout SECONDS] [--no-pydicom] [--list]
+// --list prints how the load of each pydicom file ended.
 #include "platform/MessagePump.h"
 #include "platform/UiServices.h"
 #include "platform/automation/ControlSite.h"
@@ -40,6 +41,7 @@ struct Options {
     std::uint32_t seed = 1;
     int timeoutSeconds = 30;
     bool pydicom = true;
+    bool list = false;
 };
 
 Options parse(const QStringList& args) {
@@ -54,11 +56,27 @@ Options parse(const QStringList& args) {
             options.timeoutSeconds = next.toInt(), ++i;
         else if (args[i] == "--no-pydicom")
             options.pydicom = false;
+        else if (args[i] == "--list")
+            options.list = true;
     }
     return options;
 }
 
 enum class Outcome { Refused, Shown, NoImage, Hung };
+
+const char* outcomeName(Outcome outcome) {
+    switch (outcome) {
+    case Outcome::Refused:
+        return "refused";
+    case Outcome::Shown:
+        return "shown";
+    case Outcome::NoImage:
+        return "no image";
+    case Outcome::Hung:
+        return "hung";
+    }
+    return "";
+}
 
 struct Counts {
     int tried = 0;
@@ -228,7 +246,10 @@ int main(int argc, char* argv[]) {
         }
         ++counts.tried;
         const int rendererEnds = harness.rendererEnds;
-        switch (harness.load(path, options.timeoutSeconds)) {
+        const Outcome outcome = harness.load(path, options.timeoutSeconds);
+        if (options.list && file.bytes.isNull())
+            std::printf("%s\t%s\n", outcomeName(outcome), qPrintable(file.name));
+        switch (outcome) {
         case Outcome::Refused:
             ++counts.refused;
             break;

@@ -146,6 +146,25 @@ DicomBuilder& DicomBuilder::addGreyImage(int width, int height, int (*valueAt)(i
     return add(0x7fe0, 0x0010, "OB", pixels);
 }
 
+DicomBuilder& DicomBuilder::addFloatImage(int width, int height, const QByteArray& samples) {
+    addUs(0x0028, 0x0002, 1);
+    add(0x0028, 0x0004, "CS", "MONOCHROME2");
+    addUs(0x0028, 0x0010, std::uint16_t(height));
+    addUs(0x0028, 0x0011, std::uint16_t(width));
+    addUs(0x0028, 0x0100, 32);
+    return add(0x7fe0, 0x0008, "OF", samples);
+}
+
+QByteArray DicomBuilder::floatSamples(const QList<float>& values) {
+    QByteArray bytes;
+    for (float value : values) {
+        char little[4];
+        qToLittleEndian(value, little);
+        bytes.append(little, 4);
+    }
+    return bytes;
+}
+
 QByteArray DicomBuilder::build(const QByteArray& sopClass) const {
     QByteArray meta;
     meta += encodeElement(0x0002, 0x0001, "OB", QByteArray("\x00\x01", 2));

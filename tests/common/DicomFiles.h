@@ -40,6 +40,10 @@ public:
     DicomBuilder& addUs(std::uint16_t group, std::uint16_t element, std::uint16_t value);
     // A monochrome 8-bit image whose pixel (x, y) holds valueAt(x, y).
     DicomBuilder& addGreyImage(int width, int height, int (*valueAt)(int x, int y));
+    // A monochrome image of 32-bit floating-point samples (Float Pixel Data), row by row.
+    DicomBuilder& addFloatImage(int width, int height, const QByteArray& samples);
+    // The values as little-endian 32-bit floats.
+    static QByteArray floatSamples(const QList<float>& values);
     QByteArray build(const QByteArray& sopClass = "1.2.840.10008.5.1.4.1.1.7") const;
     bool write(const QString& path) const;
 

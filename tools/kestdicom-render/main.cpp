@@ -2,7 +2,9 @@
 // programmatic identifier as any host does, prints the viewer's events as
 // JSON lines and saves the displayed image and the visible page on request.
 //   kestdicom-render [--tags] [--invert] [--sidebar] [--image OUT.png|OUT.jpg] [--canvas OUT.png]
-//                    [--timeout S] [--show] FILE
+//                    [--values OUT] [--timeout S] [--show] FILE
+// --values writes the stored values of the frame shown as the page holds them
+// (a JSON header line, then the values; see the image page's saveCurrentValues).
 
 #include "RenderHost.h"
 
@@ -70,6 +72,13 @@ int render(const QCommandLineParser& options, const QString& file) {
         if (!waitForFile(out, timeout))
             return fail(QStringLiteral("the image was not written to %1").arg(out));
     }
+    if (options.isSet("values")) {
+        const QString out = QFileInfo(options.value("values")).absoluteFilePath();
+        QFile::remove(out);
+        viewer.call("RunJs", {Variant(QStringLiteral("saveCurrentValues")), Variant(out)});
+        if (!waitForFile(out, timeout))
+            return fail(QStringLiteral("the values were not written to %1").arg(out));
+    }
     if (options.isSet("canvas")) {
         const QString out = QFileInfo(options.value("canvas")).absoluteFilePath();
         // Let the page in front finish drawing: the tags page, or the report
@@ -99,6 +108,7 @@ int main(int argc, char* argv[]) {
         {"sidebar", "Show the tool sidebar on load."},
         {"image", "Save the displayed image (PNG or JPEG).", "file"},
         {"canvas", "Save the visible page (PNG or JPEG).", "file"},
+        {"values", "Save the stored and modality values of the frame shown.", "file"},
         {"timeout", "Seconds to wait for each step.", "seconds", "60"},
         {"show", "Keep the viewer open on the screen after loading."},
     });

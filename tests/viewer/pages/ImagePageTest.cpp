@@ -1,9 +1,13 @@
 #include "PageHarness.h"
 #include "tests/common/DicomFiles.h"
+#include "viewer/DecoderProcess.h"
 
 #include <QByteArray>
 #include <QFile>
 #include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 
 #include <gtest/gtest.h>
@@ -43,6 +47,37 @@ protected:
             .toInt();
     }
 
+    // A click without movement at the centre of the image pixel (x, y).
+    void clickPixel(int x, int y) {
+        view.clearMessages();
+        view.run(
+            QStringLiteral(
+                "(function () { var e = document.getElementById('image');"
+                " var p = cornerstone.pixelToCanvas(e, { x: %1 + 0.5, y: %2 + 0.5 });"
+                " var r = e.getBoundingClientRect();"
+                " var at = { clientX: r.left + p.x, clientY: r.top + p.y, button: 0, buttons: 1,"
+                " bubbles: true, view: window };"
+                " e.querySelector('canvas').dispatchEvent(new MouseEvent('mousedown', at));"
+                " document.dispatchEvent(new MouseEvent('mouseup', at)); })()")
+                .arg(x)
+                .arg(y));
+    }
+
+    // Answers the page's request to decode as the viewer does, with the given description.
+    void answerWith(const QString& description) {
+        const QByteArray literal =
+            QJsonDocument(QJsonArray{description}).toJson(QJsonDocument::Compact);
+        view.run(QStringLiteral("hostPixels(%1)")
+                     .arg(QString::fromUtf8(literal.mid(1, literal.size() - 2))));
+    }
+
+    // ... with what the decoder program says of the working copy.
+    void answerWithDecoder(const QString& workingCopy) {
+        answerWith(decoderprocess::decode(QStringLiteral(KEST_DECODER_PATH),
+                                          folder.path(workingCopy),
+                                          folder.path(QStringLiteral("KDVAX_PIXELS.bin")), 20000));
+    }
+
     InstanceFolder folder;
     PageView view;
 };
@@ -60,7 +95,7 @@ struct RealFile {
 
 class ImagePageRealFiles : public ImagePage, public ::testing::WithParamInterface<RealFile> {};
 
-// Uncompressed, deflated, big-endian, RLE, JPEG, JPEG-LS, JPEG 2000, colour and
+// Uncompressed, deflated, big-endian, RLE, JPEG-LS, JPEG 2000, colour and
 // multi-frame files: the page reports what dcmdump reads and draws the picture.
 TEST_P(ImagePageRealFiles, ReportsWhatTheFileHoldsAndDrawsIt) {
     const QString file = pydicomFile(QString::fromLatin1(GetParam().name));
@@ -90,8 +125,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(RealFile{"CT_small.dcm", 1}, RealFile{"MR_small.dcm", 1},
                       RealFile{"MR_small_bigendian.dcm", 1}, RealFile{"image_dfl.dcm", 1},
                       RealFile{"MR_small_RLE.dcm", 1}, RealFile{"JPEG2000.dcm", 1},
-                      RealFile{"MR_small_jpeg_ls_lossless.dcm", 1}, RealFile{"JPGExtended.dcm", 1},
-                      RealFile{"SC_rgb_jpeg_dcmtk.dcm", 1}, RealFile{"SC_rgb_rle_2frame.dcm", 2}),
+                      RealFile{"MR_small_jpeg_ls_lossless.dcm", 1}, RealFile{"SC_rgb_rle.dcm", 1},
+                      RealFile{"SC_rgb_rle_2frame.dcm", 2}),
     [](const auto& info) {
         QString name = QString::fromLatin1(info.param.name).section('.', 0, 0);
         name.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9]")), QStringLiteral("_"));
@@ -203,16 +238,7 @@ TEST_F(ImagePage, SavedPicturesComeBackAsBase64WithTheFileNameEscaped) {
 TEST_F(ImagePage, ClickReportsTheImagePixelAndItsStoredValue) {
     ASSERT_TRUE(writeRamp(folder.path(QStringLiteral("source.dcm"))));
     ASSERT_TRUE(show(folder.path(QStringLiteral("source.dcm")), QStringLiteral("ramp.dcm")));
-    view.clearMessages();
-    // A click without movement at the centre of pixel (5, 9).
-    view.run(QStringLiteral(
-        "(function () { var e = document.getElementById('image');"
-        " var p = cornerstone.pixelToCanvas(e, { x: 5.5, y: 9.5 });"
-        " var r = e.getBoundingClientRect();"
-        " var at = { clientX: r.left + p.x, clientY: r.top + p.y, button: 0, buttons: 1,"
-        " bubbles: true, view: window };"
-        " e.querySelector('canvas').dispatchEvent(new MouseEvent('mousedown', at));"
-        " document.dispatchEvent(new MouseEvent('mouseup', at)); })()"));
+    clickPixel(5, 9);
     ASSERT_TRUE(view.waitForMessage(QStringLiteral("imageClicked")));
     EXPECT_EQ(view.lastContent(QStringLiteral("imageClicked")),
               QStringLiteral(R"({"pixelX":"5","pixelY":"9","pixelValue":"149"})"));
@@ -305,7 +331,14 @@ TEST_P(ImagePageUnshownFiles, AreReportedWithoutAnImage) {
         ASSERT_TRUE(text.open(QIODevice::WriteOnly));
         text.write(QByteArray("This is a text file, not an image.\n").repeated(20));
     }
-    ASSERT_TRUE(show(source, name));
+    folder.setWorkingCopy(source, name);
+    ASSERT_TRUE(
+        view.load(folder.fillPage(QStringLiteral("KDVAX_MONO.dll"),
+                                  QStringLiteral("KDVAX_MONO.html"), QStringLiteral("Tool"))));
+    // The page cannot read the file and asks the host, whose decoder cannot either.
+    ASSERT_TRUE(view.waitForMessage(QStringLiteral("decodePixels")));
+    answerWithDecoder(name);
+    ASSERT_TRUE(view.waitForMessage(QStringLiteral("imageChanged")));
     EXPECT_TRUE(view.messages(QStringLiteral("NoImage")).isEmpty());
     EXPECT_EQ(changed("largeur"), QStringLiteral("0"));
     EXPECT_EQ(changed("hauteur"), QStringLiteral("0"));
@@ -323,15 +356,141 @@ TEST_P(ImagePageUnshownFiles, AreReportedWithoutAnImage) {
 INSTANTIATE_TEST_SUITE_P(
     Files, ImagePageUnshownFiles,
     ::testing::Values(UnshownFile{"not_dicom.dcm", "not a readable DICOM file"},
-                      UnshownFile{"MR_truncated.dcm", "not a readable DICOM file (dicomParser"},
-                      UnshownFile{"rtdose.dcm", "32-bit pixel data"},
-                      UnshownFile{"SC_rgb_rle_16bit.dcm", "16-bit colour RLE"}),
+                      UnshownFile{"MR_truncated.dcm", "not a readable DICOM file (dicomParser"}),
     [](const auto& info) {
         return QString::fromLatin1(info.param.name).section('.', 0, 0).toStdString();
     });
 
 // The loader's decoder never settles for this JPEG file (an error escapes its
 // promise chain): the page still ends the load after its time-out.
+struct HostFile {
+    const char* name;
+    const char* reason;
+    int frames;
+};
+
+class ImagePageHostFiles : public ImagePage, public ::testing::WithParamInterface<HostFile> {
+protected:
+    bool requestDecoding() {
+        folder.setWorkingCopy(pydicomFile(QString::fromLatin1(GetParam().name)));
+        return view.load(folder.fillPage(QStringLiteral("KDVAX_MONO.dll"),
+                                         QStringLiteral("KDVAX_MONO.html"),
+                                         QStringLiteral("Tool"))) &&
+               view.waitForMessage(QStringLiteral("decodePixels"));
+    }
+};
+
+// Pixel data the loader refuses, shows wrongly or never finishes decoding are
+// asked of the host; the frames the host decoder writes are shown.
+TEST_P(ImagePageHostFiles, AreDecodedByTheHostAndShown) {
+    ASSERT_TRUE(requestDecoding());
+    EXPECT_EQ(view.lastContent(QStringLiteral("decodePixels")),
+              QString::fromLatin1(GetParam().reason));
+    const QString name = QString::fromLatin1(GetParam().name);
+    answerWithDecoder(name);
+    ASSERT_TRUE(view.waitForMessage(QStringLiteral("imageChanged")));
+    EXPECT_TRUE(view.messages(QStringLiteral("imageError")).isEmpty())
+        << view.lastContent(QStringLiteral("imageError")).toStdString();
+    const QString file = pydicomFile(name);
+    EXPECT_EQ(changed("largeur"), dcmdumpValue(file, QStringLiteral("0028,0011")));
+    EXPECT_EQ(changed("hauteur"), dcmdumpValue(file, QStringLiteral("0028,0010")));
+    EXPECT_EQ(changed("totalFrames"), QString::number(GetParam().frames));
+    EXPECT_GT(canvasColours(), 2);
+    if (GetParam().frames > 1) {
+        view.run(QStringLiteral("PressButton('FrameNext')"));
+        ASSERT_TRUE(view.waitForMessage(QStringLiteral("buttonClicked")));
+        EXPECT_EQ(view.run(QStringLiteral(
+                               "cornerstone.getImage(document.getElementById('image')).imageId"))
+                      .toString(),
+                  QStringLiteral("kesthost:1:1"));
+    }
+}
+
+// A host that cannot decode the file ends the load with its reason.
+TEST_P(ImagePageHostFiles, AFailedHostDecodingEndsTheLoadWithItsReason) {
+    ASSERT_TRUE(requestDecoding());
+    answerWith(QStringLiteral("{\"error\":\"the decoder stopped on this file\"}"));
+    ASSERT_TRUE(view.waitForMessage(QStringLiteral("imageChanged")));
+    EXPECT_EQ(changed("largeur"), QStringLiteral("0"));
+    const QString error = view.lastContent(QStringLiteral("imageError"));
+    EXPECT_TRUE(error.contains(QString::fromLatin1(GetParam().reason)) &&
+                error.contains(QStringLiteral("the decoder stopped on this file")))
+        << error.toStdString();
+    // A late or second answer changes nothing.
+    answerWith(QStringLiteral("{\"type\":\"uint8\",\"rows\":1}"));
+    view.pump(300);
+    EXPECT_EQ(view.messages(QStringLiteral("imageChanged")).size(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pydicom, ImagePageHostFiles,
+    ::testing::Values(HostFile{"rtdose.dcm", "32-bit pixel data", 15},
+                      HostFile{"SC_rgb_rle_16bit.dcm", "colour deeper than 8 bits", 1},
+                      HostFile{"SC_jpeg_no_color_transform.dcm", "compressed colour", 1},
+                      HostFile{"GDCMJ2K_TextGBR.dcm", "compressed colour", 1},
+                      HostFile{"JPGExtended.dcm", "extended JPEG", 1}),
+    [](const auto& info) {
+        QString name = QString::fromLatin1(info.param.name).section('.', 0, 0);
+        name.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9]")), QStringLiteral("_"));
+        return name.toStdString();
+    });
+
+// Floating-point samples with a rescale: shown through the host, the values
+// read back are the stored ones, and the rescale applies to them.
+TEST_F(ImagePage, FloatPixelDataIsShownWithItsStoredValues) {
+    const QByteArray bytes = DicomBuilder::floatSamples({-1.5f, 0.0f, 2.25f, 1000.0f});
+    const QString source = folder.path(QStringLiteral("source.dcm"));
+    // Elements in tag order: the rescale comes between the image's attributes and its samples.
+    ASSERT_TRUE(DicomBuilder()
+                    .add(0x0008, 0x0060, "CS", "OT")
+                    .addUs(0x0028, 0x0002, 1)
+                    .add(0x0028, 0x0004, "CS", "MONOCHROME2")
+                    .addUs(0x0028, 0x0010, 2)
+                    .addUs(0x0028, 0x0011, 2)
+                    .addUs(0x0028, 0x0100, 32)
+                    .add(0x0028, 0x1052, "DS", "-10")
+                    .add(0x0028, 0x1053, "DS", "2")
+                    .add(0x7fe0, 0x0008, "OF", bytes)
+                    .write(source));
+    folder.setWorkingCopy(source, QStringLiteral("float.dcm"));
+    ASSERT_TRUE(
+        view.load(folder.fillPage(QStringLiteral("KDVAX_MONO.dll"),
+                                  QStringLiteral("KDVAX_MONO.html"), QStringLiteral("Tool"))));
+    ASSERT_TRUE(view.waitForMessage(QStringLiteral("decodePixels")));
+    EXPECT_EQ(view.lastContent(QStringLiteral("decodePixels")),
+              QStringLiteral("floating-point pixel data"));
+    answerWithDecoder(QStringLiteral("float.dcm"));
+    ASSERT_TRUE(view.waitForMessage(QStringLiteral("imageChanged")));
+    EXPECT_EQ(changed("largeur"), QStringLiteral("2"));
+    view.clearMessages();
+    view.run(QStringLiteral("saveCurrentValues('values.bin')"));
+    ASSERT_TRUE(view.waitForMessage(QStringLiteral("saveImage")));
+    const QByteArray saved = QByteArray::fromBase64(
+        jsonField(view.lastContent(QStringLiteral("saveImage")), QStringLiteral("base64"))
+            .toLatin1());
+    const qsizetype headerEnd = saved.indexOf('\n');
+    const QJsonObject header = QJsonDocument::fromJson(saved.left(headerEnd)).object();
+    EXPECT_EQ(header.value("type").toString(), QStringLiteral("float32"));
+    EXPECT_EQ(header.value("rows").toInt(), 2);
+    EXPECT_EQ(header.value("modality").toObject().value("slope").toDouble(), 2.0);
+    EXPECT_EQ(header.value("modality").toObject().value("intercept").toDouble(), -10.0);
+    EXPECT_EQ(saved.mid(headerEnd + 1), bytes);
+    // A click reports the stored value, not the 16-bit value it is shown with.
+    clickPixel(0, 1);
+    ASSERT_TRUE(view.waitForMessage(QStringLiteral("imageClicked")));
+    EXPECT_EQ(
+        jsonField(view.lastContent(QStringLiteral("imageClicked")), QStringLiteral("pixelValue")),
+        QStringLiteral("2.25"));
+    // The display values are 16-bit, their rescale gives back the modality values.
+    EXPECT_NEAR(view.run(QStringLiteral("(function () { var i = cornerstone.getImage(document."
+                                        "getElementById('image')); return i.getPixelData()[3] * "
+                                        "i.slope + i.intercept; })()"))
+                    .toDouble(),
+                1000.0 * 2 - 10, 0.1);
+}
+
+// The host never answers the page's request to decode (here there is no host):
+// the page still ends the load after its time-out.
 TEST_F(ImagePage, ADecoderThatNeverAnswersStillEndsTheLoad) {
     folder.setWorkingCopy(pydicomFile(QStringLiteral("SC_jpeg_no_color_transform.dcm")));
     ASSERT_TRUE(

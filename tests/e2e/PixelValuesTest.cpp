@@ -1,0 +1,122 @@
+// The values the image page holds for every image of the pydicom test data,
+// compared with pydicom's own decoding: the stored values of the frame shown
+// and their modality values.
+
+#include "RenderRun.h"
+#include "ViewerFixture.h"
+
+#include "platform/MessagePump.h"
+#include "tests/common/DicomFiles.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+
+namespace {
+
+using testing_support::pydicomFile;
+
+QStringList reference(const QStringList& arguments) {
+    QProcess python;
+    python.setStandardErrorFile(QProcess::nullDevice());
+    python.start(QStringLiteral(KEST_SYSTEM_PYTHON),
+                 QStringList{QStringLiteral(KEST_PIXEL_REFERENCE)} + arguments);
+    if (!python.waitForFinished(120000))
+        return {};
+    return QString::fromUtf8(python.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+}
+
+// pydicom's verdict on each file of its test data that holds pixel data.
+struct TestFiles {
+    QStringList decodable;
+    QStringList undecodable;
+};
+
+TestFiles pydicomVerdicts() {
+    TestFiles files;
+    const QString folder = QFileInfo(pydicomFile(QStringLiteral("CT_small.dcm"))).path();
+    for (const QString& line : reference({QStringLiteral("list"), folder})) {
+        const QStringList fields = line.split('\t');
+        if (fields.value(0) == QLatin1String("decodable"))
+            files.decodable.append(folder + '/' + fields.value(1));
+        else if (fields.value(0) == QLatin1String("undecodable"))
+            files.undecodable.append(folder + '/' + fields.value(1));
+    }
+    return files;
+}
+
+class PixelValues : public ViewerFixture {
+protected:
+    bool saveValues(const QString& path) {
+        QFile::remove(path);
+        viewer->call("RunJs", {Variant(QStringLiteral("saveCurrentValues")), Variant(path)});
+        return pump::waitUntil([&] { return QFileInfo(path).size() > 0; },
+                               std::chrono::seconds(20));
+    }
+    bool noImage() const { return find("ImageLoaded")->args.value(12).toBool(); }
+};
+
+// Files pydicom decodes that are not shown yet: neither the page's loader nor
+// the host decoder reads them. Each load still ends.
+const QStringList NotShownYet = {
+    // Its data set is not encoded as its header announces: the page's reader
+    // stops, and so does the host decoder.
+    QStringLiteral("SC_rgb_jpeg.dcm"),
+    // A sequence delimiter inside the JPEG 2000 stream stops both decoders.
+    QStringLiteral("JPEG2000-embedded-sequence-delimiter.dcm"),
+};
+
+TEST_F(PixelValues, EveryFilePydicomDecodesShowsPydicomsValues) {
+    const TestFiles files = pydicomVerdicts();
+    ASSERT_GE(files.decodable.size(), 40) << "python3 with pydicom and numpy is needed";
+    QTemporaryDir values;
+    QStringList shown;
+    for (const QString& file : files.decodable) {
+        const QString name = QFileInfo(file).fileName();
+        ASSERT_TRUE(loadFile(file)) << name.toStdString();
+        if (NotShownYet.contains(name))
+            continue;
+        EXPECT_FALSE(noImage()) << name.toStdString() << " was not shown";
+        EXPECT_TRUE(noImage() || saveValues(values.filePath(name + ".values")))
+            << name.toStdString() << ": no values came back";
+        shown.append(file);
+    }
+    const QStringList results =
+        reference(QStringList{QStringLiteral("compare"), values.path()} + shown);
+    EXPECT_EQ(results.size(), shown.size());
+    for (const QString& line : results) {
+        const QStringList fields = line.split('\t');
+        EXPECT_EQ(fields.value(1), QStringLiteral("ok"))
+            << fields.value(0).toStdString() << ": " << fields.value(2).toStdString();
+    }
+}
+
+// A file pydicom cannot decode ends its load (the truncated one without an
+// image), and the next file shows.
+TEST_F(PixelValues, FilesPydicomCannotDecodeEndTheirLoadAndTheViewerGoesOn) {
+    const TestFiles files = pydicomVerdicts();
+    ASSERT_FALSE(files.undecodable.isEmpty());
+    for (const QString& file : files.undecodable) {
+        ASSERT_TRUE(loadFile(file)) << file.toStdString();
+        if (file.endsWith(QLatin1String("MR_truncated.dcm")))
+            EXPECT_TRUE(noImage());
+        ASSERT_TRUE(loadDemo());
+        EXPECT_FALSE(noImage());
+    }
+}
+
+// The same readback from the command line, for a dose grid the host decodes.
+TEST(RenderValues, KestdicomRenderWritesTheStoredValuesOfTheFrameShown) {
+    RenderRun run;
+    const QString values = run.output(QStringLiteral("rtdose.dcm.values"));
+    ASSERT_TRUE(run.run(pydicomFile(QStringLiteral("rtdose.dcm")), {"--values", values}))
+        << run.errors().toStdString();
+    const QStringList results = reference({QStringLiteral("compare"), QFileInfo(values).path(),
+                                           pydicomFile(QStringLiteral("rtdose.dcm"))});
+    ASSERT_EQ(results.size(), 1);
+    EXPECT_TRUE(results[0].startsWith(QStringLiteral("rtdose.dcm\tok")))
+        << results[0].toStdString();
+}
+
+} // namespace

@@ -1,0 +1,138 @@
+"""Reference pixel values from pydicom for the pixel-value tests.
+
+  pixel_reference.py list FOLDER
+      one line per file with pixel data: "decodable<TAB>NAME<TAB>lossy" or
+      "undecodable<TAB>NAME" when pydicom cannot decode it.
+  pixel_reference.py compare VALUES_FOLDER FILE...
+      compares VALUES_FOLDER/<name>.values (written by the image page: a JSON
+      header line, then the stored values) with pydicom's pixel_array, and the
+      modality values the header's rescale gives with pydicom's modality LUT:
+      "NAME<TAB>ok|mismatch<TAB>detail".
+"""
+import json
+import os
+import sys
+import warnings
+
+warnings.filterwarnings("ignore")
+
+import numpy as np  # noqa: E402
+import pydicom  # noqa: E402
+from pydicom.pixel_data_handlers import gdcm_handler, numpy_handler, pillow_handler, rle_handler  # noqa: E402
+from pydicom.pixel_data_handlers.util import apply_modality_lut, convert_color_space  # noqa: E402
+
+# Pillow (libjpeg-turbo, OpenJPEG) before GDCM: an independent decoder where it can.
+pydicom.config.pixel_data_handlers = [numpy_handler, rle_handler, pillow_handler, gdcm_handler]
+
+LOSSY_SYNTAXES = {"1.2.840.10008.1.2.4.50", "1.2.840.10008.1.2.4.51", "1.2.840.10008.1.2.4.81",
+                  "1.2.840.10008.1.2.4.91"}
+TYPES = {"uint8": "<u1", "int8": "<i1", "uint16": "<u2", "int16": "<i2", "uint32": "<u4",
+         "int32": "<i4", "float32": "<f4", "float64": "<f8"}
+
+
+def has_pixels(ds):
+    return any(k in ds for k in ("PixelData", "FloatPixelData", "DoubleFloatPixelData"))
+
+
+def is_lossy(ds):
+    syntax = str(ds.file_meta.get("TransferSyntaxUID", ""))
+    return syntax in LOSSY_SYNTAXES or str(ds.get("LossyImageCompression", "")) == "01"
+
+
+def list_files(folder):
+    for name in sorted(os.listdir(folder)):
+        path = os.path.join(folder, name)
+        try:
+            ds = pydicom.dcmread(path)
+        except Exception:
+            continue
+        if not has_pixels(ds):
+            continue
+        try:
+            ds.pixel_array
+            print(f"decodable\t{name}\t{int(is_lossy(ds))}")
+        except Exception:
+            print(f"undecodable\t{name}")
+
+
+def read_values(path):
+    with open(path, "rb") as f:
+        data = f.read()
+    end = data.index(b"\n")
+    header = json.loads(data[:end])
+    count = header["rows"] * header["columns"] * header["samples"]
+    stored = np.frombuffer(data, dtype=np.dtype(TYPES[header["type"]]), count=count, offset=end + 1)
+    return header, stored
+
+
+def page_modality(rescale, stored):
+    """The modality values the page derives from its stored values."""
+    values = stored.astype(np.float64)
+    if "lut" in rescale:
+        lut = np.asarray(rescale["lut"], dtype=np.float64)
+        index = np.clip(values - rescale["firstValueMapped"], 0, len(lut) - 1).astype(np.int64)
+        return lut[index]
+    return values * rescale["slope"] + rescale["intercept"]
+
+
+def reference(ds, frame):
+    pixels = ds.pixel_array
+    frames = int(ds.get("NumberOfFrames", 1) or 1)
+    if frames > 1:
+        pixels = pixels[frame]
+    photometric = ds.PhotometricInterpretation
+    if ds.get("SamplesPerPixel", 1) == 3 and photometric in ("YBR_FULL", "YBR_FULL_422"):
+        pixels = convert_color_space(pixels, photometric, "RGB")
+    return pixels
+
+
+def compare(name, values_path):
+    ds = pydicom.dcmread(name)
+    header, stored = read_values(values_path)
+    expected = reference(ds, header["frame"])
+    if expected.size != stored.size:
+        return "mismatch", f"{stored.size} values, pydicom has {expected.size}"
+    expected_flat = expected.reshape(-1).astype(np.float64)
+    difference = np.abs(stored.astype(np.float64) - expected_flat)
+    colour_converted = ds.get("SamplesPerPixel", 1) == 3 and ds.PhotometricInterpretation.startswith("YBR_FULL")
+    if is_lossy(ds):
+        # Lossy codecs differ between implementations by a few levels.
+        span = max(1.0, float(expected_flat.max() - expected_flat.min()))
+        ok = difference.mean() <= 0.01 * span and difference.max() <= 0.1 * span
+    elif colour_converted:
+        ok = difference.max() <= 2  # rounding of the YCbCr conversion
+    else:
+        ok = difference.max() == 0
+    detail = f"max difference {difference.max():g}, mean {difference.mean():.3g}"
+    if not ok:
+        return "mismatch", "stored values: " + detail
+    if header.get("modality"):
+        modality = page_modality(header["modality"], stored)
+        expected_modality = apply_modality_lut(expected, ds).reshape(-1).astype(np.float64)
+        tolerance = 1e-6 * max(1.0, float(np.abs(expected_modality).max()))
+        if is_lossy(ds):
+            tolerance = max(tolerance, 0.1 * max(1.0, float(np.ptp(expected_modality))))
+            off = np.abs(modality - expected_modality).mean()
+        else:
+            off = np.abs(modality - expected_modality).max()
+        if off > tolerance:
+            return "mismatch", f"modality values differ by {off:g}"
+    return "ok", detail
+
+
+def main():
+    if sys.argv[1] == "list":
+        list_files(sys.argv[2])
+        return
+    folder = sys.argv[2]
+    for path in sys.argv[3:]:
+        name = os.path.basename(path)
+        try:
+            result, detail = compare(path, os.path.join(folder, name + ".values"))
+        except Exception as error:  # a missing or unreadable values file
+            result, detail = "mismatch", f"{type(error).__name__}: {error}"
+        print(f"{name}\t{result}\t{detail}", flush=True)
+
+
+if __name__ == "__main__":
+    main()

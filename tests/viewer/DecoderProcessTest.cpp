@@ -1,0 +1,97 @@
+// The host decoder program, run as the viewer runs it.
+
+#include "viewer/DecoderProcess.h"
+
+#include "tests/common/DicomFiles.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QtEndian>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using testing_support::DicomBuilder;
+using testing_support::pydicomFile;
+
+class DecoderProcess : public ::testing::Test {
+protected:
+    // Decodes the file; its description, the frames kept in `frames`.
+    QJsonObject decode(const QString& file, const QString& program = KEST_DECODER_PATH) {
+        const QString out = folder.filePath(QStringLiteral("frames.bin"));
+        QFile::remove(out);
+        const QString description = decoderprocess::decode(program, file, out, 20000);
+        QFile written(out);
+        frames = written.open(QIODevice::ReadOnly) ? written.readAll() : QByteArray();
+        return QJsonDocument::fromJson(description.toUtf8()).object();
+    }
+
+    QTemporaryDir folder;
+    QByteArray frames;
+};
+
+// The same dose grid stored little-endian, big-endian and RLE-compressed
+// decodes to the same 32-bit frames.
+TEST_F(DecoderProcess, EveryEncodingOfADoseGridGivesTheSameFrames) {
+    const QJsonObject plain = decode(pydicomFile(QStringLiteral("rtdose.dcm")));
+    EXPECT_EQ(plain.value("type").toString(), QStringLiteral("uint32"));
+    EXPECT_EQ(plain.value("rows").toInt(), 10);
+    EXPECT_EQ(plain.value("columns").toInt(), 10);
+    EXPECT_EQ(plain.value("frames").toInt(), 15);
+    ASSERT_EQ(frames.size(), 10 * 10 * 15 * 4);
+    const QByteArray expected = frames;
+    for (const char* name : {"rtdose_expb.dcm", "rtdose_rle.dcm"}) {
+        const QJsonObject other = decode(pydicomFile(QString::fromLatin1(name)));
+        EXPECT_EQ(other.value("type").toString(), QStringLiteral("uint32")) << name;
+        EXPECT_TRUE(frames == expected) << name;
+    }
+}
+
+// 8-bit colour RLE and 16-bit colour RLE of the same picture: the 16-bit
+// samples are the 8-bit ones times 257, interleaved in RGB.
+TEST_F(DecoderProcess, DeepColourRleKeepsItsSampleOrder) {
+    decode(pydicomFile(QStringLiteral("SC_rgb_rle.dcm")));
+    const QByteArray eight = frames;
+    const QJsonObject deep = decode(pydicomFile(QStringLiteral("SC_rgb_rle_16bit.dcm")));
+    EXPECT_EQ(deep.value("type").toString(), QStringLiteral("uint16"));
+    EXPECT_EQ(deep.value("samples").toInt(), 3);
+    ASSERT_EQ(frames.size(), eight.size() * 2);
+    const auto* wide = reinterpret_cast<const uchar*>(frames.constData());
+    int differing = 0;
+    for (qsizetype i = 0; i < eight.size(); ++i)
+        differing += qFromLittleEndian<quint16>(wide + 2 * i) != uchar(eight[i]) * 257;
+    EXPECT_EQ(differing, 0);
+}
+
+TEST_F(DecoderProcess, FloatPixelDataIsHandedOverAsItIsStored) {
+    const QByteArray bytes = DicomBuilder::floatSamples({-1.5f, 0.0f, 2.25f, 1e6f});
+    const QString file = folder.filePath(QStringLiteral("float.dcm"));
+    ASSERT_TRUE(DicomBuilder().addFloatImage(2, 2, bytes).write(file));
+    const QJsonObject description = decode(file);
+    EXPECT_EQ(description.value("type").toString(), QStringLiteral("float32"));
+    EXPECT_EQ(description.value("rows").toInt(), 2);
+    EXPECT_EQ(frames, bytes);
+}
+
+// A file cut inside its pixel data is refused: the reader would fill the rest with zeros.
+TEST_F(DecoderProcess, FilesItCannotDecodeGiveAReasonAndNoFrames) {
+    EXPECT_EQ(decode(pydicomFile(QStringLiteral("MR_truncated.dcm"))).value("error").toString(),
+              QStringLiteral("the file ends inside its data set"));
+    EXPECT_TRUE(frames.isEmpty());
+    // GDCM stops the program on this file (an assertion): the viewer is told so.
+    EXPECT_EQ(decode(pydicomFile(QStringLiteral("SC_rgb_jpeg.dcm"))).value("error").toString(),
+              QStringLiteral("the decoder stopped on this file"));
+    EXPECT_EQ(decode(pydicomFile(QStringLiteral("test-SR.dcm"))).value("error").toString(),
+              QStringLiteral("the file holds no pixel data"));
+    EXPECT_EQ(decode(pydicomFile(QStringLiteral("CT_small.dcm")),
+                     folder.filePath(QStringLiteral("missing-decoder")))
+                  .value("error")
+                  .toString(),
+              QStringLiteral("the decoder could not be started"));
+    EXPECT_TRUE(frames.isEmpty());
+}
+
+} // namespace

@@ -1,0 +1,25 @@
+// kestdicom-decode: decodes a DICOM file's pixel data for the image page.
+//   kestdicom-decode FILE FRAMES
+// writes the raw frames to FRAMES and prints their description as one JSON line.
+
+#include "HostDecoder.h"
+
+#include <gdcmTrace.h>
+
+#include <QCoreApplication>
+#include <QStringList>
+
+#include <cstdio>
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    gdcm::Trace::SetWarning(false);
+    gdcm::Trace::SetError(false);
+    const QStringList args = QCoreApplication::arguments();
+    if (args.size() != 3) {
+        std::fprintf(stderr, "usage: kestdicom-decode FILE FRAMES\n");
+        return 2;
+    }
+    std::printf("%s\n", qPrintable(hostdecoder::decodeToFile(args[1], args[2])));
+    return 0;
+}
