@@ -99,8 +99,9 @@ TEST_F(PixelValues, FilesPydicomCannotDecodeEndTheirLoadAndTheViewerGoesOn) {
     ASSERT_FALSE(files.undecodable.isEmpty());
     for (const QString& file : files.undecodable) {
         ASSERT_TRUE(loadFile(file)) << file.toStdString();
-        if (file.endsWith(QLatin1String("MR_truncated.dcm")))
+        if (file.endsWith(QLatin1String("MR_truncated.dcm"))) {
             EXPECT_TRUE(noImage());
+        }
         ASSERT_TRUE(loadDemo());
         EXPECT_FALSE(noImage());
     }
