@@ -149,6 +149,7 @@ private:
 
     // start-up
     void startupTick(bool extended);
+    void scheduleStartup(bool extended);
     void runStartup(bool extended);
     void restart(bool extended);
     QString commandLine(bool extended) const;

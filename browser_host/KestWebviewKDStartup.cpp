@@ -37,7 +37,7 @@ void KestWebviewKD::Init(const QString& lang) {
         deletePrivateFolder(0);
         restart(false);
     }
-    m_timer1.start();
+    scheduleStartup(false);
     m_privateFolder.clear();
 }
 
@@ -57,7 +57,7 @@ void KestWebviewKD::InitEx(const QString& lang, bool isPrivateNavigation,
     m_singleSignOn = allowSingleSignOn;
     if (m_isWebViewInit)
         restart(true);
-    m_timer1Ex.start();
+    scheduleStartup(true);
     // The folder of a previous private run was deleted by the restart.
     m_privateFolder.clear();
 }
@@ -70,7 +70,14 @@ void KestWebviewKD::restart(bool extended) {
     layoutPane();
     waits::pump(100);
     deletePrivateFolder(1000);
+    scheduleStartup(extended);
+}
+
+// The first tick runs as soon as the event loop turns; the timer repeats the
+// attempt while the control is not shown yet.
+void KestWebviewKD::scheduleStartup(bool extended) {
     (extended ? m_timer1Ex : m_timer1).start();
+    QTimer::singleShot(0, this, [this, extended] { startupTick(extended); });
 }
 
 void KestWebviewKD::Shutdown() {

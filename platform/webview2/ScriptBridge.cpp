@@ -48,7 +48,10 @@ QString jsonLiteral(const QString& text) {
 }
 
 // The page side. Requests go out as synchronous XMLHttpRequests, so a host
-// call returns its value to the page in call order; the page's own objects
+// call returns its value to the page in call order. Each costs a round trip
+// through the browser, so the methods of the host objects known when the
+// document is created are listed in the script: calling one needs no request
+// asking what the member is. The page's own objects
 // stay in a per-document registry that the host reaches through window.__kwv,
 // stamped with a random document nonce so that a newer document never answers
 // for an older one.
@@ -58,7 +61,7 @@ var pageKey = %1;
 var scheme = location.protocol === 'file:' ? '%2' : '%3';
 var doc = (function () { var a = new Uint32Array(4); crypto.getRandomValues(a); return Array.prototype.join.call(a, '-'); })();
 var objects = new Map(), objectIds = new WeakMap(), nextId = 1;
-var hostName = Symbol('hostName'), methods = Object.create(null), listeners = [];
+var hostName = Symbol('hostName'), methods = Object.assign(Object.create(null), %4), listeners = [];
 function send(request) {
   var xhr = new XMLHttpRequest();
   xhr.open('GET', scheme + ':' + pageKey + '?' + encodeURIComponent(JSON.stringify(request)), false);
@@ -169,13 +172,44 @@ ScriptBridge::ScriptBridge(QWebEnginePage* page, Client client)
     , m_key(QString::number(reinterpret_cast<quintptr>(this), 16) + QLatin1Char('.') +
             randomKey()) {
     bridges().insert(m_key, this);
+    installBootstrap();
+}
+
+// Replaces the script that later documents start with. It stays the first
+// one: the scripts added for the page after it use window.chrome.webview.
+void ScriptBridge::installBootstrap() {
+    if (!m_page)
+        return;
+    const QString name = QStringLiteral("chrome.webview");
+    QList<QWebEngineScript> others = m_page->scripts().toList();
+    others.removeIf([&name](const QWebEngineScript& script) { return script.name() == name; });
     QWebEngineScript script;
-    script.setName(QStringLiteral("chrome.webview"));
+    script.setName(name);
     script.setInjectionPoint(QWebEngineScript::DocumentCreation);
     script.setWorldId(QWebEngineScript::MainWorld);
     script.setRunsOnSubFrames(false);
     script.setSourceCode(bootstrapScript());
-    page->scripts().insert(script);
+    m_page->scripts().clear();
+    m_page->scripts().insert(script);
+    m_page->scripts().insert(others);
+}
+
+// The members of the host objects that a page property access finds to be
+// methods ("get" answers {method: true}), keyed as the page caches them.
+QJsonObject ScriptBridge::knownMethods() const {
+    QJsonObject known;
+    for (auto it = m_hostObjects.cbegin(); it != m_hostObjects.cend(); ++it) {
+        const TypeInfo* info = it.value() ? it.value()->typeInfo() : nullptr;
+        if (!info || it.key().startsWith(QLatin1Char('$')))
+            continue;
+        for (const MemberInfo& member : info->members) {
+            const DispId id = it.value()->idOfName(member.name);
+            if (id == member.id && info->findMember(id, InvokeFlags::Method) &&
+                !info->findMember(id, InvokeFlags::PropertyGet))
+                known.insert(it.key() + QLatin1Char('\n') + member.name, true);
+        }
+    }
+    return known;
 }
 
 ScriptBridge::~ScriptBridge() {
@@ -189,15 +223,20 @@ ScriptBridge* ScriptBridge::forPageKey(const QString& key) {
 QString ScriptBridge::bootstrapScript() const {
     return QString::fromLatin1(bootstrapTemplate)
         .arg(jsonLiteral(m_key), QLatin1String(BridgeSchemeHandler::localScheme),
-             QLatin1String(BridgeSchemeHandler::remoteScheme));
+             QLatin1String(BridgeSchemeHandler::remoteScheme),
+             QString::fromUtf8(QJsonDocument(knownMethods()).toJson(QJsonDocument::Compact)));
 }
 
 void ScriptBridge::addHostObject(const QString& name, DispatchPtr object) {
     m_hostObjects.insert(name, std::move(object));
+    installBootstrap();
 }
 
 bool ScriptBridge::removeHostObject(const QString& name) {
-    return m_hostObjects.remove(name) > 0;
+    if (m_hostObjects.remove(name) == 0)
+        return false;
+    installBootstrap();
+    return true;
 }
 
 void ScriptBridge::handleRequest(QWebEngineUrlRequestJob* job) {

@@ -43,6 +43,8 @@ public:
                              const QList<Variant>& args);
 
 private:
+    void installBootstrap();
+    QJsonObject knownMethods() const;
     QString bootstrapScript() const;
     QJsonObject answer(const QJsonObject& request);
     QJsonObject callHostObject(const QJsonObject& request);

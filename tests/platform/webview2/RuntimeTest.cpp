@@ -372,6 +372,24 @@ TEST_F(RuntimeTest, HostObjectsAnswerSynchronouslyInCallOrder) {
               QStringLiteral("\"refused\""));
 }
 
+// Adding a host object renews the script documents start with (it lists the
+// object's methods); scripts added before it still run after it.
+TEST_F(RuntimeTest, AHostObjectAddedLaterKeepsTheOrderOfDocumentScripts) {
+    open();
+    webview->AddScriptToExecuteOnDocumentCreated(
+        QStringLiteral("window.early = typeof chrome.webview.hostObjects.sync;"), nullptr);
+    auto host = std::make_shared<HostObject>();
+    Variant object{DispatchPtr(host)};
+    ASSERT_EQ(webview->AddHostObjectToScript(QStringLiteral("host"), &object), hr::S_OK);
+    ASSERT_TRUE(loadHtml(QStringLiteral("<html><body></body></html>")));
+    EXPECT_EQ(execute(QStringLiteral("window.early")), QStringLiteral("\"object\""));
+    EXPECT_EQ(execute(QStringLiteral("var h = chrome.webview.hostObjects.sync.host;"
+                                     "[typeof h.Add, h.Add(4, 5)]")),
+              QStringLiteral("[\"function\",9]"));
+    EXPECT_EQ(execute(QStringLiteral("try { h.Missing(); 'called' } catch (e) { 'refused' }")),
+              QStringLiteral("\"refused\""));
+}
+
 TEST_F(RuntimeTest, APageObjectRunsInItsDocumentUntilThatDocumentIsGone) {
     open();
     auto host = std::make_shared<HostObject>();
