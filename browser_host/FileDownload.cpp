@@ -129,6 +129,15 @@ std::optional<FileDownload::Failure> FileDownload::outcome() {
     }
     if (m_reply->error() != QNetworkReply::NoError)
         return Failure{static_cast<std::int32_t>(m_reply->error()), m_reply->errorString(), {}};
+    // A connection that ends early may still look like a normal end to the
+    // network layer: fewer bytes than announced is a cut file, not a download.
+    const QVariant announced = m_reply->header(QNetworkRequest::ContentLengthHeader);
+    if (announced.isValid() && m_received != announced.toLongLong())
+        return Failure{QNetworkReply::RemoteHostClosedError,
+                       QStringLiteral("The connection ended after %1 of %2 bytes")
+                           .arg(m_received)
+                           .arg(announced.toLongLong()),
+                       {}};
     if (m_options.minimumBytes > 0 && m_file.size() <= m_options.minimumBytes)
         return Failure{TooShort, QStringLiteral("The answer holds too few bytes"), {}};
     if (!m_file.commit())
