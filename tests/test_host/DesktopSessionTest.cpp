@@ -149,9 +149,20 @@ protected:
     }
 
     // The first visible window whose name matches the pattern, waited for.
+    // xdotool's search gives up at once when a window it inspects is destroyed
+    // meanwhile (a dialog closing, the form changing its native window): the
+    // search is repeated until the deadline.
     QString findWindow(const QString& pattern) const {
-        return xdotool({"search", "--sync", "--onlyvisible", "--name", pattern}, 30)
-            .section('\n', 0, 0);
+        QElapsedTimer elapsed;
+        elapsed.start();
+        while (elapsed.elapsed() < 30000) {
+            const QString found =
+                xdotool({"search", "--onlyvisible", "--name", pattern}, 30).section('\n', 0, 0);
+            if (!found.isEmpty())
+                return found;
+            QThread::msleep(200);
+        }
+        return {};
     }
 
     QString caption(const QString& window) const { return xdotool({"getwindowname", window}); }
