@@ -108,15 +108,14 @@ void KestDicomViewAX::onImageChanged(const QString& content) {
     m_document.multiFrame = valueOf(content, "multiFrame") == QLatin1String("true");
     m_document.frame = required(pagemessage::toInteger(valueOf(content, "frame")));
     m_document.frames = required(pagemessage::toInteger(valueOf(content, "totalFrames")));
-    const QString spacing = valueOf(content, "pixelSpacing");
-    if (!spacing.contains(QLatin1String("//"))) {
-        m_document.pixelHeight = -1.0;
-        m_document.pixelWidth = -1.0;
-    } else {
-        const QStringList parts = spacing.split(QStringLiteral("//"));
-        m_document.pixelHeight = required(pagemessage::toDouble(parts.value(0)));
-        m_document.pixelWidth = required(pagemessage::toDouble(parts.value(1)));
-    }
+    // The spacing is the file's own text: one that is not two numbers leaves
+    // the image uncalibrated instead of ending the load unreported.
+    const QStringList parts = valueOf(content, "pixelSpacing").split(QStringLiteral("//"));
+    const auto height = pagemessage::toDouble(parts.value(0));
+    const auto width = pagemessage::toDouble(parts.value(1));
+    const bool calibrated = parts.size() >= 2 && height && width;
+    m_document.pixelHeight = calibrated ? *height : -1.0;
+    m_document.pixelWidth = calibrated ? *width : -1.0;
     m_document.widthText = zeroIfEmpty(m_document.widthText);
     m_document.heightText = zeroIfEmpty(m_document.heightText);
     m_imagePresent = required(pagemessage::toLong(m_document.heightText)) >= 1 &&

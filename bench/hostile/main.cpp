@@ -8,7 +8,9 @@
 // failed valid load.
 //
 //   bench_hostile [--count N] [--seed S] [--timeout SECONDS] [--no-pydicom] [--list]
-// --list prints how the load of each pydicom file ended.
+//                 [--only TEXT]
+// --list prints how the load of each pydicom file ended; --only loads only the
+// files whose name holds TEXT (the same variants as the whole run).
 #include "platform/MessagePump.h"
 #include "platform/UiServices.h"
 #include "platform/automation/ControlSite.h"
@@ -42,6 +44,8 @@ struct Options {
     int timeoutSeconds = 30;
     bool pydicom = true;
     bool list = false;
+    // Only the files whose name holds this text: to replay a few of a run's loads.
+    QString only;
 };
 
 Options parse(const QStringList& args) {
@@ -58,6 +62,8 @@ Options parse(const QStringList& args) {
             options.pydicom = false;
         else if (args[i] == "--list")
             options.list = true;
+        else if (args[i] == "--only")
+            options.only = next, ++i;
     }
     return options;
 }
@@ -231,6 +237,8 @@ int main(int argc, char* argv[]) {
                    "JPEG2000.dcm", "test-SR.dcm", "SC_rgb_small_odd.dcm"}),
         options.count, options.seed);
     files += variants;
+    if (!options.only.isEmpty())
+        files.removeIf([&](const HostileFile& file) { return !file.name.contains(options.only); });
 
     Counts counts;
     QElapsedTimer clock;

@@ -63,6 +63,15 @@ TEST_F(MessageProtocolTest, ImageChangedRefreshesTheDocument) {
     EXPECT_EQ(viewer->get("dcmPixelHeight"), Variant(-1.0));
     EXPECT_EQ(viewer->get("dcmPixelWidth"), Variant(-1.0));
 
+    // A damaged file's spacing that is not two numbers leaves the image uncalibrated; the
+    // load is still reported.
+    raised.clear();
+    post("imageChanged", imageChanged("256", "192", "0.661468//0.66146<"));
+    loaded = find("ImageLoaded");
+    ASSERT_NE(loaded, nullptr);
+    EXPECT_EQ(loaded->args[10], Variant(-1.0));
+    EXPECT_EQ(loaded->args[11], Variant(-1.0));
+
     post("imageChanged", imageChanged("0", "512", ""));
     loaded = find("ImageLoaded");
     ASSERT_NE(loaded, nullptr);
