@@ -212,6 +212,8 @@ TEST_F(ImagePage, ZoomSidebarAndDimensionsAnswerTheirMessages) {
 
 TEST_F(ImagePage, SavedPicturesComeBackAsBase64WithTheFileNameEscaped) {
     ASSERT_TRUE(show(pydicomFile(QStringLiteral("CT_small.dcm"))));
+    // The canvas holds the image once it has been drawn, which the page tells with its zoom.
+    ASSERT_TRUE(view.waitForMessage(QStringLiteral("zoomChanged")));
     view.clearMessages();
     view.run(QStringLiteral(R"(saveCurrentImage('C:\\Images\\scan.png'))"));
     view.run(QStringLiteral("saveCurrentImageJpeg('ClipBoard.jpg', 1)"));
