@@ -7,6 +7,9 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <atomic>
+#include <thread>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -29,6 +32,56 @@ TEST(MessagePump, WaitEndsWhenTheFlagIsSetByAnEvent) {
 TEST(MessagePump, WaitEndsAtItsDeadline) {
     testing_support::app();
     EXPECT_FALSE(pump::waitUntil([] { return false; }, std::chrono::milliseconds(30)));
+}
+
+// The wait sleeps in the event loop: a condition that no event announces (set
+// by another thread) must still end it, and so must an event posted from there.
+TEST(MessagePump, WaitSeesConditionsAndEventsFromOtherThreads) {
+    testing_support::app();
+    std::atomic<bool> flag = false;
+    std::thread setter([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        flag = true;
+    });
+    EXPECT_TRUE(pump::waitUntil([&] { return flag.load(); }, std::chrono::seconds(5)));
+    setter.join();
+
+    QObject receiver;
+    bool delivered = false;
+    std::thread poster([&] {
+        QMetaObject::invokeMethod(
+            &receiver, [&] { delivered = true; }, Qt::QueuedConnection);
+    });
+    EXPECT_TRUE(pump::waitUntil([&] { return delivered; }, std::chrono::seconds(5)));
+    poster.join();
+}
+
+TEST(MessagePump, NestedWaitsEndInTurn) {
+    testing_support::app();
+    bool inner = false, outer = false, innerEnded = false;
+    QTimer::singleShot(0, [&] {
+        QTimer::singleShot(10, [&] { inner = true; });
+        innerEnded = pump::waitUntil([&] { return inner; }, std::chrono::seconds(5));
+        outer = true;
+    });
+    EXPECT_TRUE(pump::waitUntil([&] { return outer; }, std::chrono::seconds(5)));
+    EXPECT_TRUE(innerEnded);
+}
+
+TEST(MessagePump, DiscardingWaitDropsInputOnlyWhileItWaits) {
+    testing_support::app();
+    KeyCounter widget;
+    bool done = false;
+    QCoreApplication::postEvent(&widget,
+                                new QKeyEvent(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier));
+    QTimer::singleShot(10, [&] { done = true; });
+    EXPECT_TRUE(pump::waitUntil([&] { return done; }, std::chrono::seconds(5), true));
+    EXPECT_EQ(widget.keys, 0);
+
+    QCoreApplication::postEvent(&widget,
+                                new QKeyEvent(QEvent::KeyPress, Qt::Key_B, Qt::NoModifier));
+    pump::processPending();
+    EXPECT_EQ(widget.keys, 1);
 }
 
 TEST(MessagePump, DiscardingPassDropsInputButRunsOtherEvents) {
