@@ -110,6 +110,9 @@ void KestWebviewKD::autoSearch() {
     m_timer2.stop();
     if (!m_wv)
         return; // no caller to raise BrowserNotStarted to from a timer
+    // Text and file navigations record no address: there is nothing to search for.
+    if (m_lastRequested.trimmed().isEmpty())
+        return;
     try {
         navigateBrowser(kwvurl::autoSearchAddress(m_lastRequested, m_searchTemplate));
     } catch (const AutomationError&) {
@@ -203,8 +206,11 @@ void KestWebviewKD::onNavigationCompleted(bool success, int webErrorStatus) {
     // A cancelled or failed navigation ends the navigation as a document does.
     m_navigating = false;
     // The browser completes a failed navigation on its error page, with no
-    // document completion.
-    if (!success && webErrorStatus != NavigationCancelled)
+    // document completion. A page shown since a failure is not replaced by
+    // the search for it.
+    if (success)
+        m_timer2.stop();
+    else if (webErrorStatus != NavigationCancelled)
         showedErrorPage();
     updateStoreButton();
     raise("NavigationCompleted", {longValue(success ? -1 : 0), longValue(webErrorStatus)});

@@ -20,6 +20,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
@@ -346,6 +347,37 @@ TEST_F(HostFixture, FailedNavigationSearchesForTheAddressOnce) {
     EXPECT_EQ(targets[0], "https://nothing-here.invalid/");
     EXPECT_TRUE(targets[1].startsWith(search)) << targets[1].toStdString();
     EXPECT_TRUE(targets[1].contains("nothing-here.invalid")) << targets[1].toStdString();
+}
+
+// A search one second after a failure must not replace what was shown since:
+// neither a page loaded in the meantime nor a text, which records no address.
+TEST_F(HostFixture, APageShownAfterAFailureIsNotReplacedByItsSearch) {
+    ASSERT_TRUE(start());
+    const QString page = pageFile("shown.html", "<html><body>shown</body></html>");
+    QStringList targets;
+    int failures = 0;
+    onEvent = [&](const QString& name, QList<Variant>& args) {
+        if (name == "NavigationStarting")
+            targets << args[2].toString();
+        else if (name == "NavigationCompleted" && !args[0].toBool())
+            ++failures;
+    };
+    const std::function<void()> follows[] = {
+        [&] { host->call("Navigate", {Variant(QUrl::fromLocalFile(page).toString())}); },
+        [&] {
+            host->call("NavigateToString", {text("<p>text</p>"), Variant(8.0)});
+        }};
+    for (const auto& follow : follows) {
+        targets.clear();
+        failures = 0;
+        QList<Variant> args{text("nothing-here.invalid")};
+        host->invokeByName("Navigate", InvokeFlags::Method, args);
+        ASSERT_TRUE(pump::waitUntil([&] { return failures > 0; }, 10s));
+        follow();
+        pump::waitUntil([] { return false; }, 2500ms);
+        EXPECT_EQ(targets.size(), 2) << targets.join(' ').toStdString();
+    }
+    onEvent = nullptr;
 }
 
 TEST_F(HostFixture, AnAddressTheBrowserRefusesRaises6660OrSearches) {
