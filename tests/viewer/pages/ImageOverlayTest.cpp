@@ -277,27 +277,27 @@ TEST_F(ImageOverlay, TheSidebarHidesAndShowsItWithoutTellingTheHost) {
 
 TEST_F(ImageOverlay, ValuesAreShownInTheFormOfTheirKind) {
     ASSERT_TRUE(show(pydicomFile(QStringLiteral("CT_small.dcm"))));
-    const auto shown = [this](const QString& call) {
-        return view.run(call).toString();
-    };
-    // Dates: the old dotted form too; impossible days stay as the file has them.
-    EXPECT_EQ(shown("KestOverlay.formatDate('20240229', 'DD/MM/YYYY')"), "29/02/2024");
-    EXPECT_EQ(shown("KestOverlay.formatDate('1999.12.31', 'YYYY-MM-DD')"), "1999-12-31");
-    EXPECT_EQ(shown("KestOverlay.formatDate('20230229', 'YYYY-MM-DD')"), "20230229");
-    EXPECT_EQ(shown("KestOverlay.formatDate('20231301', 'YYYY-MM-DD')"), "20231301");
-    EXPECT_EQ(shown("KestOverlay.formatDate('20230101', 'no pattern')"), "2023-01-01");
-    // Times: fraction dropped, partial times completed, impossible ones kept.
-    EXPECT_EQ(shown("KestOverlay.formatTime('070000.000')"), "07:00:00");
-    EXPECT_EQ(shown("KestOverlay.formatTime('1830')"), "18:30");
-    EXPECT_EQ(shown("KestOverlay.formatTime('07')"), "07:00");
-    EXPECT_EQ(shown("KestOverlay.formatTime('23:59:60')"), "23:59:60");
-    EXPECT_EQ(shown("KestOverlay.formatTime('2460')"), "2460");
-    // Names: every component in reading order, the first group that holds one.
-    EXPECT_EQ(shown("KestOverlay.personName('Doe^John^Albert^Dr^Jr')"), "Doe, Dr John Albert, Jr");
-    EXPECT_EQ(shown("KestOverlay.personName('Doe')"), "Doe");
-    EXPECT_EQ(shown("KestOverlay.personName('^John')"), "John");
-    EXPECT_EQ(shown(QStringLiteral("KestOverlay.personName('^=\u5c71\u7530^\u592a\u90ce')")),
-              QStringLiteral("\u5c71\u7530, \u592a\u90ce"));
+    const QList<QPair<QString, QString>> cases = {
+        // Dates: the old dotted form too; impossible days stay as the file has them.
+        {"formatDate('20240229', 'DD/MM/YYYY')", "29/02/2024"},
+        {"formatDate('1999.12.31', 'YYYY-MM-DD')", "1999-12-31"},
+        {"formatDate('20230229', 'YYYY-MM-DD')", "20230229"},
+        {"formatDate('20231301', 'YYYY-MM-DD')", "20231301"},
+        {"formatDate('20230101', 'no pattern')", "2023-01-01"},
+        // Times: fraction dropped, partial times completed, impossible ones kept.
+        {"formatTime('070000.000')", "07:00:00"},
+        {"formatTime('1830')", "18:30"},
+        {"formatTime('07')", "07:00"},
+        {"formatTime('23:59:60')", "23:59:60"},
+        {"formatTime('2460')", "2460"},
+        // Names: every component in reading order, the first group that holds one.
+        {"personName('Doe^John^Albert^Dr^Jr')", "Doe, Dr John Albert, Jr"},
+        {"personName('Doe')", "Doe"},
+        {"personName('^John')", "John"},
+        {QStringLiteral("personName('^=\u5c71\u7530^\u592a\u90ce')"),
+         QStringLiteral("\u5c71\u7530, \u592a\u90ce")}};
+    for (const auto& [call, expected] : cases)
+        EXPECT_EQ(view.run("KestOverlay." + call).toString(), expected) << call.toStdString();
 }
 
 // The text and geometry of the scale bar.
