@@ -32,6 +32,21 @@ bool writeBytes(const QString& path, QByteArrayView bytes) {
            file.write(bytes.data(), bytes.size()) == bytes.size();
 }
 
+QByteArray fileBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The Bin folder's copy is replaced when it differs from the asset: a page
+// filled from a newer template must not run an older script.
+void refreshScript(const QString& source, const QString& target) {
+    const QByteArray bytes = fileBytes(source);
+    if (bytes.isEmpty())
+        throw AutomationError::standard(vberr::FileNotFound);
+    if (fileBytes(target) != bytes && !writeBytes(target, bytes))
+        throw AutomationError::standard(vberr::PathFileAccessError);
+}
+
 } // namespace
 
 const QStringList& libraryNames() {
@@ -40,6 +55,11 @@ const QStringList& libraryNames() {
         QStringLiteral("cornerstoneTools.js"), QStringLiteral("cornerstoneWADOImageLoader.min.js"),
         QStringLiteral("dicomParser.js"),      QStringLiteral("hammer.js"),
     };
+    return names;
+}
+
+const QStringList& pageScriptNames() {
+    static const QStringList names = {QStringLiteral("KDVAX_OVERLAY.js")};
     return names;
 }
 
@@ -61,6 +81,9 @@ void deployLibraries(const QString& assetFolder, const QString& binFolder, bool 
         if (!QFile::copy(files::withTrailingSeparator(assetFolder) + name, target))
             throw AutomationError::standard(vberr::FileNotFound);
     }
+    for (const QString& name : pageScriptNames())
+        refreshScript(files::withTrailingSeparator(assetFolder) + name,
+                      files::withTrailingSeparator(binFolder) + name);
 }
 
 QString substituteCaptions(QString text, const QString& prefix, const QString& language,

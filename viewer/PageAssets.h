@@ -11,12 +11,16 @@ namespace pageassets {
 // The six page libraries, in deployment order.
 const QStringList& libraryNames();
 
+// The viewer's own page scripts, deployed beside the libraries.
+const QStringList& pageScriptNames();
+
 // The black placeholder page with "..." centred in yellow.
 QString placeholderPage();
 
 // Copies each library missing from the Bin folder out of the asset folder;
 // with force, the Bin folder's files are deleted first. Raises error 53 for
 // a library missing from the asset folder (the rest are then not copied).
+// The page scripts are copied whenever the Bin folder's copy differs.
 void deployLibraries(const QString& assetFolder, const QString& binFolder, bool force);
 
 // Replaces #<prefix>1#, #<prefix>2#, ... by the keys <prefix>1, <prefix>2, ...

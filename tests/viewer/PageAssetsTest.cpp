@@ -100,7 +100,7 @@ TEST_F(PageAssetsTest, EncapsulatedPdfIsCutAtTheFirstEof) {
 }
 
 TEST_F(PageAssetsTest, LibrariesAreDeployedOnceUnlessForced) {
-    for (const QString& name : pageassets::libraryNames())
+    for (const QString& name : pageassets::libraryNames() + pageassets::pageScriptNames())
         write("assets/" + name, "new " + name.toUtf8());
     write("bin/cornerstone.js", "old");
     pageassets::deployLibraries(dir.filePath("assets"), dir.filePath("bin"), false);
@@ -113,6 +113,19 @@ TEST_F(PageAssetsTest, LibrariesAreDeployedOnceUnlessForced) {
 
     QFile::remove(dir.filePath("assets/dicomParser.js"));
     QFile::remove(dir.filePath("bin/dicomParser.js"));
+    EXPECT_THROW(pageassets::deployLibraries(dir.filePath("assets"), dir.filePath("bin"), false),
+                 AutomationError);
+}
+
+TEST_F(PageAssetsTest, PageScriptsFollowTheAssetFolder) {
+    for (const QString& name : pageassets::libraryNames())
+        write("assets/" + name, "lib");
+    write("assets/KDVAX_OVERLAY.js", "new");
+    write("bin/KDVAX_OVERLAY.js", "older script");
+    pageassets::deployLibraries(dir.filePath("assets"), dir.filePath("bin"), false);
+    EXPECT_EQ(read("bin/KDVAX_OVERLAY.js"), QByteArray("new"));
+
+    QFile::remove(dir.filePath("assets/KDVAX_OVERLAY.js"));
     EXPECT_THROW(pageassets::deployLibraries(dir.filePath("assets"), dir.filePath("bin"), false),
                  AutomationError);
 }

@@ -303,16 +303,16 @@ TEST_F(ImagePage, UncalibratedFilesSayTheirMeasurementsAreInPixels) {
 TEST_F(ImagePage, FrameStepsMoveThroughAMultiFrameFile) {
     ASSERT_TRUE(show(pydicomFile(QStringLiteral("SC_rgb_rle_2frame.dcm"))));
     const QString overlay = QStringLiteral("document.getElementById('overlay').textContent");
-    EXPECT_TRUE(view.run(overlay).toString().contains(QStringLiteral("frame 1 / 2")));
+    EXPECT_TRUE(view.run(overlay).toString().contains(QStringLiteral("Frame: 1 / 2")));
     view.run(QStringLiteral("PressButton('FrameNext')"));
     view.pump(300);
-    EXPECT_TRUE(view.run(overlay).toString().contains(QStringLiteral("frame 2 / 2")));
+    EXPECT_TRUE(view.run(overlay).toString().contains(QStringLiteral("Frame: 2 / 2")));
     view.run(QStringLiteral("PressButton('FrameNext')"));
     view.pump(300);
-    EXPECT_TRUE(view.run(overlay).toString().contains(QStringLiteral("frame 2 / 2")));
+    EXPECT_TRUE(view.run(overlay).toString().contains(QStringLiteral("Frame: 2 / 2")));
     view.run(QStringLiteral("PressButton('FramePrev')"));
     view.pump(300);
-    EXPECT_TRUE(view.run(overlay).toString().contains(QStringLiteral("frame 1 / 2")));
+    EXPECT_TRUE(view.run(overlay).toString().contains(QStringLiteral("Frame: 1 / 2")));
 }
 
 struct UnshownFile {
