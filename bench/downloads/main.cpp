@@ -9,13 +9,16 @@
 #include "tests/common/LoopbackHttpServer.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QMap>
 #include <QProcess>
 #include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstdio>
+#include <sys/resource.h>
 #include <unistd.h>
 #include <vector>
 
@@ -30,6 +33,34 @@ long residentKib() {
         if (line.startsWith("VmRSS:"))
             return line.mid(6).trimmed().split(' ').value(0).toLong();
     return 0;
+}
+
+// CPU seconds used so far by each thread of this process, by thread name.
+QMap<QString, double> threadCpuSeconds() {
+    QMap<QString, double> seconds;
+    const double tick = double(::sysconf(_SC_CLK_TCK));
+    const QDir tasks(QStringLiteral("/proc/self/task"));
+    for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile stat(tasks.filePath(task) + QStringLiteral("/stat"));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray line = stat.readAll();
+        const qsizetype open = line.indexOf('('), close = line.lastIndexOf(')');
+        // After the name: state is field 3, utime and stime fields 14 and 15.
+        const QList<QByteArray> fields = line.mid(close + 2).split(' ');
+        if (open < 0 || close < 0 || fields.size() < 13)
+            continue;
+        seconds[QString::fromUtf8(line.mid(open + 1, close - open - 1))] +=
+            (fields[11].toDouble() + fields[12].toDouble()) / tick;
+    }
+    return seconds;
+}
+
+double childrenCpuSeconds() {
+    rusage usage{};
+    ::getrusage(RUSAGE_CHILDREN, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 double median(std::vector<double> values) {
@@ -99,18 +130,32 @@ int main(int argc, char** argv) {
 
     std::vector<double> ours, reference;
     long growthKib = 0;
+    // CPU seconds over all runs: this process's threads during DownloadFile,
+    // and during curl the server's thread and curl itself.
+    QMap<QString, double> controlCpu, curlCpu;
+    const auto addCpu = [](QMap<QString, double>& total, const QMap<QString, double>& before) {
+        const QMap<QString, double> after = threadCpuSeconds();
+        for (auto it = after.cbegin(); it != after.cend(); ++it)
+            total[it.key()] += it.value() - before.value(it.key());
+    };
     // Each timing starts with no dirty pages left by the one before, and the
     // two take turns at going first.
     const auto timeControl = [&](const QString& target) {
         ::sync();
+        const QMap<QString, double> before = threadCpuSeconds();
         const ControlRun result = downloadFile(*control, url, target);
+        addCpu(controlCpu, before);
         ours.push_back(result.seconds);
         growthKib = std::max(growthKib, result.peakGrowthKib);
         return result.ok;
     };
     const auto timeCurl = [&](const QString& target) {
         ::sync();
+        const QMap<QString, double> before = threadCpuSeconds();
+        const double curlBefore = childrenCpuSeconds();
         const double seconds = curlSeconds(url, target);
+        addCpu(curlCpu, before);
+        curlCpu[QStringLiteral("curl")] += childrenCpuSeconds() - curlBefore;
         reference.push_back(seconds);
         return seconds >= 0;
     };
@@ -135,5 +180,14 @@ int main(int argc, char** argv) {
     std::printf("  ratio DownloadFile / curl: %.2f (goal: at most 1.25)\n",
                 oursMedian / curlMedian);
     std::printf("  resident memory added during DownloadFile: %.1f MiB\n", growthKib / 1024.0);
+    const auto printCpu = [runs](const char* title, const QMap<QString, double>& cpu) {
+        std::printf("  CPU seconds per run during %s:", title);
+        for (auto it = cpu.cbegin(); it != cpu.cend(); ++it)
+            if (it.value() / runs >= 0.005)
+                std::printf("  %s %.2f", qPrintable(it.key()), it.value() / runs);
+        std::printf("\n");
+    };
+    printCpu("DownloadFile", controlCpu);
+    printCpu("curl", curlCpu);
     return 0;
 }
