@@ -35,7 +35,16 @@ long residentKib() {
     return 0;
 }
 
-// CPU seconds used so far by each thread of this process, by thread name.
+// CPU seconds used so far by this process (RUSAGE_SELF) or its ended children.
+double cpuSeconds(int who) {
+    rusage usage{};
+    ::getrusage(who, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// CPU seconds used so far by each thread of this process, by thread name;
+// what threads that have ended used is counted apart.
 QMap<QString, double> threadCpuSeconds() {
     QMap<QString, double> seconds;
     const double tick = double(::sysconf(_SC_CLK_TCK));
@@ -53,14 +62,11 @@ QMap<QString, double> threadCpuSeconds() {
         seconds[QString::fromUtf8(line.mid(open + 1, close - open - 1))] +=
             (fields[11].toDouble() + fields[12].toDouble()) / tick;
     }
+    double live = 0;
+    for (const double each : std::as_const(seconds))
+        live += each;
+    seconds[QStringLiteral("ended threads")] = cpuSeconds(RUSAGE_SELF) - live;
     return seconds;
-}
-
-double childrenCpuSeconds() {
-    rusage usage{};
-    ::getrusage(RUSAGE_CHILDREN, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 double median(std::vector<double> values) {
@@ -71,6 +77,7 @@ double median(std::vector<double> values) {
 struct ControlRun {
     double seconds = 0;
     long peakGrowthKib = 0;
+    int reports = 0;
     bool ok = false;
 };
 
@@ -79,10 +86,9 @@ ControlRun downloadFile(KestWebviewKD& control, const QString& url, const QStrin
     bool done = false;
     const long before = residentKib();
     long peak = before;
-    int reports = 0;
     auto sink =
         std::make_shared<FunctionEventSink>([&](DispId, const QString& name, QList<Variant>&) {
-            if (name == QLatin1String("DownLoadInProgress") && ++reports % 256 == 0)
+            if (name == QLatin1String("DownLoadInProgress") && ++run.reports % 256 == 0)
                 peak = std::max(peak, residentKib());
             if (name == QLatin1String("DownloadCompleted"))
                 run.ok = done = true;
@@ -130,6 +136,7 @@ int main(int argc, char** argv) {
 
     std::vector<double> ours, reference;
     long growthKib = 0;
+    long reports = 0;
     // CPU seconds over all runs: this process's threads during DownloadFile,
     // and during curl the server's thread and curl itself.
     QMap<QString, double> controlCpu, curlCpu;
@@ -147,15 +154,16 @@ int main(int argc, char** argv) {
         addCpu(controlCpu, before);
         ours.push_back(result.seconds);
         growthKib = std::max(growthKib, result.peakGrowthKib);
+        reports += result.reports;
         return result.ok;
     };
     const auto timeCurl = [&](const QString& target) {
         ::sync();
         const QMap<QString, double> before = threadCpuSeconds();
-        const double curlBefore = childrenCpuSeconds();
+        const double curlBefore = cpuSeconds(RUSAGE_CHILDREN);
         const double seconds = curlSeconds(url, target);
         addCpu(curlCpu, before);
-        curlCpu[QStringLiteral("curl")] += childrenCpuSeconds() - curlBefore;
+        curlCpu[QStringLiteral("curl")] += cpuSeconds(RUSAGE_CHILDREN) - curlBefore;
         reference.push_back(seconds);
         return seconds >= 0;
     };
@@ -180,6 +188,7 @@ int main(int argc, char** argv) {
     std::printf("  ratio DownloadFile / curl: %.2f (goal: at most 1.25)\n",
                 oursMedian / curlMedian);
     std::printf("  resident memory added during DownloadFile: %.1f MiB\n", growthKib / 1024.0);
+    std::printf("  progress reports per run: %ld\n", reports / runs);
     const auto printCpu = [runs](const char* title, const QMap<QString, double>& cpu) {
         std::printf("  CPU seconds per run during %s:", title);
         for (auto it = cpu.cbegin(); it != cpu.cend(); ++it)
