@@ -126,6 +126,7 @@ void FileDownload::drain() {
 void FileDownload::startWriteback() {
     if (m_received - m_writtenBack < WritebackBytes)
         return;
+    // A file system without it leaves the work to the flush at commit.
     ::sync_file_range(m_file.handle(), m_writtenBack, m_received - m_writtenBack,
                       SYNC_FILE_RANGE_WRITE);
     m_writtenBack = m_received;
