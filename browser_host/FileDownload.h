@@ -59,6 +59,7 @@ signals:
 
 private:
     void drain();
+    void startWriteback();
     void discard();
     void onFinished();
     std::optional<Failure> outcome();
@@ -71,6 +72,7 @@ private:
     QPointer<QNetworkReply> m_reply;
     std::optional<Failure> m_writeFailure;
     std::int64_t m_received = 0;
+    std::int64_t m_writtenBack = 0;
     QByteArray m_chunk;
     bool m_finished = false;
 };

@@ -148,6 +148,28 @@ TEST_F(Downloads, ContainerCancelsFromTheCheck) {
     EXPECT_EQ(folderEntries(), QStringList{"kept.bin"});
 }
 
+// Cancelled at full speed, well after the first written bytes went to the disk.
+TEST_F(Downloads, CancelMidwayThroughAFastDownloadKeepsTheOlderFile) {
+    writeFile(destination("fast.bin"), "older copy");
+    constexpr std::int64_t CancelAfter = 48ll * 1024 * 1024;
+    size_t reportsAtCancel = 0;
+    also = [&](const QString& name, QList<Variant>& args) {
+        if (name == "DownloadChecking" && !reportsAtCancel && args[3].toLongLong() >= CancelAfter) {
+            args[5] = Variant(true);
+            reportsAtCancel = progress.size();
+        }
+    };
+    download(QString("/bytes/%1").arg(LargeBytes), "fast.bin");
+    ASSERT_TRUE(pump::waitUntil([&] { return reportsAtCancel > 0; }, 60s));
+    pump::waitUntil([] { return false; }, 500ms);
+    EXPECT_EQ(progress.size(), reportsAtCancel);
+    EXPECT_LT(progress.back().read, LargeBytes);
+    EXPECT_TRUE(completed.isEmpty());
+    EXPECT_TRUE(errors.empty());
+    EXPECT_EQ(readFile(destination("fast.bin")), "older copy");
+    EXPECT_EQ(folderEntries(), QStringList{"fast.bin"});
+}
+
 TEST_F(Downloads, CancelByKeyStopsOneAndAnEmptyKeyStopsTheRest) {
     const QString first = download("/slow/400000", "a.bin");
     download("/slow/400000", "b.bin");

@@ -205,6 +205,7 @@ private:
 LoopbackHttpServer::LoopbackHttpServer()
     : m_worker(std::make_unique<Worker>()) {
     auto* thread = new QThread;
+    thread->setObjectName(QStringLiteral("loopback http"));
     m_worker->moveToThread(thread);
     thread->start();
     QMetaObject::invokeMethod(
