@@ -242,11 +242,20 @@ bool decodeWithCodec(const gdcm::DataElement& pixels, const std::string& syntax,
     return true;
 }
 
+// The reader falls back to implicit VR when a data set is not encoded as its
+// transfer syntax says; its elements then carry no VR.
+bool readImplicitly(const gdcm::File& file) {
+    const gdcm::DataSet& set = file.GetDataSet();
+    if (file.GetHeader().GetDataSetTransferSyntax().IsImplicit())
+        return true;
+    return !set.IsEmpty() && set.Begin()->GetVR() == gdcm::VR::INVALID;
+}
+
 // The reader fills a value cut short by the end of the file with zeros:
 // such a file is longer as read than on disk.
 bool isCut(const gdcm::File& file, qint64 fileSize) {
     const gdcm::DataSet& set = file.GetDataSet();
-    const bool implicit = file.GetHeader().GetDataSetTransferSyntax().IsImplicit();
+    const bool implicit = readImplicitly(file);
     const qint64 length = qint64(file.GetHeader().GetFullLength()) +
                           qint64(implicit ? set.GetLength<gdcm::ImplicitDataElement>()
                                           : set.GetLength<gdcm::ExplicitDataElement>());

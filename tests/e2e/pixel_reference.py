@@ -1,8 +1,8 @@
 """Reference pixel values from pydicom for the pixel-value tests.
 
   pixel_reference.py list FOLDER
-      one line per file with pixel data: "decodable<TAB>NAME<TAB>lossy" or
-      "undecodable<TAB>NAME" when pydicom cannot decode it.
+      one line per file with pixel data: "decodable<TAB>NAME<TAB>lossy", or
+      "undecodable<TAB>NAME<TAB>lossy" when pydicom cannot decode it.
   pixel_reference.py compare VALUES_FOLDER FILE...
       compares VALUES_FOLDER/<name>.values (written by the image page: a JSON
       header line, then the stored values) with pydicom's pixel_array, and the
@@ -48,11 +48,39 @@ def list_files(folder):
             continue
         if not has_pixels(ds):
             continue
-        try:
-            ds.pixel_array
-            print(f"decodable\t{name}\t{int(is_lossy(ds))}")
-        except Exception:
-            print(f"undecodable\t{name}")
+        verdict = "decodable" if decodes(ds, path) else "undecodable"
+        print(f"{verdict}\t{name}\t{int(is_lossy(ds))}")
+
+
+def gdcm_decodes(path):
+    """Whether GDCM's codec really decodes the file: pydicom's GDCM handler
+    returns whatever is in its buffer when the codec fails."""
+    import gdcm
+    reader = gdcm.ImageReader()
+    reader.SetFileName(path)
+    if not reader.Read():
+        return False
+    change = gdcm.ImageChangeTransferSyntax()
+    change.SetTransferSyntax(gdcm.TransferSyntax(gdcm.TransferSyntax.ExplicitVRLittleEndian))
+    change.SetInput(reader.GetImage())
+    return bool(change.Change())
+
+
+def decodes(ds, path):
+    handlers = pydicom.config.pixel_data_handlers
+    try:
+        pydicom.config.pixel_data_handlers = [h for h in handlers if h is not gdcm_handler]
+        ds.pixel_array
+        return True
+    except Exception:
+        pass
+    finally:
+        pydicom.config.pixel_data_handlers = handlers
+    try:
+        ds.pixel_array
+    except Exception:
+        return False
+    return gdcm_decodes(path)
 
 
 def read_values(path):
