@@ -39,6 +39,7 @@ const QStringList& libraryNames() {
         QStringLiteral("cornerstone.js"),      QStringLiteral("cornerstoneMath.js"),
         QStringLiteral("cornerstoneTools.js"), QStringLiteral("cornerstoneWADOImageLoader.min.js"),
         QStringLiteral("dicomParser.js"),      QStringLiteral("hammer.js"),
+        QStringLiteral("imageValues.js"),
     };
     return names;
 }

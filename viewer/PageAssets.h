@@ -8,7 +8,7 @@
 // list the image page reads and the PDF document a file may encapsulate.
 namespace pageassets {
 
-// The six page libraries, in deployment order.
+// The page libraries and the image page's values script, in deployment order.
 const QStringList& libraryNames();
 
 // The black placeholder page with "..." centred in yellow.

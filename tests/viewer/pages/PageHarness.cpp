@@ -26,10 +26,6 @@ namespace testing_support {
 
 namespace {
 
-const QStringList kLibraries = {"cornerstone.js",      "cornerstoneMath.js",
-                                "cornerstoneTools.js", "cornerstoneWADOImageLoader.min.js",
-                                "dicomParser.js",      "hammer.js"};
-
 // The host double: records RaiseMessageEvent calls for the test to collect,
 // then the runtime's own bootstrap line that defines vbH().
 const char kHostDouble[] = R"JS(
@@ -87,7 +83,7 @@ InstanceFolder::InstanceFolder() {
     m_instance =
         base + QStringLiteral("Temp/") + QUuid::createUuid().toString(QUuid::WithBraces).toUpper();
     QDir().mkpath(m_instance);
-    for (const QString& library : kLibraries)
+    for (const QString& library : pageassets::libraryNames())
         QFile::copy(assetFolder() + '/' + library, base + QStringLiteral("Bin/") + library);
 }
 
