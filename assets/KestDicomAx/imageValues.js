@@ -176,6 +176,7 @@
 
   // Readies a loaded frame for display: its modality unit, VOI choices and VOI LUT function.
   function prepareImage(image, dataSet, frame) {
+    image.frameIndex = frame;
     image.modalityUnit = unitOf(dataSet, frame);
     if (image.color || !dataSet) {
       image.voiChoices = [];

@@ -10,6 +10,8 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -78,6 +80,53 @@ TEST_F(PixelValues, EveryFilePydicomDecodesShowsPydicomsValues) {
         EXPECT_EQ(fields.value(1), QStringLiteral("ok"))
             << fields.value(0).toStdString() << ": " << fields.value(2).toStdString();
     }
+}
+
+// The header line of a values file the page wrote.
+QJsonObject valuesHeader(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readLine()).object()
+                                          : QJsonObject();
+}
+
+// An Enhanced CT made with pydicom: each frame has its own rescale, window
+// and position, and the pixel spacing is in the shared functional groups.
+// The values of each frame come back with that frame's own rescale.
+TEST_F(PixelValues, EnhancedMultiFrameFramesCarryTheirOwnValues) {
+    QTemporaryDir folder;
+    const QString file = folder.filePath(QStringLiteral("enhanced_ct.dcm"));
+    ASSERT_EQ(reference({QStringLiteral("enhanced"), file}), QStringList());
+    ASSERT_TRUE(QFileInfo::exists(file)) << "python3 with pydicom and numpy is needed";
+    ASSERT_TRUE(loadFile(file));
+    const Raised* loaded = find("ImageLoaded");
+    ASSERT_FALSE(noImage());
+    EXPECT_EQ(loaded->args.value(9).toInteger(), 3);
+    EXPECT_DOUBLE_EQ(loaded->args.value(10).toDouble(), 0.5);
+    EXPECT_DOUBLE_EQ(loaded->args.value(11).toDouble(), 0.75);
+    QStringList slopes;
+    for (int frame = 0; frame < 3; ++frame) {
+        if (frame > 0)
+            viewer->call("RunJs", {Variant(QStringLiteral("PressButton")),
+                                   Variant(QStringLiteral("FrameNext"))});
+        const QString values =
+            folder.filePath(QStringLiteral("frame%1/enhanced_ct.dcm.values").arg(frame));
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(values).path()));
+        // The frame asked for is drawn once its image is decoded.
+        ASSERT_TRUE(pump::waitUntil(
+            [&] {
+                return saveValues(values) && valuesHeader(values).value("frame").toInt() == frame;
+            },
+            std::chrono::seconds(20)))
+            << "frame " << frame;
+        slopes << QString::number(
+            valuesHeader(values).value("modality").toObject().value("slope").toDouble());
+        const QStringList results =
+            reference({QStringLiteral("compare"), QFileInfo(values).path(), file});
+        ASSERT_EQ(results.size(), 1);
+        EXPECT_TRUE(results[0].startsWith(QStringLiteral("enhanced_ct.dcm\tok")))
+            << "frame " << frame << ": " << results[0].toStdString();
+    }
+    EXPECT_EQ(slopes, (QStringList{"1", "2", "0.5"}));
 }
 
 // A file pydicom cannot decode ends its load (the truncated one without an
