@@ -70,9 +70,11 @@
 
   var VOI_FUNCTIONS = ['LINEAR', 'LINEAR_EXACT', 'SIGMOID'];
 
+  // The VOI LUT function the file names; none when it names none (the
+  // renderer's own linear window then applies).
   function voiFunctionOf(dataSet, frame) {
     var name = stringOf(dataSet, frame, FRAME_VOI_LUT, 'x00281056').toUpperCase();
-    return VOI_FUNCTIONS.indexOf(name) >= 0 ? name : 'LINEAR';
+    return VOI_FUNCTIONS.indexOf(name) >= 0 ? name : '';
   }
 
   // Row and column spacing of the frame, when the file gives them.
@@ -184,7 +186,7 @@
     }
     image.voiChoices = choicesOf(image, dataSet, frame);
     image.voiFunction = voiFunctionOf(dataSet, frame);
-    if (image.voiFunction !== 'LINEAR' && image.render !== renderThroughFunction) {
+    if (image.voiFunction && image.render !== renderThroughFunction) {
       image.render = renderThroughFunction;
       image.cachedLut = undefined;
     }
