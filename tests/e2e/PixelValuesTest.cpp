@@ -14,6 +14,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QtEndian>
 
 namespace {
 
@@ -127,6 +128,32 @@ TEST_F(PixelValues, EnhancedMultiFrameFramesCarryTheirOwnValues) {
             << "frame " << frame << ": " << results[0].toStdString();
     }
     EXPECT_EQ(slopes, (QStringList{"1", "2", "0.5"}));
+}
+
+// pydicom cannot decode high-throughput JPEG 2000: the values of this file's
+// second frame are known, (x * 257 + y * 61) mod 4096 at (x, y), 4095 minus that.
+TEST_F(PixelValues, HighThroughputJpeg2000IsShownWithItsValues) {
+    ASSERT_TRUE(loadFile(QStringLiteral(KEST_HTJ2K_FILE)));
+    ASSERT_FALSE(noImage());
+    viewer->call("RunJs",
+                 {Variant(QStringLiteral("PressButton")), Variant(QStringLiteral("FrameNext"))});
+    QTemporaryDir folder;
+    const QString values = folder.filePath(QStringLiteral("frame.values"));
+    ASSERT_TRUE(pump::waitUntil(
+        [&] { return saveValues(values) && valuesHeader(values).value("frame").toInt() == 1; },
+        std::chrono::seconds(20)));
+    QFile file(values);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QJsonObject header = QJsonDocument::fromJson(file.readLine()).object();
+    EXPECT_EQ(header.value("type").toString(), QStringLiteral("uint16"));
+    const QByteArray samples = file.readAll();
+    ASSERT_EQ(samples.size(), 16 * 12 * 2);
+    int differing = 0;
+    for (int y = 0; y < 12; ++y)
+        for (int x = 0; x < 16; ++x)
+            differing += qFromLittleEndian<quint16>(samples.constData() + 2 * (y * 16 + x)) !=
+                         4095 - (x * 257 + y * 61) % 4096;
+    EXPECT_EQ(differing, 0);
 }
 
 // A file pydicom cannot decode ends its load (the truncated one without an
