@@ -5,9 +5,11 @@
 #include "PageHarness.h"
 #include "tests/common/DicomFiles.h"
 
+#include "platform/MessagePump.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QRegularExpression>
+#include <QProcess>
 
 #include <gtest/gtest.h>
 
@@ -168,6 +170,40 @@ TEST_F(ImageValues, AFileWithOneWindowShowsNoChoice) {
     ASSERT_TRUE(show(pydicomFile(QStringLiteral("CT_small.dcm"))));
     EXPECT_EQ(run(QStringLiteral("document.getElementById('voiChoice').style.display")),
               QStringLiteral("none"));
+}
+
+// The Enhanced CT of the pixel values test (pydicom): frame n has the window
+// 40 + 100 n / 400 + 100 n and the rescale slope 1, 2, 0.5 with intercept
+// -1024, -2048, 100.
+TEST_F(ImageValues, FramesOfAnEnhancedFileBringTheirOwnWindowAndRescale) {
+    const QString source = folder.path(QStringLiteral("enhanced.dcm"));
+    ASSERT_EQ(
+        QProcess::execute(QStringLiteral(KEST_SYSTEM_PYTHON), {QStringLiteral(KEST_PIXEL_REFERENCE),
+                                                               QStringLiteral("enhanced"), source}),
+        0);
+    ASSERT_TRUE(show(source));
+    EXPECT_EQ(windowShown(), QStringLiteral("40/400"));
+    const QString probe = QStringLiteral(
+        "(function () { var e = document.getElementById('image'); var i = cornerstone.getImage(e);"
+        " var t = KestValues.probeText(i, 2, 3, e); var sp = parseFloat(t.split(' ')[1]);"
+        " return t === 'SP: ' + sp + ' MO: ' + parseFloat((sp * %1 + %2).toFixed(3)) + ' HU'; "
+        "})()");
+    EXPECT_EQ(view.run(probe.arg(1).arg(-1024)).toBool(), true);
+
+    // A frame step follows the next frame's own window while the user has not moved it.
+    run(QStringLiteral("PressButton('FrameNext')"));
+    ASSERT_TRUE(pump::waitUntil([&] { return windowShown() == QLatin1String("140/500"); },
+                                std::chrono::seconds(10)));
+    EXPECT_EQ(view.run(probe.arg(2).arg(-2048)).toBool(), true);
+
+    // A window the user chose stays.
+    run(QStringLiteral("(function () { var e = document.getElementById('image');"
+                       " var v = cornerstone.getViewport(e); v.voi.windowCenter = 1000;"
+                       " v.voi.windowWidth = 10; cornerstone.setViewport(e, v); })()"));
+    run(QStringLiteral("PressButton('FrameNext')"));
+    ASSERT_TRUE(pump::waitUntil([&] { return view.run(probe.arg(0.5).arg(100)).toBool(); },
+                                std::chrono::seconds(10)));
+    EXPECT_EQ(windowShown(), QStringLiteral("1000/10"));
 }
 
 struct ProbeCase {
