@@ -238,6 +238,29 @@ TEST_P(ProbeUnits, ShowTheModalityValueWithItsUnit) {
     EXPECT_EQ(text, QStringLiteral("SP: 34 MO: -32") + QString::fromLatin1(GetParam().unit));
 }
 
+// A click with the probe leaves a measurement the page draws without error.
+TEST_F(ImageValues, TheProbeMeasuresWhereItIsClicked) {
+    ASSERT_TRUE(show(pydicomFile(QStringLiteral("CT_small.dcm"))));
+    run(QStringLiteral("PressButton('Probe')"));
+    const QStringList point =
+        run(QStringLiteral(
+                "(function () { var e = document.getElementById('image');"
+                " var r = e.getBoundingClientRect();"
+                " var p = cornerstone.pixelToCanvas(e, { x: 40.5, y: 30.5 });"
+                " return Math.round(r.left + p.x) + ',' + Math.round(r.top + p.y); })()"))
+            .split(',');
+    ASSERT_EQ(point.size(), 2);
+    view.click(QPoint(point[0].toInt(), point[1].toInt()));
+    view.pump(300);
+    EXPECT_EQ(
+        run(QStringLiteral("(function () { var e = document.getElementById('image');"
+                           " var s = cornerstoneTools.getToolState(e, 'Probe');"
+                           " var end = s && s.data.length === 1 ? s.data[0].handles.end : null;"
+                           " return end ? Math.floor(end.x) + ',' + Math.floor(end.y) : ''; })()")),
+        QStringLiteral("40,30"));
+    EXPECT_TRUE(view.consoleErrors().isEmpty()) << view.consoleErrors().join('\n').toStdString();
+}
+
 INSTANTIATE_TEST_SUITE_P(Units, ProbeUnits,
                          ::testing::Values(ProbeCase{"CtInHounsfieldUnits", "CT", "", " HU"},
                                            ProbeCase{"RescaleTypeNamesTheUnit", "CT", "OD", " OD"},
