@@ -323,13 +323,10 @@
   }
 
   window.KestValues = {
-    isEnhanced: isEnhanced,
     rescaleOf: rescaleOf,
     windowsOf: windowsOf,
     spacingOf: spacingOf,
     planeOf: planeOf,
-    unitOf: unitOf,
-    voiOutput: voiOutput,
     probeText: probeText,
     prepareImage: prepareImage,
     shown: shown,
