@@ -166,6 +166,47 @@ TEST_F(ImageValues, TheFilesWindowsAreChosenInTurnWithoutTellingTheHost) {
     EXPECT_TRUE(view.messages().isEmpty());
 }
 
+QByteArray uint16s(const QList<int>& values) {
+    QByteArray bytes;
+    for (int value : values) {
+        bytes.append(char(value & 0xff));
+        bytes.append(char(value >> 8));
+    }
+    return bytes;
+}
+
+// A ramp with an inverting VOI LUT and a window: the lookup table is shown
+// first, as the renderer does, and the window is the second choice.
+TEST_F(ImageValues, AVoiLutIsAChoiceBesideTheWindows) {
+    QList<int> inverting;
+    for (int i = 0; i < 256; ++i)
+        inverting.append(255 - i);
+    DicomBuilder lut;
+    lut.add(0x0028, 0x3002, "US", uint16s({256, 0, 8}))
+        .add(0x0028, 0x3006, "OW", uint16s(inverting));
+    DicomBuilder builder;
+    builder.add(0x0008, 0x0060, "CS", "OT")
+        .add(0x0028, 0x1050, "DS", "128")
+        .add(0x0028, 0x1051, "DS", "256")
+        .addSequence(0x0028, 0x3010, {lut})
+        .addGreyImage(256, 2, ramp);
+    const QString source = folder.path(QStringLiteral("lut.dcm"));
+    ASSERT_TRUE(builder.write(source));
+    ASSERT_TRUE(show(source));
+    EXPECT_EQ(run(QStringLiteral("document.getElementById('voiChoice').textContent")),
+              QStringLiteral("Window 1/2"));
+    QList<int> row = drawnRow();
+    ASSERT_EQ(row.size(), 256);
+    EXPECT_EQ(row[10], 245);
+    EXPECT_EQ(row[200], 55);
+    run(QStringLiteral("document.getElementById('voiChoice').click()"));
+    EXPECT_EQ(windowShown(), QStringLiteral("128/256"));
+    row = drawnRow();
+    ASSERT_EQ(row.size(), 256);
+    EXPECT_NEAR(row[10], expectedGrey({}, 10, 128, 256), 1.0);
+    EXPECT_NEAR(row[200], expectedGrey({}, 200, 128, 256), 1.0);
+}
+
 TEST_F(ImageValues, AFileWithOneWindowShowsNoChoice) {
     ASSERT_TRUE(show(pydicomFile(QStringLiteral("CT_small.dcm"))));
     EXPECT_EQ(run(QStringLiteral("document.getElementById('voiChoice').style.display")),
