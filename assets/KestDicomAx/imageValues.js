@@ -229,8 +229,10 @@
 
   // Metadata of enhanced multi-frame frames ("wadouri:URL?frame=N") from
   // their functional groups, over the loader's own.
+  var FRAME_MODULES = ['modalityLutModule', 'voiLutModule', 'imagePlaneModule'];
+
   function frameProvider(type, imageId) {
-    if (imageId.indexOf('wadouri:') !== 0) { return undefined; }
+    if (FRAME_MODULES.indexOf(type) < 0 || imageId.indexOf('wadouri:') !== 0) { return undefined; }
     var loader = cornerstoneWADOImageLoader.wadouri;
     var at = imageId.indexOf('?frame=');
     var url = imageId.substring(8, at < 0 ? imageId.length : at);
@@ -247,8 +249,7 @@
       return Object.assign({}, base, { windowCenter: windows.length ? windows.map(function (w) { return w.center; }) : undefined,
                                       windowWidth: windows.length ? windows.map(function (w) { return w.width; }) : undefined });
     }
-    if (type === 'imagePlaneModule') { return Object.assign({}, base, planeModule(dataSet, frame)); }
-    return undefined;
+    return Object.assign({}, base, planeModule(dataSet, frame));
   }
 
   function planeModule(dataSet, frame) {
