@@ -305,7 +305,7 @@ TEST_F(ImageValues, TheProbeMeasuresWhereItIsClicked) {
 INSTANTIATE_TEST_SUITE_P(Units, ProbeUnits,
                          ::testing::Values(ProbeCase{"CtInHounsfieldUnits", "CT", "", " HU"},
                                            ProbeCase{"RescaleTypeNamesTheUnit", "CT", "OD", " OD"},
-                                           ProbeCase{"UnspecifiedRescaleHasNone", "CT", "US", ""},
+                                           ProbeCase{"RescaleTypeUsHasNone", "CT", "US", ""},
                                            ProbeCase{"OtherModalitiesHaveNone", "MR", "", ""}),
                          [](const auto& info) { return std::string(info.param.name); });
 
