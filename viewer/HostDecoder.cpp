@@ -1,5 +1,7 @@
 #include "HostDecoder.h"
 
+#include "Htj2kDecoder.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
@@ -18,6 +20,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <sstream>
 
 namespace hostdecoder {
 
@@ -242,11 +245,20 @@ bool decodeWithCodec(const gdcm::DataElement& pixels, const std::string& syntax,
     return true;
 }
 
+// The reader falls back to implicit VR when a data set is not encoded as its
+// transfer syntax says; its elements then carry no VR.
+bool readImplicitly(const gdcm::File& file) {
+    const gdcm::DataSet& set = file.GetDataSet();
+    if (file.GetHeader().GetDataSetTransferSyntax().IsImplicit())
+        return true;
+    return !set.IsEmpty() && set.Begin()->GetVR() == gdcm::VR::INVALID;
+}
+
 // The reader fills a value cut short by the end of the file with zeros:
 // such a file is longer as read than on disk.
 bool isCut(const gdcm::File& file, qint64 fileSize) {
     const gdcm::DataSet& set = file.GetDataSet();
-    const bool implicit = file.GetHeader().GetDataSetTransferSyntax().IsImplicit();
+    const bool implicit = readImplicitly(file);
     const qint64 length = qint64(file.GetHeader().GetFullLength()) +
                           qint64(implicit ? set.GetLength<gdcm::ImplicitDataElement>()
                                           : set.GetLength<gdcm::ExplicitDataElement>());
@@ -267,17 +279,54 @@ bool decodeRle(const gdcm::SequenceOfFragments& fragments, int bytesPerSample, F
     return true;
 }
 
+// High-throughput JPEG 2000: one fragment per frame, or a single frame in several fragments.
+bool decodeHtj2k(const gdcm::SequenceOfFragments& fragments, int bytesPerSample, Frames& frames) {
+    const int count = int(fragments.GetNumberOfFragments());
+    QByteArray whole;
+    if (frames.frames == 1)
+        for (int at = 0; at < count; ++at)
+            if (const gdcm::ByteValue* value = fragments.GetFragment(unsigned(at)).GetByteValue())
+                whole.append(value->GetPointer(), qsizetype(value->GetLength()));
+    if (frames.frames == 1)
+        return htj2k::decodeFrame(whole.constData(), std::size_t(whole.size()), frames.columns,
+                                  frames.rows, frames.samples, bytesPerSample, frames.data);
+    if (count != frames.frames)
+        return false;
+    for (int frame = 0; frame < frames.frames; ++frame) {
+        const gdcm::ByteValue* value = fragments.GetFragment(unsigned(frame)).GetByteValue();
+        if (!value || !htj2k::decodeFrame(value->GetPointer(), value->GetLength(), frames.columns,
+                                          frames.rows, frames.samples, bytesPerSample, frames.data))
+            return false;
+    }
+    return true;
+}
+
 } // namespace
+
+// Reads the file with GDCM; a high-throughput JPEG 2000 file is read from a
+// copy whose syntax GDCM knows, and its own syntax kept in maskedSyntax.
+bool readFile(const QString& path, gdcm::Reader& reader, std::string& maskedSyntax) {
+    QFile file(path);
+    QByteArray head = file.open(QIODevice::ReadOnly) ? file.read(4096) : QByteArray();
+    maskedSyntax = htj2k::maskSyntax(head);
+    if (maskedSyntax.empty()) {
+        reader.SetFileName(QFile::encodeName(path).constData());
+        return reader.Read();
+    }
+    std::istringstream stream((head + file.readAll()).toStdString());
+    reader.SetStream(stream);
+    return reader.Read();
+}
 
 Frames decode(const QString& path) {
     gdcm::Reader reader;
-    reader.SetFileName(QFile::encodeName(path).constData());
-    if (!reader.Read())
+    std::string maskedSyntax;
+    if (!readFile(path, reader, maskedSyntax))
         return failed(QStringLiteral("the file could not be read"));
     if (isCut(reader.GetFile(), QFileInfo(path).size()))
         return failed(QStringLiteral("the file ends inside its data set"));
     const gdcm::DataSet& set = reader.GetFile().GetDataSet();
-    const std::string syntax = syntaxOf(reader.GetFile());
+    const std::string syntax = maskedSyntax.empty() ? syntaxOf(reader.GetFile()) : maskedSyntax;
     const bool bigEndian = syntax == "1.2.840.10008.1.2.2";
     const bool floating =
         set.FindDataElement(FloatPixelData) || set.FindDataElement(DoublePixelData);
@@ -323,6 +372,8 @@ Frames decode(const QString& path) {
                 swapWords(frames.data);
         } else if (syntax == "1.2.840.10008.1.2.5") {
             decoded = decodeRle(*fragments, bytesPerSample, frames);
+        } else if (htj2k::isHtj2kSyntax(syntax.c_str())) {
+            decoded = decodeHtj2k(*fragments, bytesPerSample, frames);
         } else {
             decoded =
                 decodeWithCodec(pixels, syntax, bitsAllocated, pixelRepresentation, planar, frames);

@@ -59,7 +59,8 @@ const QStringList& libraryNames() {
 }
 
 const QStringList& pageScriptNames() {
-    static const QStringList names = {QStringLiteral("KDVAX_OVERLAY.js")};
+    static const QStringList names = {QStringLiteral("KDVAX_OVERLAY.js"),
+                                      QStringLiteral("imageValues.js")};
     return names;
 }
 

@@ -8,7 +8,7 @@
 // list the image page reads and the PDF document a file may encapsulate.
 namespace pageassets {
 
-// The six page libraries, in deployment order.
+// The page libraries, in deployment order.
 const QStringList& libraryNames();
 
 // The viewer's own page scripts, deployed beside the libraries.

@@ -94,7 +94,8 @@ var KestOverlay = (function () {
   function calibrationText(calibration) { return caption(calibration); }
 
   // The corners that follow the file and its frame. reader maps a tag to its
-  // text; where holds frame, frames, calibration and spacing (rows, columns in mm).
+  // text; where holds frame, frames, calibration, spacing (rows, columns in mm)
+  // and, when the page knows it, the frame's orientation.
   function show(reader, where) {
     read = reader;
     position = where;
@@ -165,7 +166,10 @@ var KestOverlay = (function () {
     return directionLetters([0, 1, 2].map(function (i) { return ix * orientation[i] + iy * orientation[i + 3]; }));
   }
 
+  // The frame's own orientation when the page gives it (enhanced files keep it
+  // per frame), else the file's.
   function orientationOf() {
+    if (position && position.orientation !== undefined) { return position.orientation; }
     var values = read('x00200037').split('\\').map(parseFloat);
     return values.length === 6 && values.every(isFinite) ? values : null;
   }

@@ -63,7 +63,7 @@ endif()
 get_filename_component(control_dir ${control_library} DIRECTORY)
 foreach(asset libWebView2Loader.so Locale.ini KDVAX_MONO.dll KDVAX_SR.dll KDVAX_SR_FR.dll
     KDVAX_TAGS.dll KDVAX_OVERLAY.js cornerstone.js cornerstoneMath.js cornerstoneTools.js
-    cornerstoneWADOImageLoader.min.js dicomParser.js hammer.js)
+    cornerstoneWADOImageLoader.min.js dicomParser.js hammer.js imageValues.js)
   require_file(${control_dir}/KestDicomAx/${asset})
 endforeach()
 

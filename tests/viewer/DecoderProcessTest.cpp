@@ -66,6 +66,59 @@ TEST_F(DecoderProcess, DeepColourRleKeepsItsSampleOrder) {
     EXPECT_EQ(differing, 0);
 }
 
+// A data set written in implicit VR under an explicit transfer syntax (JPEG
+// baseline) is read as it is written, and its colour comes out as RGB.
+TEST_F(DecoderProcess, ADataSetNotEncodedAsItsSyntaxSaysStillDecodes) {
+    const QJsonObject description = decode(pydicomFile(QStringLiteral("SC_rgb_jpeg.dcm")));
+    EXPECT_EQ(description.value("error").toString(), QString());
+    EXPECT_EQ(description.value("type").toString(), QStringLiteral("uint8"));
+    EXPECT_EQ(description.value("samples").toInt(), 3);
+    EXPECT_EQ(description.value("photometric").toString(), QStringLiteral("RGB"));
+    EXPECT_EQ(frames.size(), 256 * 256 * 3);
+}
+
+// Two 16 x 12 frames of 12-bit samples in HTJ2K lossless (made by the
+// scripts beside the file): frame 0 holds (x * 257 + y * 61) mod 4096 at
+// (x, y), frame 1 4095 minus that.
+TEST_F(DecoderProcess, HighThroughputJpeg2000FramesDecodeLosslessly) {
+    const QString file = QStringLiteral(KEST_TEST_DATA "/ramp_htj2k_2frames.dcm");
+    const QJsonObject description = decode(file);
+    EXPECT_EQ(description.value("error").toString(), QString());
+    EXPECT_EQ(description.value("type").toString(), QStringLiteral("uint16"));
+    EXPECT_EQ(description.value("frames").toInt(), 2);
+    ASSERT_EQ(frames.size(), 2 * 16 * 12 * 2);
+    const auto* samples = reinterpret_cast<const uchar*>(frames.constData());
+    int differing = 0;
+    for (int frame = 0; frame < 2; ++frame)
+        for (int y = 0; y < 12; ++y)
+            for (int x = 0; x < 16; ++x) {
+                const int ramp = (x * 257 + y * 61) % 4096;
+                const int expected = frame == 0 ? ramp : 4095 - ramp;
+                differing += qFromLittleEndian<quint16>(
+                                 samples + 2 * ((frame * 12 + y) * 16 + x)) != expected;
+            }
+    EXPECT_EQ(differing, 0);
+}
+
+// A codestream announcing an image far larger than the data set's is refused
+// before anything is decoded.
+TEST_F(DecoderProcess, AHighThroughputCodestreamOfAnotherSizeIsRefused) {
+    QFile source(QStringLiteral(KEST_TEST_DATA "/ramp_htj2k_2frames.dcm"));
+    ASSERT_TRUE(source.open(QIODevice::ReadOnly));
+    QByteArray bytes = source.readAll();
+    const qsizetype codestream = bytes.indexOf(QByteArray("\xff\x4f\xff\x51", 4));
+    ASSERT_GT(codestream, 0);
+    bytes.replace(codestream + 8, 4, QByteArray("\x7f\xff\xff\x00", 4)); // the image width
+    const QString file = folder.filePath(QStringLiteral("wide.dcm"));
+    QFile wide(file);
+    ASSERT_TRUE(wide.open(QIODevice::WriteOnly));
+    wide.write(bytes);
+    wide.close();
+    EXPECT_EQ(decode(file).value("error").toString(),
+              QStringLiteral("the pixel data could not be decoded"));
+    EXPECT_TRUE(frames.isEmpty());
+}
+
 TEST_F(DecoderProcess, FloatPixelDataIsHandedOverAsItIsStored) {
     const QByteArray bytes = DicomBuilder::floatSamples({-1.5f, 0.0f, 2.25f, 1e6f});
     const QString file = folder.filePath(QStringLiteral("float.dcm"));
@@ -81,9 +134,16 @@ TEST_F(DecoderProcess, FilesItCannotDecodeGiveAReasonAndNoFrames) {
     EXPECT_EQ(decode(pydicomFile(QStringLiteral("MR_truncated.dcm"))).value("error").toString(),
               QStringLiteral("the file ends inside its data set"));
     EXPECT_TRUE(frames.isEmpty());
-    // GDCM stops the program on this file (an assertion): the viewer is told so.
-    EXPECT_EQ(decode(pydicomFile(QStringLiteral("SC_rgb_jpeg.dcm"))).value("error").toString(),
-              QStringLiteral("the decoder stopped on this file"));
+    // A decoder that stops on a file (a failed assertion in its library): the viewer is told so.
+    const QString aborting = folder.filePath(QStringLiteral("aborting-decoder"));
+    QFile script(aborting);
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write("#!/bin/sh\nkill -ABRT $$\n");
+    script.close();
+    script.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+    EXPECT_EQ(
+        decode(pydicomFile(QStringLiteral("CT_small.dcm")), aborting).value("error").toString(),
+        QStringLiteral("the decoder stopped on this file"));
     EXPECT_EQ(decode(pydicomFile(QStringLiteral("test-SR.dcm"))).value("error").toString(),
               QStringLiteral("the file holds no pixel data"));
     EXPECT_EQ(decode(pydicomFile(QStringLiteral("CT_small.dcm")),
