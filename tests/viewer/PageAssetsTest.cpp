@@ -118,12 +118,13 @@ TEST_F(PageAssetsTest, LibrariesAreDeployedOnceUnlessForced) {
 }
 
 TEST_F(PageAssetsTest, PageScriptsFollowTheAssetFolder) {
-    for (const QString& name : pageassets::libraryNames())
-        write("assets/" + name, "lib");
-    write("assets/KDVAX_OVERLAY.js", "new");
-    write("bin/KDVAX_OVERLAY.js", "older script");
+    for (const QString& name : pageassets::libraryNames() + pageassets::pageScriptNames())
+        write("assets/" + name, "new");
+    for (const QString& name : pageassets::pageScriptNames())
+        write("bin/" + name, "older script");
     pageassets::deployLibraries(dir.filePath("assets"), dir.filePath("bin"), false);
-    EXPECT_EQ(read("bin/KDVAX_OVERLAY.js"), QByteArray("new"));
+    for (const QString& name : pageassets::pageScriptNames())
+        EXPECT_EQ(read("bin/" + name), QByteArray("new")) << name.toStdString();
 
     QFile::remove(dir.filePath("assets/KDVAX_OVERLAY.js"));
     EXPECT_THROW(pageassets::deployLibraries(dir.filePath("assets"), dir.filePath("bin"), false),
