@@ -87,6 +87,13 @@ var KestOverlay = (function () {
     return text ? caption(name) + ': ' + text + (unit || '') : '';
   }
 
+  // The data set's slice thickness, else the frame's (enhanced files keep it
+  // in their functional groups) when the page gives it.
+  function thicknessLine() {
+    if (value('x00180050') || !(position && isFinite(position.thickness))) { return labelled('thickness', 'x00180050', ' mm'); }
+    return caption('thickness') + ': ' + position.thickness + ' mm';
+  }
+
   function isLossy() {
     return read('x00282110') === '01' || LOSSY_SYNTAXES.indexOf(read('x00020010')) >= 0;
   }
@@ -95,7 +102,7 @@ var KestOverlay = (function () {
 
   // The corners that follow the file and its frame. reader maps a tag to its
   // text; where holds frame, frames, calibration, spacing (rows, columns in mm)
-  // and, when the page knows it, the frame's orientation.
+  // and, when the page knows them, the frame's orientation and thickness.
   function show(reader, where) {
     read = reader;
     position = where;
@@ -107,7 +114,7 @@ var KestOverlay = (function () {
                            value('x00081030')]);
     setOverlayLines('bl', [labelled('series', 'x00200011'), labelled('image', 'x00200013'),
                            caption('frame') + ': ' + (where.frame + 1) + ' / ' + where.frames,
-                           labelled('thickness', 'x00180050', ' mm'), labelled('location', 'x00201041', ' mm'),
+                           thicknessLine(), labelled('location', 'x00201041', ' mm'),
                            where.spacing ? '' : calibrationText('none')]);
     overlayPart('lossy').textContent = isLossy() ? caption('lossy') : '';
   }

@@ -224,6 +224,9 @@ TEST_F(ImageValues, FramesOfAnEnhancedFileBringTheirOwnWindowAndRescale) {
         0);
     ASSERT_TRUE(show(source));
     EXPECT_EQ(windowShown(), QStringLiteral("40/400"));
+    // The thickness the file gives only in its functional groups.
+    EXPECT_TRUE(run(QStringLiteral("document.querySelector('#overlay .bl').textContent"))
+                    .contains(QStringLiteral("Thickness: 2 mm")));
     const QString probe = QStringLiteral(
         "(function () { var e = document.getElementById('image'); var i = cornerstone.getImage(e);"
         " var t = KestValues.probeText(i, 2, 3, e); var sp = parseFloat(t.split(' ')[1]);"
