@@ -1,7 +1,9 @@
-#include "tests/common/DicomFiles.h"
 #include "PageHarness.h"
+#include "tests/common/DicomFiles.h"
 
 #include <QDeadlineTimer>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QVariantList>
 
 #include <algorithm>
@@ -139,6 +141,85 @@ TEST_F(DocumentPage, TagsPageShowsWhatPrecedesTheDamageOfATruncatedFile) {
     for (const ShownElement& element : shownElements(view))
         tags << element.tag;
     EXPECT_TRUE(tags.contains(QStringLiteral("(0010,0010)")));
+}
+
+// A 3 MB image written with pydicom: "trailing" puts an element after the
+// pixel data, "bighead" 1.5 MB of private data before it, "cut" ends the file
+// inside the pixel data.
+QString largeFile(const QTemporaryDir& folder, const QString& kind) {
+    const QString path = folder.filePath(kind + QStringLiteral(".dcm"));
+    const char* script = R"(
+import sys
+import numpy as np
+from pydicom.dataset import FileDataset, FileMetaDataset
+from pydicom.uid import ExplicitVRLittleEndian, generate_uid
+path, kind = sys.argv[1], sys.argv[2]
+meta = FileMetaDataset()
+meta.MediaStorageSOPClassUID = '1.2.840.10008.5.1.4.1.1.7'
+meta.MediaStorageSOPInstanceUID = generate_uid()
+meta.TransferSyntaxUID = ExplicitVRLittleEndian
+ds = FileDataset(path, {}, file_meta=meta, preamble=b'\0' * 128)
+ds.is_little_endian, ds.is_implicit_VR = True, False
+ds.SOPClassUID = meta.MediaStorageSOPClassUID
+ds.SOPInstanceUID = meta.MediaStorageSOPInstanceUID
+ds.PatientName = 'Large^File'
+ds.Modality = 'OT'
+ds.Rows, ds.Columns = 1024, 1536
+ds.SamplesPerPixel, ds.PhotometricInterpretation = 1, 'MONOCHROME2'
+ds.BitsAllocated, ds.BitsStored, ds.HighBit, ds.PixelRepresentation = 16, 16, 15, 0
+if kind == 'bighead':
+    ds.add_new(0x00090010, 'LO', 'KEST')
+    ds.add_new(0x00091010, 'OB', bytes(1536 * 1024))
+ds.PixelData = np.arange(1024 * 1536, dtype='<u2').tobytes()
+if kind == 'trailing':
+    ds.add_new(0xFFFCFFFC, 'OB', b'\1\2\3\4')
+ds.save_as(path, write_like_original=False)
+if kind == 'cut':
+    with open(path, 'r+b') as f:
+        f.truncate(2 * 1024 * 1024)
+)";
+    const int exit =
+        QProcess::execute(QStringLiteral(KEST_SYSTEM_PYTHON),
+                          {QStringLiteral("-c"), QString::fromUtf8(script), path, kind});
+    return exit == 0 ? path : QString();
+}
+
+// A large file's tags are read from its head and its tail; the rows must be
+// those of the whole file, whichever way it was read.
+TEST_F(DocumentPage, TagsPageListsEveryElementOfALargeFile) {
+    const QTemporaryDir sources;
+    for (const QString kind : {QStringLiteral("trailing"), QStringLiteral("bighead")}) {
+        SCOPED_TRACE(kind.toStdString());
+        const QString file = largeFile(sources, kind);
+        ASSERT_FALSE(file.isEmpty());
+        ASSERT_TRUE(show(QStringLiteral("KDVAX_TAGS.dll"), QStringLiteral("Tag"), file));
+        EXPECT_EQ(state(), QStringLiteral("done")) << view.bodyText().left(300).toStdString();
+        QList<ShownElement> shown = shownElements(view);
+        // dcmdump's list leaves the pixel data out; the page names its length.
+        const auto pixels = std::find_if(shown.begin(), shown.end(), [](const ShownElement& e) {
+            return e.tag == QLatin1String("(7fe0,0010)");
+        });
+        ASSERT_NE(pixels, shown.end());
+        EXPECT_EQ(pixels->value, QStringLiteral("pixel data, 3145728 bytes"));
+        shown.erase(pixels);
+        const QList<DumpedElement> dumped = dcmdump(file);
+        ASSERT_EQ(shown.size(), dumped.size());
+        for (int i = 0; i < dumped.size(); ++i) {
+            SCOPED_TRACE(dumped[i].tag.toStdString());
+            EXPECT_EQ(shown[i].tag, '(' + dumped[i].tag + ')');
+            EXPECT_TRUE(sameValue(dumped[i], shown[i]))
+                << shown[i].value.toStdString() << " vs " << dumped[i].value.toStdString();
+        }
+    }
+
+    const QString cut = largeFile(sources, QStringLiteral("cut"));
+    ASSERT_FALSE(cut.isEmpty());
+    ASSERT_TRUE(show(QStringLiteral("KDVAX_TAGS.dll"), QStringLiteral("Tag"), cut));
+    const QList<ShownElement> shown = shownElements(view);
+    ASSERT_FALSE(shown.isEmpty());
+    EXPECT_EQ(shown.last().tag, QStringLiteral("(7fe0,0010)"));
+    EXPECT_TRUE(shown.last().value.startsWith(QStringLiteral("truncated")))
+        << shown.last().value.toStdString();
 }
 
 // Single-line text and numeric values of the report that dcmdump reads.
