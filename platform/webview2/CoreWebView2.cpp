@@ -85,6 +85,7 @@ CoreWebView2::CoreWebView2(ComPtr<ICoreWebView2Environment> environment,
     , m_view(new QWebEngineView(parent)) {
     m_page = new WebPage(m_profile->profile(), m_view, this);
     m_view->setPage(m_page);
+    m_strings = std::make_unique<StringDocuments>(m_page);
     m_settings = makeCom<Settings>(m_view.data());
     ScriptBridge::Client client;
     client.hostObjectsAllowed = [this] {
@@ -222,6 +223,8 @@ void CoreWebView2::connectPage() {
 }
 
 bool CoreWebView2::navigationRequested(const QUrl& url, QWebEnginePage::NavigationType type) {
+    if (m_strings->isOwnLoad(url))
+        return true;
     auto args = makeCom<NavigationStartingArgs>();
     args->uri = url.toString();
     args->isUserInitiated = type == QWebEnginePage::NavigationTypeLinkClicked ||
@@ -230,6 +233,7 @@ bool CoreWebView2::navigationRequested(const QUrl& url, QWebEnginePage::Navigati
     args->navigationId =
         type == QWebEnginePage::NavigationTypeRedirect ? m_navigationId : ++m_navigationId;
     m_documentCreated = false;
+    m_strings->navigationStarted(url, type);
     m_lastErrorCode = 0;
     m_lastErrorDomain = 0;
     m_navigationStarting.raise(this, args.get());
@@ -258,9 +262,22 @@ void CoreWebView2::loadFinished(bool ok) {
     // A cancelled navigation has completed already, once, as cancelled.
     if (std::exchange(m_navigationCancelled, false) && !ok)
         return;
+    // An about:blank document completes once its text is written and loaded,
+    // after the notifications its scripts sent on the way.
+    if (m_strings->loadFinished(ok, [this, id = m_navigationId] {
+            later([this, id] {
+                if (id == m_navigationId)
+                    completeNavigation(true);
+            });
+        }))
+        return;
     // A document that missed the page's scripts after a crash is loaded again.
     if (ok && !m_documentCreated && m_page->reloadIfScriptsMissed())
         return;
+    completeNavigation(ok);
+}
+
+void CoreWebView2::completeNavigation(bool ok) {
     // Pages that run no script (scripting off, error pages) announce no document.
     if (!m_documentCreated) {
         m_documentCreated = true;
@@ -406,6 +423,9 @@ HRESULT CoreWebView2::Navigate(const QString& uri) {
     const QUrl url(uri, QUrl::StrictMode);
     if (!url.isValid() || url.scheme().isEmpty())
         return hr::E_INVALIDARG;
+    if (url == StringDocuments::address())
+        return NavigateToString({});
+    m_strings->dropRequest();
     m_page->load(url);
     return hr::S_OK;
 }
@@ -431,6 +451,7 @@ HRESULT CoreWebView2::NavigateWithWebResourceRequest(const QString& uri, const Q
     }
     if (request.method() == QWebEngineHttpRequest::Post)
         request.setPostData(content);
+    m_strings->dropRequest();
     m_page->load(request);
     return hr::S_OK;
 }
@@ -440,7 +461,14 @@ HRESULT CoreWebView2::NavigateToString(const QString& htmlContent) {
         return hr::ERROR_INVALID_STATE;
     if (htmlContent.toUtf8().size() > maxHtmlBytes)
         return hr::E_INVALIDARG;
-    m_page->setHtml(htmlContent);
+    m_strings->request(htmlContent);
+    // Announced from the event loop, as the engine announces the navigations it starts.
+    later([this] {
+        if (const auto html = m_strings->takeRequest();
+            html &&
+            navigationRequested(StringDocuments::address(), QWebEnginePage::NavigationTypeTyped))
+            m_strings->show(*html);
+    });
     return hr::S_OK;
 }
 
@@ -456,7 +484,7 @@ HRESULT CoreWebView2::AddScriptToExecuteOnDocumentCreated(
     script.setInjectionPoint(QWebEngineScript::DocumentCreation);
     script.setWorldId(QWebEngineScript::MainWorld);
     script.setRunsOnSubFrames(false);
-    script.setSourceCode(javaScript);
+    script.setSourceCode(StringDocuments::excludingBlank(javaScript));
     m_page->scripts().insert(script);
     if (handler) {
         ComPtr<ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler> completion(
@@ -519,6 +547,7 @@ HRESULT CoreWebView2::CapturePreview(COREWEBVIEW2_CAPTURE_PREVIEW_IMAGE_FORMAT i
 HRESULT CoreWebView2::Reload() {
     if (!usable())
         return hr::ERROR_INVALID_STATE;
+    m_strings->dropRequest();
     m_page->triggerAction(QWebEnginePage::Reload);
     return hr::S_OK;
 }
@@ -563,6 +592,7 @@ HRESULT CoreWebView2::get_CanGoForward(bool* canGoForward) {
 HRESULT CoreWebView2::GoBack() {
     if (!usable())
         return hr::ERROR_INVALID_STATE;
+    m_strings->dropRequest();
     m_page->triggerAction(QWebEnginePage::Back);
     return hr::S_OK;
 }
@@ -570,6 +600,7 @@ HRESULT CoreWebView2::GoBack() {
 HRESULT CoreWebView2::GoForward() {
     if (!usable())
         return hr::ERROR_INVALID_STATE;
+    m_strings->dropRequest();
     m_page->triggerAction(QWebEnginePage::Forward);
     return hr::S_OK;
 }

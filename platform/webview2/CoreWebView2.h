@@ -1,6 +1,7 @@
 #pragma once
 
 #include "EventHandlers.h"
+#include "StringDocuments.h"
 #include "WebView2.h"
 
 #include <QList>
@@ -178,6 +179,7 @@ private:
     void connectPage();
     void documentCreated();
     void loadFinished(bool ok);
+    void completeNavigation(bool ok);
     void interceptRequest(QWebEngineUrlRequestInfo& info);
     void webMessage(const QString& json, bool isString);
     void featurePermission(const QUrl& origin, QWebEnginePage::Feature feature);
@@ -191,6 +193,7 @@ private:
     QPointer<QWebEngineView> m_view;
     QPointer<WebPage> m_page;
     QPointer<ScriptBridge> m_bridge;
+    std::unique_ptr<StringDocuments> m_strings;
     std::unique_ptr<QWebEngineView> m_devTools;
     ComPtr<Settings> m_settings;
     bool m_closed = false;

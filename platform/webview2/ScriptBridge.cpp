@@ -2,6 +2,7 @@
 
 #include "BridgeSchemeHandler.h"
 #include "PageObject.h"
+#include "StringDocuments.h"
 
 #include "platform/MessagePump.h"
 #include "platform/automation/AutomationError.h"
@@ -188,7 +189,7 @@ void ScriptBridge::installBootstrap() {
     script.setInjectionPoint(QWebEngineScript::DocumentCreation);
     script.setWorldId(QWebEngineScript::MainWorld);
     script.setRunsOnSubFrames(false);
-    script.setSourceCode(bootstrapScript());
+    script.setSourceCode(StringDocuments::excludingBlank(bootstrapScript()));
     m_page->scripts().clear();
     m_page->scripts().insert(script);
     m_page->scripts().insert(others);
