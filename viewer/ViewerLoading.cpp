@@ -8,6 +8,7 @@
 #include "ViewerLayout.h"
 #include "ViewerSurface.h"
 #include "ViewerValues.h"
+#include "WorkingCopy.h"
 
 #include "dialogs/CmnDialogEx.h"
 #include "platform/MessagePump.h"
@@ -139,11 +140,8 @@ bool KestDicomViewAX::loadProcedure(const QString& path) {
     if (!m_document.dcmFile.isEmpty() && !isSameFile(path, m_instanceFolder + m_document.dcmFile))
         files::deleteFile(m_instanceFolder + m_document.dcmFile);
     m_document.dcmFile.clear();
-    if (!isSameFile(path, workingCopy)) {
-        QFile::remove(workingCopy);
-        if (!QFile::copy(path, workingCopy))
-            throw AutomationError::standard(vberr::PathFileAccessError);
-    }
+    if (!isSameFile(path, workingCopy) && !workingcopy::place(path, workingCopy))
+        throw AutomationError::standard(vberr::PathFileAccessError);
     m_document.dcmFile = name;
     m_documentPath = pageassets::extractPdf(workingCopy, m_instanceFolder);
     files::writeTextFile(pageassets::fileListScript(name),
