@@ -464,10 +464,13 @@ HRESULT CoreWebView2::NavigateToString(const QString& htmlContent) {
     m_strings->request(htmlContent);
     // Announced from the event loop, as the engine announces the navigations it starts.
     later([this] {
-        if (const auto html = m_strings->takeRequest();
-            html &&
-            navigationRequested(StringDocuments::address(), QWebEnginePage::NavigationTypeTyped))
+        const auto html = m_strings->takeRequest();
+        if (!html)
+            return;
+        if (navigationRequested(StringDocuments::address(), QWebEnginePage::NavigationTypeTyped))
             m_strings->show(*html);
+        else
+            m_strings->cancelled();
     });
     return hr::S_OK;
 }

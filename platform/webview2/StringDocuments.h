@@ -42,6 +42,8 @@ public:
     bool isOwnLoad(const QUrl& url);
     // A navigation was announced: a write still under way is dropped.
     void navigationStarted(const QUrl& url, QWebEnginePage::NavigationType type);
+    // The text's own navigation was cancelled: no load follows its announcement.
+    void cancelled() { m_announced.reset(); }
     // Called when a load finished. For an about:blank document, writes its
     // text (none for the address navigated to), calls loaded once the
     // document has loaded, and answers true.

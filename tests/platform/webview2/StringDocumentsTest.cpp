@@ -111,6 +111,18 @@ TEST_F(StringDocumentsTest, DocumentScriptsRunOnceInEachTextBeforeItsOwnScripts)
     EXPECT_EQ(execute(QStringLiteral("window.runs")), QStringLiteral("1"));
 }
 
+TEST_F(StringDocumentsTest, ATextIsShownWithScriptingOff) {
+    open();
+    ComPtr<ICoreWebView2Settings> settings;
+    ASSERT_EQ(webview->get_Settings(settings.put()), hr::S_OK);
+    ASSERT_EQ(settings->put_IsScriptEnabled(false), hr::S_OK);
+    ASSERT_TRUE(
+        loadHtml(QStringLiteral("<title>plain</title><script>document.title = 'ran'</script>")));
+    QString title;
+    webview->get_DocumentTitle(&title);
+    EXPECT_EQ(title, QStringLiteral("plain"));
+}
+
 TEST_F(StringDocumentsTest, ATextNavigationRaisesTheEventsOfAnyOther) {
     open();
     QStringList events;
@@ -153,6 +165,21 @@ TEST_F(StringDocumentsTest, HistoryReturnsToATextWithItsText) {
     EXPECT_EQ(bodyText(), QStringLiteral("\"first\""));
     ASSERT_TRUE(load([&] { webview->GoForward(); }));
     ASSERT_TRUE(load([&] { webview->GoForward(); }));
+    EXPECT_EQ(bodyText(), QStringLiteral("\"second\""));
+
+    // A text navigation cancelled leaves the entry shown as it was.
+    bool cancel = true;
+    EventRegistrationToken token;
+    webview->add_NavigationStarting(
+        makeHandler<ICoreWebView2NavigationStartingEventHandler>(
+            [&cancel](ICoreWebView2*, ICoreWebView2NavigationStartingEventArgs* args) {
+                args->put_Cancel(std::exchange(cancel, false));
+                return hr::S_OK;
+            })
+            .get(),
+        &token);
+    EXPECT_FALSE(loadHtml(QStringLiteral("<p>never</p>")));
+    ASSERT_TRUE(load([&] { webview->Reload(); }));
     EXPECT_EQ(bodyText(), QStringLiteral("\"second\""));
 }
 
