@@ -2,6 +2,8 @@
 // allows, a real copy elsewhere, never a link that could dangle.
 #include "viewer/WorkingCopy.h"
 
+#include "tests/common/TestFiles.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -13,12 +15,7 @@
 
 namespace {
 
-QString writeFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-    return path;
-}
+using testing_support::writeTestFile;
 
 QByteArray contents(const QString& path) {
     QFile file(path);
@@ -32,8 +29,8 @@ ino_t inode(const QString& path) {
 
 TEST(WorkingCopy, IsTheSameFileOnTheSameFileSystemAndLeavesTheSourceWhenDeleted) {
     QTemporaryDir dir;
-    const QString source = writeFile(dir.filePath("source.dcm"), "DICM-bytes");
-    const QString target = writeFile(dir.filePath("copy.dcm"), "an older working copy");
+    const QString source = writeTestFile(dir, "source.dcm", "DICM-bytes");
+    const QString target = writeTestFile(dir, "copy.dcm", "an older working copy");
     ASSERT_TRUE(workingcopy::place(source, target));
     EXPECT_EQ(inode(target), inode(source));
     EXPECT_EQ(contents(target), "DICM-bytes");
@@ -43,8 +40,7 @@ TEST(WorkingCopy, IsTheSameFileOnTheSameFileSystemAndLeavesTheSourceWhenDeleted)
 
 TEST(WorkingCopy, ASymbolicLinkIsResolvedNotLinkedTo) {
     QTemporaryDir dir;
-    ASSERT_TRUE(QDir(dir.path()).mkpath("files"));
-    writeFile(dir.filePath("files/real.dcm"), "real");
+    writeTestFile(dir, "files/real.dcm", "real");
     // A relative link: the same link in another folder would point nowhere.
     ASSERT_TRUE(QFile::link("real.dcm", dir.filePath("files/alias.dcm")));
     ASSERT_TRUE(QDir(dir.path()).mkpath("instance"));
@@ -59,7 +55,7 @@ TEST(WorkingCopy, AnotherFileSystemGetsACopyAndAMissingFileNothing) {
     QTemporaryDir memory(QStringLiteral("/dev/shm/kest-working-copy-XXXXXX"));
     if (!memory.isValid())
         GTEST_SKIP() << "no second file system at /dev/shm";
-    const QString source = writeFile(memory.filePath("source.dcm"), "elsewhere");
+    const QString source = writeTestFile(memory, "source.dcm", "elsewhere");
     const QString target = dir.filePath("copy.dcm");
     ASSERT_TRUE(workingcopy::place(source, target));
     EXPECT_NE(inode(target), inode(source));
