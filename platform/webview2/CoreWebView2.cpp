@@ -142,6 +142,8 @@ void CoreWebView2::later(std::function<void()> work) {
 void CoreWebView2::connectPage() {
     QWebEnginePage* page = m_page;
     QObject::connect(page, &QWebEnginePage::urlChanged, page, [this](const QUrl& url) {
+        // A navigation whose load the engine does not report ends as loads do.
+        m_strings->urlChanged(url, [this] { later([this] { loadFinished(true); }); });
         auto args = makeCom<SourceChangedArgs>();
         args->isNewDocument =
             url.adjusted(QUrl::RemoveFragment) != m_lastSource.adjusted(QUrl::RemoveFragment);

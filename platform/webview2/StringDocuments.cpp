@@ -70,10 +70,15 @@ void StringDocuments::navigationStarted(const QUrl& url, QWebEnginePage::Navigat
 
 bool StringDocuments::loadFinished(bool ok, std::function<void()> loaded) {
     // An about:blank document that committed after a later navigation had
-    // started is left alone: opening it would cancel that navigation, whose
-    // own completion follows.
-    if (ok && m_page->url() == address() && m_announced && m_announced->url != address())
+    // started is left alone: opening it would cancel that navigation. The
+    // engine then reports no load of that navigation: its commit is awaited.
+    if (ok && m_page->url() == address() && m_announced && m_announced->url != address()) {
+        m_unreported = m_announced->url;
         return true;
+    }
+    // A load reported ends any wait for an unreported one.
+    m_unreported.reset();
+    ++m_generation;
     const auto announced = std::exchange(m_announced, std::nullopt);
     m_ownLoadPending = false;
     if (!ok)
@@ -91,6 +96,14 @@ bool StringDocuments::loadFinished(bool ok, std::function<void()> loaded) {
     else if (historyLoad)
         html = m_entries.value(index);
     write(html, std::move(loaded));
+    return true;
+}
+
+bool StringDocuments::urlChanged(const QUrl& url, std::function<void()> loaded) {
+    if (!m_unreported || url != *m_unreported)
+        return false;
+    m_unreported.reset();
+    waitUntilComplete(QStringLiteral("loading"), m_generation, std::move(loaded));
     return true;
 }
 
@@ -114,7 +127,7 @@ void StringDocuments::write(const QString& html, std::function<void()> loaded) {
         });
 }
 
-// A text that loads resources completes after them, as a navigation does.
+// A document completes once it and its resources have loaded, as a navigation does.
 void StringDocuments::waitUntilComplete(const QString& state, std::uint64_t generation,
                                         std::function<void()> loaded) {
     // No answer: the document went away with its renderer.

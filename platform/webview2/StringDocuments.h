@@ -48,6 +48,10 @@ public:
     // text (none for the address navigated to), calls loaded once the
     // document has loaded, and answers true.
     bool loadFinished(bool ok, std::function<void()> loaded);
+    // The page's address changed: when it is the commit of a navigation the
+    // engine will not report (see loadFinished), calls loaded once its
+    // document has loaded, and answers true.
+    bool urlChanged(const QUrl& url, std::function<void()> loaded);
 
 private:
     void write(const QString& html, std::function<void()> loaded);
@@ -65,6 +69,7 @@ private:
     // The last announced navigation; none for a load the engine did not
     // announce (it does not for history loads of about:blank).
     std::optional<Announced> m_announced;
+    std::optional<QUrl> m_unreported;
     QHash<int, QString> m_entries;
     std::uint64_t m_generation = 0;
     // Engine callbacks may outlive this object: they hold a weak reference.

@@ -137,6 +137,8 @@ TEST_F(RuntimeTest, PagesTalkToTheHostThroughChromeWebview) {
 TEST_F(RuntimeTest, DocumentsAfterARendererCrashStillReachTheHost) {
     open();
     bool failed = false;
+    bool textStarted = false;
+    QStringList completedAt;
     EventRegistrationToken token;
     webview->add_ProcessFailed(makeHandler<ICoreWebView2ProcessFailedEventHandler>(
                                    [&](ICoreWebView2*, ICoreWebView2ProcessFailedEventArgs*) {
@@ -145,6 +147,26 @@ TEST_F(RuntimeTest, DocumentsAfterARendererCrashStillReachTheHost) {
                                    })
                                    .get(),
                                &token);
+    webview->add_NavigationStarting(
+        makeHandler<ICoreWebView2NavigationStartingEventHandler>(
+            [&](ICoreWebView2*, ICoreWebView2NavigationStartingEventArgs* args) {
+                QString uri;
+                args->get_Uri(&uri);
+                textStarted = textStarted || uri == QLatin1String("about:blank");
+                return hr::S_OK;
+            })
+            .get(),
+        &token);
+    webview->add_NavigationCompleted(
+        makeHandler<ICoreWebView2NavigationCompletedEventHandler>(
+            [&](ICoreWebView2* view, ICoreWebView2NavigationCompletedEventArgs*) {
+                QString uri;
+                view->get_Source(&uri);
+                completedAt << uri;
+                return hr::S_OK;
+            })
+            .get(),
+        &token);
     const QString url = writePage(QStringLiteral("page.html"), "<html><body>page</body></html>");
     ASSERT_TRUE(load([&] { webview->Navigate(url); }));
     QObject* page = nullptr;
@@ -153,14 +175,21 @@ TEST_F(RuntimeTest, DocumentsAfterARendererCrashStillReachTheHost) {
             page = object;
     ASSERT_NE(page, nullptr);
     const QString bridged = QStringLiteral("\"%1 object\"").arg(url);
-    for (int round = 0; round < 4; ++round) {
+    for (int round = 0; round < 6; ++round) {
         const qint64 pid = page->property("renderProcessPid").toLongLong();
         ASSERT_GT(pid, 0);
         failed = false;
         ASSERT_EQ(::kill(static_cast<pid_t>(pid), SIGKILL), 0);
         ASSERT_TRUE(waitFor([&] { return failed; }));
+        completedAt.clear();
+        textStarted = false;
         webview->NavigateToString(QStringLiteral("<p>wait</p>"));
+        // Every other round, the text's load has started when the page is asked for.
+        if (round % 2) {
+            ASSERT_TRUE(waitFor([&] { return textStarted; }));
+        }
         webview->Navigate(url);
+        EXPECT_TRUE(waitFor([&] { return completedAt.contains(url); })) << "round " << round;
         EXPECT_TRUE(waitFor([&] {
             return execute(QStringLiteral("location.href + ' ' + typeof chrome.webview")) ==
                    bridged;
