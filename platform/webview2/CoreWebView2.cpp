@@ -10,6 +10,7 @@
 #include "ProfileContext.h"
 #include "RequestInterceptor.h"
 #include "ScriptBridge.h"
+#include "ScriptText.h"
 #include "Settings.h"
 #include "WebPage.h"
 
@@ -38,13 +39,10 @@
 
 namespace {
 
+using scripttext::jsonLiteral;
+
 // setHtml's limit, the same as WebView2's for NavigateToString.
 constexpr qsizetype maxHtmlBytes = 2 * 1024 * 1024;
-
-QString jsonLiteral(const QString& text) {
-    const QByteArray array = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
-    return QString::fromUtf8(array.mid(1, array.size() - 2));
-}
 
 QRegularExpression wildcardPattern(const QString& wildcard) {
     QString pattern;

@@ -2,6 +2,7 @@
 
 #include "BridgeSchemeHandler.h"
 #include "PageObject.h"
+#include "ScriptText.h"
 #include "StringDocuments.h"
 
 #include "platform/MessagePump.h"
@@ -25,6 +26,8 @@
 
 namespace {
 
+using scripttext::jsonLiteral;
+
 constexpr auto pageCallTimeout = std::chrono::seconds(8);
 // Nesting of arrays the bridge converts; deeper values are refused.
 constexpr int maxDepth = 64;
@@ -41,11 +44,6 @@ QString randomKey() {
     for (int i = 0; i < 4; ++i)
         key += QString::number(QRandomGenerator::system()->generate(), 16).rightJustified(8, '0');
     return key;
-}
-
-QString jsonLiteral(const QString& text) {
-    const QByteArray array = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
-    return QString::fromUtf8(array.mid(1, array.size() - 2));
 }
 
 // The page side. Requests go out as synchronous XMLHttpRequests, so a host

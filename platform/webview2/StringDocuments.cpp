@@ -1,7 +1,7 @@
 #include "StringDocuments.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
+#include "ScriptText.h"
+
 #include <QTimer>
 #include <QWebEngineHistory>
 #include <QWebEngineScript>
@@ -10,14 +10,11 @@
 
 namespace {
 
+using scripttext::jsonLiteral;
+
 const QString headerStart = QStringLiteral("// ==UserScript==");
 const QString excludeLine = QStringLiteral("// @exclude about:blank");
 constexpr int completionPollMs = 5;
-
-QString jsonLiteral(const QString& text) {
-    const QByteArray array = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
-    return QString::fromUtf8(array.mid(1, array.size() - 2));
-}
 
 bool isHistoryLoad(QWebEnginePage::NavigationType type) {
     return type == QWebEnginePage::NavigationTypeBackForward ||
@@ -99,12 +96,11 @@ bool StringDocuments::loadFinished(bool ok, std::function<void()> loaded) {
     return true;
 }
 
-bool StringDocuments::urlChanged(const QUrl& url, std::function<void()> loaded) {
+void StringDocuments::urlChanged(const QUrl& url, std::function<void()> loaded) {
     if (!m_unreported || url != *m_unreported)
-        return false;
+        return;
     m_unreported.reset();
     waitUntilComplete(QStringLiteral("loading"), m_generation, std::move(loaded));
-    return true;
 }
 
 // Opens the document, runs the page's scripts in it, writes the text and

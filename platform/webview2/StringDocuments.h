@@ -50,8 +50,8 @@ public:
     bool loadFinished(bool ok, std::function<void()> loaded);
     // The page's address changed: when it is the commit of a navigation the
     // engine will not report (see loadFinished), calls loaded once its
-    // document has loaded, and answers true.
-    bool urlChanged(const QUrl& url, std::function<void()> loaded);
+    // document has loaded.
+    void urlChanged(const QUrl& url, std::function<void()> loaded);
 
 private:
     void write(const QString& html, std::function<void()> loaded);
