@@ -92,6 +92,9 @@ private:
     QString languageCode() const;
     QString localeIni() const;
     void showWait(bool visible);
+    void clearStalePages() noexcept;
+    void scheduleDueTags();
+    void loadDueTags();
 
     // browsing
     void startOrBlank(BrowserHostProxy& host);
@@ -177,6 +180,18 @@ private:
     bool m_awaitingPage = false;
     QString m_documentPath;
     VBool m_displayDicomTags = VFalse;
+    // While a load runs, each browser keeps the previous document until the
+    // load navigates it: nobody sees it behind the wait picture and the new
+    // page. The hidden tags page is loaded once the image page has answered,
+    // so that the two pages do not compete for the processor.
+    enum class TagsPage {
+        Blank,  // the placeholder, or nothing yet
+        Stale,  // the previous file's, until the load navigates it
+        Due,    // the file's, once the image page has answered
+        Current // the file's
+    };
+    bool m_imageStale = false;
+    TagsPage m_tagsPage = TagsPage::Blank;
     bool m_inverted = false;
 
     // printing

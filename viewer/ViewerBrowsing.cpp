@@ -51,6 +51,9 @@ std::int16_t integerCount(std::int32_t count) {
 
 // An initialised host shows the placeholder page again; another one is started.
 void KestDicomViewAX::startOrBlank(BrowserHostProxy& host) {
+    // A blanked tags page has no tags due any more.
+    if (&host == m_tags.get())
+        m_tagsPage = TagsPage::Blank;
     if (host.isWebViewInit())
         host.navigateToString(m_placeholderPage);
     else

@@ -64,7 +64,10 @@ void KestDicomViewAX::setDisplayDicomTags(VBool value) {
 }
 
 void KestDicomViewAX::showTags() {
-    const bool loaded = m_tags->documentTitle() == QLatin1String("DICOM Tags");
+    // Tags still due are loaded now; those of the previous file are never shown.
+    loadDueTags();
+    const bool loaded =
+        m_tagsPage == TagsPage::Current && m_tags->documentTitle() == QLatin1String("DICOM Tags");
     bringToFront(loaded ? *m_tags : *m_image);
     m_displayDicomTags = toVBool(loaded);
     raise(QStringLiteral("TagsStatusChange"), {flag(loaded)});

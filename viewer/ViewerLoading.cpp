@@ -19,10 +19,13 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
+#include <QTimer>
 #include <QUrl>
 
 #include <algorithm>
 #include <filesystem>
+#include <utility>
 
 using viewervalues::flag;
 using viewervalues::text;
@@ -55,8 +58,12 @@ bool KestDicomViewAX::LoadDicomFile(const QString& path) {
     if (!canLoad(path))
         return false;
     showWait(true);
-    if (m_image->isWebViewInit())
-        m_image->navigateToString(m_placeholderPage);
+    // What the page shows goes with the navigation to the new page, or with
+    // the placeholder when the load stops before it.
+    if (m_image->isWebViewInit()) {
+        m_imageStale = true;
+        m_imagePresent = false;
+    }
     pump::processPending();
     layout();
     return loadProcedure(path);
@@ -115,6 +122,7 @@ bool isSameFile(const QString& a, const QString& b) {
 } // namespace
 
 bool KestDicomViewAX::loadProcedure(const QString& path) {
+    const auto clearing = qScopeGuard([this] { clearStalePages(); });
     if (!canLoad(path))
         return false;
     chooseRuntime();
@@ -124,7 +132,7 @@ bool KestDicomViewAX::loadProcedure(const QString& path) {
     if (!m_image->isWebViewInit())
         startHost(*m_image);
     if (m_tags->isWebViewInit())
-        m_tags->navigateToString(m_placeholderPage);
+        m_tagsPage = TagsPage::Stale;
     else
         startHost(*m_tags);
     const bool ready = waitForHosts({m_image.get(), m_tags.get()});
@@ -151,11 +159,50 @@ bool KestDicomViewAX::loadProcedure(const QString& path) {
     bringToFront(tagsInFront ? *m_tags : *m_image);
     // Set first: the navigation pumps events, and the page may answer or fail within it.
     m_awaitingPage = true;
+    m_imageStale = false;
+    m_tagsPage = tagsInFront ? TagsPage::Current : TagsPage::Due;
     m_image->navigateToFile(m_instanceFolder + QStringLiteral("KDVAX_MONO.html"));
-    m_tags->navigateToFile(m_instanceFolder + QStringLiteral("KDVAX_TAGS.html"));
+    if (tagsInFront)
+        m_tags->navigateToFile(m_instanceFolder + QStringLiteral("KDVAX_TAGS.html"));
     layout();
     raise(QStringLiteral("TagsStatusChange"), {flag(tagsInFront)});
     return true;
+}
+
+// A load that stopped before navigating a browser clears the previous
+// document it still shows, as a load that ran on would have.
+void KestDicomViewAX::clearStalePages() noexcept {
+    try {
+        if (std::exchange(m_imageStale, false))
+            m_image->navigateToString(m_placeholderPage);
+        if (m_tagsPage == TagsPage::Stale) {
+            m_tagsPage = TagsPage::Blank;
+            m_tags->navigateToString(m_placeholderPage);
+        }
+    } catch (const AutomationError&) {
+        // A browser that cannot be reached shows nothing to clear.
+    }
+}
+
+// The tags page due for the file shown is loaded from the event loop, after
+// whatever the host does with the image page's answer.
+void KestDicomViewAX::scheduleDueTags() {
+    if (m_tagsPage != TagsPage::Due || !m_surface)
+        return;
+    QTimer::singleShot(0, m_surface, [this] {
+        try {
+            loadDueTags();
+        } catch (const AutomationError&) {
+            // The tags browser is gone: showing the tags finds no page then.
+        }
+    });
+}
+
+void KestDicomViewAX::loadDueTags() {
+    if (m_tagsPage != TagsPage::Due)
+        return;
+    m_tagsPage = TagsPage::Current;
+    m_tags->navigateToFile(m_instanceFolder + QStringLiteral("KDVAX_TAGS.html"));
 }
 
 void KestDicomViewAX::preparePages(const QString& language) {

@@ -137,6 +137,7 @@ void KestDicomViewAX::onImageChanged(const QString& content) {
 }
 
 void KestDicomViewAX::raiseImageLoaded(bool noImage) {
+    scheduleDueTags();
     if (noImage) {
         raise(QStringLiteral("ImageLoaded"),
               {text(m_document.fileName), Variant(0), Variant(0), text(m_document.modality),

@@ -8,7 +8,6 @@
 #include "tests/common/DicomFiles.h"
 
 #include <QWebEnginePage>
-#include <QWebEngineView>
 
 #include <csignal>
 
@@ -18,11 +17,7 @@ using testing_support::pydicomFile;
 
 class Recovery : public ViewerFixture {
 protected:
-    QWebEnginePage* imagePage() const {
-        QWidget* host = viewer->control()->widget()->findChild<QWidget*>("KestWebViewKD1");
-        auto* view = host ? host->findChild<QWebEngineView*>() : nullptr;
-        return view ? view->page() : nullptr;
-    }
+    QWebEnginePage* imagePage() const { return browserPage("KestWebViewKD1"); }
 
     // Kills the image page's renderer and waits until the page knows it.
     void killRenderer() {

@@ -9,8 +9,12 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QWebEnginePage>
+#include <QWebEngineView>
 
 #include <algorithm>
+#include <memory>
+#include <optional>
 
 void ViewerFixture::SetUpTestSuite() {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
@@ -93,4 +97,18 @@ QString ViewerFixture::instanceFolder() const {
     const QString temp = environment.root() + "/local/Tarnwell/KestDicomAx/Temp/";
     const QStringList folders = QDir(temp).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     return folders.size() == 1 ? temp + folders.first() + '/' : QString();
+}
+
+QWebEnginePage* ViewerFixture::browserPage(const char* hostName) const {
+    QWidget* host = viewer->control()->widget()->findChild<QWidget*>(QLatin1String(hostName));
+    auto* view = host ? host->findChild<QWebEngineView*>() : nullptr;
+    return view ? view->page() : nullptr;
+}
+
+QVariant ViewerFixture::evaluate(QWebEnginePage* page, const QString& script) {
+    // The answer may come after the wait has given up: it then lands in shared state.
+    const auto answer = std::make_shared<std::optional<QVariant>>();
+    page->runJavaScript(script, [answer](const QVariant& value) { *answer = value; });
+    pump::waitUntil([&] { return answer->has_value(); }, std::chrono::seconds(10));
+    return answer->value_or(QVariant());
 }

@@ -4,9 +4,12 @@
 #include "tests/common/QtPrinters.h"
 #include "tests/common/TempEnvironment.h"
 
+#include <QVariant>
 #include <QWidget>
 
 #include <gtest/gtest.h>
+
+class QWebEnginePage;
 
 struct Raised {
     QString name;
@@ -30,6 +33,10 @@ protected:
     bool waitFor(const QString& event);
     const Raised* find(const QString& event) const;
     QString instanceFolder() const;
+    // The page of one of the viewer's browser hosts ("KestWebViewKD1", ...).
+    QWebEnginePage* browserPage(const char* hostName) const;
+    // The value of a script run in that page, or an invalid value after 10 s.
+    static QVariant evaluate(QWebEnginePage* page, const QString& script);
 
     testing_support::TempEnvironment environment;
     QWidget window;

@@ -1,0 +1,116 @@
+// The tags page against the loads: it follows each file by itself, shows the
+// new file's tags as soon as the host is told the image has loaded, and a load
+// that stops half-way leaves neither page showing the previous file.
+
+#include "ViewerFixture.h"
+
+#include "platform/MessagePump.h"
+#include "platform/automation/AutomationError.h"
+#include "platform/automation/EventSource.h"
+#include "tests/common/DicomFiles.h"
+
+#include <QDir>
+#include <QWebEnginePage>
+
+#include <algorithm>
+#include <optional>
+
+namespace {
+
+using testing_support::pydicomFile;
+
+class TagsPage : public ViewerFixture {
+protected:
+    QWebEnginePage* tagsPage() const { return browserPage("KestWebViewKD2"); }
+    QWebEnginePage* imagePage() const { return browserPage("KestWebViewKD1"); }
+
+    // The text of the tags table once the tags page has read its file; empty
+    // when the browser shows another page or the table is not done in 20 s.
+    QString tagsText() const {
+        QWebEnginePage* page = tagsPage();
+        const auto done = [page] {
+            return page->url().fileName() == "KDVAX_TAGS.html" &&
+                   evaluate(page, "document.body && document.body.getAttribute('data-state')")
+                           .toString() == "done";
+        };
+        if (!page || !pump::waitUntil(done, std::chrono::seconds(20)))
+            return {};
+        return evaluate(page, "document.getElementById('tags').textContent").toString();
+    }
+
+    static bool showsPlaceholder(QWebEnginePage* page) {
+        return pump::waitUntil([page] { return page->title() == "Kest Dicom View"; },
+                               std::chrono::seconds(20));
+    }
+};
+
+TEST_F(TagsPage, TheTagsFollowEachLoadAndAreTheNewFilesWhenTheImageHasLoaded) {
+    ASSERT_TRUE(loadDemo());
+    // Not shown, the tags page still reads the file.
+    const QString first = tagsText();
+    EXPECT_TRUE(first.contains("CompressedSamples^CT1")) << first.left(200).toStdString();
+
+    // A host that shows the tags from its ImageLoaded handler sees the new file's.
+    std::optional<bool> shownOnLoad;
+    const int sink = viewer->eventSource()->advise(
+        std::make_shared<FunctionEventSink>([&](DispId, const QString& name, QList<Variant>&) {
+            if (name != "ImageLoaded" || shownOnLoad)
+                return;
+            viewer->put("DisplayDicomTags", Variant(true));
+            shownOnLoad = viewer->get("DisplayDicomTags").toBool();
+        }));
+    const bool loaded = loadFile(pydicomFile("MR_small.dcm"));
+    viewer->eventSource()->unadvise(sink);
+    ASSERT_TRUE(loaded);
+    ASSERT_TRUE(shownOnLoad.has_value());
+    EXPECT_TRUE(*shownOnLoad);
+    const auto shown = std::find_if(raised.begin(), raised.end(), [](const Raised& event) {
+        return event.name == "TagsStatusChange" && event.args.value(0) == Variant(true);
+    });
+    EXPECT_NE(shown, raised.end());
+    const QString second = tagsText();
+    EXPECT_TRUE(second.contains("CompressedSamples^MR1")) << second.left(200).toStdString();
+    EXPECT_FALSE(second.contains("CompressedSamples^CT1"));
+}
+
+TEST_F(TagsPage, ALoadThatStopsHalfWayLeavesNeitherPageOfThePreviousFile) {
+    ASSERT_TRUE(loadDemo());
+    ASSERT_FALSE(tagsText().isEmpty());
+    // A folder where the working copy goes: the copy cannot be written.
+    ASSERT_TRUE(QDir().mkpath(instanceFolder() + "MR_small.dcm"));
+    raised.clear();
+    bool failed = false;
+    try {
+        viewer->call("LoadDicomFile", {Variant(pydicomFile("MR_small.dcm"))});
+    } catch (const AutomationError&) {
+        failed = true;
+    }
+    EXPECT_TRUE(failed);
+    EXPECT_TRUE(showsPlaceholder(imagePage())) << imagePage()->title().toStdString();
+    EXPECT_TRUE(showsPlaceholder(tagsPage())) << tagsPage()->title().toStdString();
+    EXPECT_EQ(find("ImageLoaded"), nullptr);
+    // With no tags page, the tags cannot be shown.
+    raised.clear();
+    viewer->put("DisplayDicomTags", Variant(true));
+    ASSERT_NE(find("TagsStatusChange"), nullptr);
+    EXPECT_EQ(find("TagsStatusChange")->args.value(0), Variant(false));
+}
+
+TEST_F(TagsPage, AFileGoneBeforeTheLoadReadsItClearsTheImagePage) {
+    ASSERT_TRUE(loadDemo());
+    const QString path = environment.root() + "/gone.dcm";
+    ASSERT_TRUE(QFile::copy(pydicomFile("MR_small.dcm"), path));
+    // The host's Resize handler, run by the load's layout, removes the file.
+    const int sink = viewer->eventSource()->advise(
+        std::make_shared<FunctionEventSink>([&](DispId, const QString& name, QList<Variant>&) {
+            if (name == "Resize")
+                QFile::remove(path);
+        }));
+    const bool loaded = viewer->call("LoadDicomFile", {Variant(path)}).toBool();
+    viewer->eventSource()->unadvise(sink);
+    EXPECT_FALSE(loaded);
+    EXPECT_TRUE(showsPlaceholder(imagePage())) << imagePage()->title().toStdString();
+    EXPECT_EQ(viewer->get("dcmFile").toString(), "CT_small.dcm");
+}
+
+} // namespace
