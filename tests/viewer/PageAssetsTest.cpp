@@ -97,6 +97,16 @@ TEST_F(PageAssetsTest, EncapsulatedPdfIsCutAtTheFirstEof) {
     EXPECT_EQ(pageassets::extractPdf(write("end.dcm", "%PDF%EOF"), dir.filePath("inst")),
               dir.filePath("inst") + "/PDF.pdf");
     EXPECT_EQ(read("inst/PDF.pdf"), QByteArray("%PDF%EOF"));
+    // Markers right after a lone '%', a cut marker at the very end, and the
+    // end of file reached by a marker's first byte.
+    EXPECT_EQ(pageassets::extractPdf(write("near.dcm", "%P%%PDF x%EO%EOF"), dir.filePath("inst")),
+              dir.filePath("inst") + "/PDF.pdf");
+    EXPECT_EQ(read("inst/PDF.pdf"), QByteArray("%PDF x%EO%EOF"));
+    EXPECT_EQ(pageassets::extractPdf(write("cut.dcm", "%PDF body %EO"), dir.filePath("inst")),
+              QString());
+    EXPECT_EQ(pageassets::extractPdf(write("tail.dcm", "body %PD"), dir.filePath("inst")),
+              QString());
+    EXPECT_EQ(pageassets::extractPdf(write("last.dcm", "body %"), dir.filePath("inst")), QString());
 }
 
 TEST_F(PageAssetsTest, LibrariesAreDeployedOnceUnlessForced) {
