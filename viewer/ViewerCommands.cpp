@@ -16,8 +16,16 @@ Variant KestDicomViewAX::callPage(const QString& function, QList<Variant> args) 
 }
 
 void KestDicomViewAX::bringToFront(BrowserHostProxy& host) {
-    if (host.widget())
+    if (host.widget()) {
+        host.widget()->show();
         host.widget()->raise();
+    }
+    // The tags page behind the image is hidden from the engine, which then
+    // neither draws it nor keeps its pictures (about 15 MiB). The image page is
+    // never hidden: it draws only while visible, and it answers a load once
+    // drawn. A browser still starting stays visible: it starts in a shown pane.
+    if (&host == m_image.get() && m_tags->ready && m_tags->widget())
+        m_tags->widget()->hide();
     if (m_surface->isWaitVisible())
         m_surface->raiseWaitPicture();
 }

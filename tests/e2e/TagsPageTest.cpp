@@ -73,6 +73,35 @@ TEST_F(TagsPage, TheTagsFollowEachLoadAndAreTheNewFilesWhenTheImageHasLoaded) {
     EXPECT_FALSE(second.contains("CompressedSamples^CT1"));
 }
 
+// The tags page behind the image is hidden from the engine; the image page,
+// which must draw to answer a load, is never hidden, not even behind the tags.
+TEST_F(TagsPage, OnlyTheTagsPageBehindTheImageIsHidden) {
+    const auto visibility = [](QWebEnginePage* page) {
+        return evaluate(page, "document.visibilityState").toString();
+    };
+    ASSERT_TRUE(loadDemo());
+    ASSERT_FALSE(tagsText().isEmpty());
+    EXPECT_EQ(visibility(tagsPage()), "hidden");
+    EXPECT_EQ(visibility(imagePage()), "visible");
+    viewer->put("DisplayDicomTags", Variant(true));
+    EXPECT_EQ(viewer->get("DisplayDicomTags"), Variant(true));
+    EXPECT_EQ(visibility(tagsPage()), "visible");
+    EXPECT_EQ(visibility(imagePage()), "visible");
+    viewer->put("DisplayDicomTags", Variant(false));
+    EXPECT_EQ(visibility(tagsPage()), "hidden");
+
+    // Loads that show the tags first still draw the image and report it.
+    viewer->put("ShowTagsOnLoad", Variant(true));
+    for (const char* name : {"MR_small.dcm", "CT_small.dcm"}) {
+        ASSERT_TRUE(loadFile(pydicomFile(name))) << name;
+        EXPECT_EQ(viewer->get("DisplayDicomTags"), Variant(true));
+        EXPECT_EQ(find("ImageLoaded")->args.value(0).toString(), name);
+        EXPECT_EQ(visibility(imagePage()), "visible");
+        EXPECT_EQ(visibility(tagsPage()), "visible");
+    }
+    EXPECT_TRUE(tagsText().contains("CompressedSamples^CT1"));
+}
+
 TEST_F(TagsPage, ALoadThatStopsHalfWayLeavesNeitherPageOfThePreviousFile) {
     ASSERT_TRUE(loadDemo());
     ASSERT_FALSE(tagsText().isEmpty());
