@@ -3,6 +3,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QTimer>
 
 namespace decoderprocess {
 
@@ -15,28 +16,59 @@ QString error(const QString& reason) {
 
 } // namespace
 
-QString decode(const QString& program, const QString& file, const QString& framesPath,
-               int timeoutMs) {
-    QProcess process;
-    process.setProcessChannelMode(QProcess::SeparateChannels);
-    process.setStandardErrorFile(QProcess::nullDevice());
-    process.start(program, {file, framesPath});
-    if (!process.waitForStarted())
-        return error(QStringLiteral("the decoder could not be started"));
-    if (!process.waitForFinished(timeoutMs)) {
-        process.kill();
-        process.waitForFinished();
-        return error(
-            QStringLiteral("the decoder did not finish within %1 s").arg(timeoutMs / 1000));
+Run::Run(const QString& program, const QString& file, const QString& framesPath, int timeoutMs,
+         std::function<void(const QString&)> done)
+    : m_done(std::move(done))
+    , m_context(std::make_unique<QObject>())
+    , m_process(new QProcess(m_context.get()))
+    , m_timeoutMs(timeoutMs) {
+    m_process->setProcessChannelMode(QProcess::SeparateChannels);
+    m_process->setStandardErrorFile(QProcess::nullDevice());
+    QObject::connect(m_process, &QProcess::errorOccurred, m_context.get(),
+                     [this](QProcess::ProcessError failure) {
+                         if (failure == QProcess::FailedToStart)
+                             finish(error(QStringLiteral("the decoder could not be started")));
+                     });
+    QObject::connect(m_process, &QProcess::finished, m_context.get(),
+                     [this] { finish(answerOfFinished()); });
+    QTimer::singleShot(timeoutMs, m_context.get(), [this] {
+        finish(error(
+            QStringLiteral("the decoder did not finish within %1 s").arg(m_timeoutMs / 1000)));
+    });
+    m_process->start(program, {file, framesPath});
+}
+
+Run::~Run() {
+    // The process ends with the run: its signals no longer reach this object.
+    m_process->disconnect();
+    if (m_process->state() != QProcess::NotRunning) {
+        m_process->kill();
+        m_process->waitForFinished();
     }
-    // Only a crash counts: the answer printed decides, whatever the exit code
-    // (a leak checker may change it after the answer).
-    if (process.exitStatus() != QProcess::NormalExit)
+}
+
+// Only a crash counts: the answer printed decides, whatever the exit code
+// (a leak checker may change it after the answer).
+QString Run::answerOfFinished() const {
+    if (m_process->exitStatus() != QProcess::NormalExit)
         return error(QStringLiteral("the decoder stopped on this file"));
-    const QJsonDocument answer = QJsonDocument::fromJson(process.readAllStandardOutput().trimmed());
+    const QJsonDocument answer =
+        QJsonDocument::fromJson(m_process->readAllStandardOutput().trimmed());
     if (!answer.isObject())
         return error(QStringLiteral("the decoder's answer could not be read"));
     return QString::fromUtf8(answer.toJson(QJsonDocument::Compact));
+}
+
+// The answer is handed over from the event loop, outside the process's
+// signals, so that `done` may destroy the run.
+void Run::finish(const QString& answer) {
+    if (std::exchange(m_finished, true))
+        return;
+    if (m_process->state() != QProcess::NotRunning) {
+        m_process->disconnect();
+        m_process->kill();
+    }
+    QTimer::singleShot(0, m_context.get(), [done = m_done, answer] { done(answer); });
 }
 
 } // namespace decoderprocess

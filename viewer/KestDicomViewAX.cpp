@@ -1,6 +1,7 @@
 #include "KestDicomViewAX.h"
 
 #include "BrowserHostProxy.h"
+#include "DecoderProcess.h"
 #include "PageAssets.h"
 #include "ViewerLayout.h"
 #include "ViewerSurface.h"
@@ -113,6 +114,8 @@ KestDicomViewAX::KestDicomViewAX(BrowserHostFactory browserHostFactory)
 }
 
 KestDicomViewAX::~KestDicomViewAX() {
+    // A decoding under way answers no page any more.
+    m_decoding.reset();
     // The hosts go before the surface that holds their widgets.
     m_image.reset();
     m_tags.reset();

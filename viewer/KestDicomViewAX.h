@@ -16,6 +16,9 @@
 
 class BrowserHostProxy;
 class ViewerSurface;
+namespace decoderprocess {
+class Run;
+}
 
 // The DICOM viewer control. A host creates it by its programmatic identifier
 // (or in C++), embeds its widget, hands it files and listens to its events.
@@ -192,6 +195,8 @@ private:
     };
     bool m_imageStale = false;
     TagsPage m_tagsPage = TagsPage::Blank;
+    // The host decoding the image page asked for, while it runs.
+    std::unique_ptr<decoderprocess::Run> m_decoding;
     bool m_inverted = false;
 
     // printing

@@ -6,6 +6,8 @@
 #include "DecoderProcess.h"
 #include "ViewerValues.h"
 
+#include "platform/automation/AutomationError.h"
+
 #include <QFile>
 
 using viewervalues::text;
@@ -18,13 +20,22 @@ constexpr int DecoderTimeoutMs = 15000;
 
 } // namespace
 
+// The decoder runs while the event loop does: the host stays responsive, and
+// a navigation of the image page drops the decoding its page asked for.
 void KestDicomViewAX::onDecodePixels() {
+    m_decoding.reset();
     if (m_document.dcmFile.isEmpty())
         return;
     const QString frames = m_instanceFolder + QStringLiteral("KDVAX_PIXELS.bin");
     QFile::remove(frames);
-    const QString description =
-        decoderprocess::decode(m_assetFolder + QStringLiteral("kestdicom-decode"),
-                               m_instanceFolder + m_document.dcmFile, frames, DecoderTimeoutMs);
-    callPage(QStringLiteral("hostPixels"), {text(description)});
+    m_decoding = std::make_unique<decoderprocess::Run>(
+        m_assetFolder + QStringLiteral("kestdicom-decode"), m_instanceFolder + m_document.dcmFile,
+        frames, DecoderTimeoutMs, [this](const QString& description) {
+            m_decoding.reset();
+            try {
+                callPage(QStringLiteral("hostPixels"), {text(description)});
+            } catch (const AutomationError&) {
+                // The page is gone: nobody waits for the frames any more.
+            }
+        });
 }

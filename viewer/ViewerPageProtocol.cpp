@@ -4,6 +4,7 @@
 #include "KestDicomViewAX.h"
 
 #include "BrowserHostProxy.h"
+#include "DecoderProcess.h"
 #include "PageMessage.h"
 #include "ViewerValues.h"
 
@@ -39,9 +40,10 @@ void KestDicomViewAX::onHostEvent(BrowserHostProxy& host, const QString& name,
         return; // the tags page's messages have no effect
     if (name == QLatin1String("ProcessFailed"))
         onImageProcessFailed();
-    else if (name == QLatin1String("NavigationStarting"))
+    else if (name == QLatin1String("NavigationStarting")) {
         m_imagePresent = false;
-    else if (name == QLatin1String("JSMessage") && args.size() >= 2)
+        m_decoding.reset();
+    } else if (name == QLatin1String("JSMessage") && args.size() >= 2)
         onPageMessage(args[0].toString(), args[1].toString());
 }
 

@@ -1,14 +1,22 @@
 // The host decoder program, run as the viewer runs it.
 
-#include "viewer/DecoderProcess.h"
+#include "DecoderAnswer.h"
 
+#include "platform/MessagePump.h"
 #include "tests/common/DicomFiles.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtEndian>
+
+#include <memory>
+#include <optional>
+
+#include <signal.h>
 
 #include <gtest/gtest.h>
 
@@ -23,10 +31,22 @@ protected:
     QJsonObject decode(const QString& file, const QString& program = KEST_DECODER_PATH) {
         const QString out = folder.filePath(QStringLiteral("frames.bin"));
         QFile::remove(out);
-        const QString description = decoderprocess::decode(program, file, out, 20000);
+        const QString description = testing_support::decoderAnswer(program, file, out, 20000);
         QFile written(out);
         frames = written.open(QIODevice::ReadOnly) ? written.readAll() : QByteArray();
         return QJsonDocument::fromJson(description.toUtf8()).object();
+    }
+
+    // A decoder program made of a shell script.
+    QString script(const char* name, const QByteArray& text) {
+        const QString path = folder.filePath(QString::fromLatin1(name));
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly))
+            return {};
+        file.write("#!/bin/sh\n" + text);
+        file.close();
+        file.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+        return path;
     }
 
     QTemporaryDir folder;
@@ -135,12 +155,7 @@ TEST_F(DecoderProcess, FilesItCannotDecodeGiveAReasonAndNoFrames) {
               QStringLiteral("the file ends inside its data set"));
     EXPECT_TRUE(frames.isEmpty());
     // A decoder that stops on a file (a failed assertion in its library): the viewer is told so.
-    const QString aborting = folder.filePath(QStringLiteral("aborting-decoder"));
-    QFile script(aborting);
-    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
-    script.write("#!/bin/sh\nkill -ABRT $$\n");
-    script.close();
-    script.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+    const QString aborting = script("aborting-decoder", "kill -ABRT $$\n");
     EXPECT_EQ(
         decode(pydicomFile(QStringLiteral("CT_small.dcm")), aborting).value("error").toString(),
         QStringLiteral("the decoder stopped on this file"));
@@ -152,6 +167,73 @@ TEST_F(DecoderProcess, FilesItCannotDecodeGiveAReasonAndNoFrames) {
                   .toString(),
               QStringLiteral("the decoder could not be started"));
     EXPECT_TRUE(frames.isEmpty());
+}
+
+// A stalled decoder: the event loop runs while it is waited for, and the
+// time-out kills it and answers once.
+TEST_F(DecoderProcess, AStalledDecoderIsKilledAtItsTimeOutWhileTheEventLoopRuns) {
+    const QString pidFile = folder.filePath(QStringLiteral("pid"));
+    const QString stalled =
+        script("stalled-decoder", "echo $$ > '" + pidFile.toUtf8() + "'\nexec sleep 30\n");
+    testing_support::app();
+    int ticks = 0;
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, [&ticks] { ++ticks; });
+    tick.start(50);
+    int answers = 0;
+    QString answer;
+    QElapsedTimer clock;
+    clock.start();
+    const decoderprocess::Run run(stalled, pydicomFile(QStringLiteral("CT_small.dcm")),
+                                  folder.filePath(QStringLiteral("frames.bin")), 1000,
+                                  [&](const QString& text) {
+                                      ++answers;
+                                      answer = text;
+                                  });
+    ASSERT_TRUE(pump::waitUntil([&] { return answers > 0; }, std::chrono::seconds(10)));
+    EXPECT_LT(clock.elapsed(), 5000);
+    EXPECT_GE(ticks, 10) << "the event loop did not run during the decoding";
+    EXPECT_EQ(QJsonDocument::fromJson(answer.toUtf8()).object().value("error").toString(),
+              QStringLiteral("the decoder did not finish within 1 s"));
+    pump::waitUntil([] { return false; }, std::chrono::milliseconds(200));
+    EXPECT_EQ(answers, 1);
+    QFile pid(pidFile);
+    ASSERT_TRUE(pid.open(QIODevice::ReadOnly));
+    const pid_t decoder = pid.readAll().trimmed().toInt();
+    ASSERT_GT(decoder, 0);
+    EXPECT_TRUE(
+        pump::waitUntil([decoder] { return ::kill(decoder, 0) != 0; }, std::chrono::seconds(5)))
+        << "the decoder still runs";
+}
+
+// A run given up (the page that asked has gone) kills its decoder and never
+// answers; a run may also be destroyed from its own answer.
+TEST_F(DecoderProcess, ARunGivenUpNeverAnswersAndOneMayEndInItsAnswer) {
+    const QString stalled = script("slow-decoder", "exec sleep 30\n");
+    testing_support::app();
+    bool answered = false;
+    auto run =
+        std::make_unique<decoderprocess::Run>(stalled, pydicomFile(QStringLiteral("CT_small.dcm")),
+                                              folder.filePath(QStringLiteral("frames.bin")), 20000,
+                                              [&answered](const QString&) { answered = true; });
+    pump::waitUntil([] { return false; }, std::chrono::milliseconds(200));
+    QElapsedTimer clock;
+    clock.start();
+    run.reset();
+    EXPECT_LT(clock.elapsed(), 5000);
+    pump::waitUntil([] { return false; }, std::chrono::milliseconds(200));
+    EXPECT_FALSE(answered);
+
+    std::optional<QString> answer;
+    run = std::make_unique<decoderprocess::Run>(
+        QStringLiteral(KEST_DECODER_PATH), pydicomFile(QStringLiteral("CT_small.dcm")),
+        folder.filePath(QStringLiteral("frames.bin")), 20000, [&](const QString& text) {
+            run.reset();
+            answer = text;
+        });
+    ASSERT_TRUE(pump::waitUntil([&] { return answer.has_value(); }, std::chrono::seconds(20)));
+    EXPECT_EQ(run, nullptr);
+    EXPECT_EQ(QJsonDocument::fromJson(answer->toUtf8()).object().value("rows").toInt(), 128);
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 #include "PageHarness.h"
 #include "tests/common/DicomFiles.h"
-#include "viewer/DecoderProcess.h"
+#include "tests/viewer/DecoderAnswer.h"
 
 #include <QDate>
 #include <QFile>
@@ -36,7 +36,7 @@ protected:
                 {QStringLiteral("imageChanged"), QStringLiteral("decodePixels")}))
             return false;
         if (!view.messages(QStringLiteral("decodePixels")).isEmpty()) {
-            const QString description = decoderprocess::decode(
+            const QString description = testing_support::decoderAnswer(
                 QStringLiteral(KEST_DECODER_PATH), folder.path(QStringLiteral("image.dcm")),
                 folder.path(QStringLiteral("KDVAX_PIXELS.bin")), 20000);
             const QByteArray literal =

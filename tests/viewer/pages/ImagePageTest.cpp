@@ -1,6 +1,6 @@
 #include "PageHarness.h"
 #include "tests/common/DicomFiles.h"
-#include "viewer/DecoderProcess.h"
+#include "tests/viewer/DecoderAnswer.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -73,9 +73,9 @@ protected:
 
     // ... with what the decoder program says of the working copy.
     void answerWithDecoder(const QString& workingCopy) {
-        answerWith(decoderprocess::decode(QStringLiteral(KEST_DECODER_PATH),
-                                          folder.path(workingCopy),
-                                          folder.path(QStringLiteral("KDVAX_PIXELS.bin")), 20000));
+        answerWith(testing_support::decoderAnswer(
+            QStringLiteral(KEST_DECODER_PATH), folder.path(workingCopy),
+            folder.path(QStringLiteral("KDVAX_PIXELS.bin")), 20000));
     }
 
     InstanceFolder folder;
