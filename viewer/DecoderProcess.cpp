@@ -5,6 +5,8 @@
 #include <QProcess>
 #include <QTimer>
 
+#include <utility>
+
 namespace decoderprocess {
 
 namespace {
@@ -20,8 +22,7 @@ Run::Run(const QString& program, const QString& file, const QString& framesPath,
          std::function<void(const QString&)> done)
     : m_done(std::move(done))
     , m_context(std::make_unique<QObject>())
-    , m_process(new QProcess(m_context.get()))
-    , m_timeoutMs(timeoutMs) {
+    , m_process(new QProcess(m_context.get())) {
     m_process->setProcessChannelMode(QProcess::SeparateChannels);
     m_process->setStandardErrorFile(QProcess::nullDevice());
     QObject::connect(m_process, &QProcess::errorOccurred, m_context.get(),
@@ -31,20 +32,23 @@ Run::Run(const QString& program, const QString& file, const QString& framesPath,
                      });
     QObject::connect(m_process, &QProcess::finished, m_context.get(),
                      [this] { finish(answerOfFinished()); });
-    QTimer::singleShot(timeoutMs, m_context.get(), [this] {
-        finish(error(
-            QStringLiteral("the decoder did not finish within %1 s").arg(m_timeoutMs / 1000)));
+    QTimer::singleShot(timeoutMs, m_context.get(), [this, timeoutMs] {
+        finish(
+            error(QStringLiteral("the decoder did not finish within %1 s").arg(timeoutMs / 1000)));
     });
     m_process->start(program, {file, framesPath});
 }
 
 Run::~Run() {
-    // The process ends with the run: its signals no longer reach this object.
+    stop();
+    m_process->waitForFinished();
+}
+
+// Kills the decoder if it still runs; its signals no longer reach this object.
+void Run::stop() {
     m_process->disconnect();
-    if (m_process->state() != QProcess::NotRunning) {
+    if (m_process->state() != QProcess::NotRunning)
         m_process->kill();
-        m_process->waitForFinished();
-    }
 }
 
 // Only a crash counts: the answer printed decides, whatever the exit code
@@ -64,10 +68,7 @@ QString Run::answerOfFinished() const {
 void Run::finish(const QString& answer) {
     if (std::exchange(m_finished, true))
         return;
-    if (m_process->state() != QProcess::NotRunning) {
-        m_process->disconnect();
-        m_process->kill();
-    }
+    stop();
     QTimer::singleShot(0, m_context.get(), [done = m_done, answer] { done(answer); });
 }
 

@@ -27,6 +27,7 @@ public:
     Run& operator=(const Run&) = delete;
 
 private:
+    void stop();
     void finish(const QString& answer);
     QString answerOfFinished() const;
 
@@ -34,7 +35,6 @@ private:
     // Owns the process and the time-out; their pending calls end with it.
     std::unique_ptr<QObject> m_context;
     QProcess* m_process = nullptr;
-    int m_timeoutMs = 0;
     bool m_finished = false;
 };
 
