@@ -39,6 +39,13 @@ struct ICoreWebView2WebResourceRequestedEventArgs;
 // not wait for are queued and raised from a zero-delay timer, outside the
 // runtime's callbacks; the others are raised at once and their by-reference
 // arguments go back to the runtime.
+//
+// Every wait pumps events, so queued events are raised during the wait of the
+// member that caused them. InitComplete is one of them: it is raised once,
+// from the queue and never inside the runtime's completion callback, once the
+// browser is bound and usable, so its handler may itself call members that
+// wait. When BindTo waits, InitComplete may come before or after it returns;
+// when BindTo does not wait, it comes after.
 class cWebView2 : public QObject {
     Q_OBJECT
 
