@@ -96,6 +96,7 @@ private:
     QString localeIni() const;
     void showWait(bool visible);
     void clearStalePages() noexcept;
+    void waitForCrashPlaceholder();
     void scheduleDueTags();
     void loadDueTags();
 
@@ -181,6 +182,8 @@ private:
     bool m_noImage = false;
     // A file was handed to the image page, which has not answered yet.
     bool m_awaitingPage = false;
+    // The image browser is on its way to the placeholder after its renderer ended.
+    bool m_placeholderAfterCrash = false;
     QString m_documentPath;
     VBool m_displayDicomTags = VFalse;
     // While a load runs, each browser keeps the previous document until the

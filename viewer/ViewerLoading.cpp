@@ -139,6 +139,7 @@ bool KestDicomViewAX::loadProcedure(const QString& path) {
     showWait(false);
     if (!ready)
         return false;
+    waitForCrashPlaceholder();
     files::createFolderTree(m_instanceFolder);
     preparePages(languageCode());
     const QString name = files::fileNamePart(path);
@@ -167,6 +168,17 @@ bool KestDicomViewAX::loadProcedure(const QString& path) {
     layout();
     raise(QStringLiteral("TagsStatusChange"), {flag(tagsInFront)});
     return true;
+}
+
+// After a renderer crash the image browser goes to the placeholder page. A load
+// waits until it is there: a navigation started while the placeholder is still
+// committing may be dropped by the engine without any report of its load, and
+// the load would then wait for a page that never comes.
+void KestDicomViewAX::waitForCrashPlaceholder() {
+    if (!m_placeholderAfterCrash)
+        return;
+    pump::waitUntil([this] { return !m_placeholderAfterCrash; }, std::chrono::seconds(8));
+    m_placeholderAfterCrash = false;
 }
 
 // A load that stopped before navigating a browser clears the previous

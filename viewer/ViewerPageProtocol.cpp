@@ -40,6 +40,8 @@ void KestDicomViewAX::onHostEvent(BrowserHostProxy& host, const QString& name,
         return; // the tags page's messages have no effect
     if (name == QLatin1String("ProcessFailed"))
         onImageProcessFailed();
+    else if (name == QLatin1String("NavigationCompleted"))
+        m_placeholderAfterCrash = false;
     else if (name == QLatin1String("NavigationStarting")) {
         m_imagePresent = false;
         m_decoding.reset();
@@ -292,6 +294,7 @@ void KestDicomViewAX::onImageProcessFailed() {
     m_noImage = false;
     m_document = DocumentState::afterReset();
     m_document.dcmFile = workingCopy;
+    m_placeholderAfterCrash = true;
     m_image->navigateToString(m_placeholderPage);
     if (!pending)
         return;
