@@ -173,6 +173,21 @@ protected:
         return QImage::fromData(run("xwdtopnm", {dump}, 20), "PPM");
     }
 
+    // Screenshots until one shows what is expected and the next is the same picture: the
+    // program has done what it was asked and finished drawing. The last screenshot otherwise.
+    QImage screenshotWhen(const QString& window, const std::function<bool(const QImage&)>& shows,
+                          int seconds = 30) const {
+        QImage previous;
+        QImage shot;
+        pollUntil(
+            [&] {
+                previous = std::exchange(shot, screenshot(window));
+                return !shot.isNull() && shows(shot) && shot == previous;
+            },
+            seconds);
+        return shot;
+    }
+
     // Where a panel button shows its picture: the installed icon, drawn on the panel's
     // background, searched for in the panel along the window's right edge.
     static std::optional<QPoint> findButton(const QImage& shot, const char* icon) {
@@ -295,8 +310,8 @@ TEST_F(DesktopSession, OpenMeasureShowTheSidebarAndQuit) {
     EXPECT_EQ(caption(window), "DICOM Viewer : CT_small.dcm        Modality: CT        Date: "
                                "20040119       Patient: CompressedSamples^CT1");
     xdotool({"mousemove", "--window", window, "10", "10"});
-    QThread::sleep(2); // the page finishes drawing
-    const QImage loaded = screenshot(window);
+    const QImage loaded =
+        screenshotWhen(window, [](const QImage& shot) { return distinctColours(shot) > 40; });
     ASSERT_FALSE(loaded.isNull()) << "no screenshot of the window";
     EXPECT_GT(distinctColours(loaded), 40) << "the window shows next to nothing";
 
@@ -305,15 +320,20 @@ TEST_F(DesktopSession, OpenMeasureShowTheSidebarAndQuit) {
     const std::optional<QPoint> length = findButton(loaded, "tool-length");
     ASSERT_TRUE(length) << "the Length button is not on the panel";
     click(window, *length);
-    QThread::sleep(1); // the page takes up the tool
+    // The button shows itself selected once the click was handled, and the click hands the
+    // tool to the page before it returns.
+    const QRect button(*length - QPoint(12, 12), QSize(24, 24));
+    screenshotWhen(window,
+                   [&](const QImage& shot) { return changedPixels(loaded, shot, button) > 0; });
     // The Length button sits in the panel's first column, just right of the viewer.
     const int viewerWidth = length->x() - 30;
     const QPoint from(viewerWidth * 2 / 5, loaded.height() * 2 / 5);
     const QPoint to(viewerWidth * 3 / 5, loaded.height() * 3 / 5);
     drag(window, from, to);
     xdotool({"mousemove", "--window", window, "10", "10"});
-    QThread::sleep(1);
-    const QImage measured = screenshot(window);
+    const QImage measured = screenshotWhen(window, [&](const QImage& shot) {
+        return changedPixels(loaded, shot, QRect(from, to)) > 20;
+    });
 
     ASSERT_EQ(measured.size(), loaded.size());
     EXPECT_GT(changedPixels(loaded, measured, QRect(from, to)), 20) << "nothing was drawn";
@@ -334,9 +354,11 @@ TEST_F(DesktopSession, OpenMeasureShowTheSidebarAndQuit) {
         20))
         << "SideBarVisible was not saved";
     xdotool({"mousemove", "--window", window, "10", "10"});
-    QThread::sleep(1);
-    const QImage withSidebar = screenshot(window);
-    EXPECT_GT(changedPixels(measured, withSidebar, QRect(0, 40, viewerWidth / 4, 200)), 200)
+    const QRect sidebarArea(0, 40, viewerWidth / 4, 200);
+    const QImage withSidebar = screenshotWhen(window, [&](const QImage& shot) {
+        return changedPixels(measured, shot, sidebarArea) > 200;
+    });
+    EXPECT_GT(changedPixels(measured, withSidebar, sidebarArea), 200)
         << "the sidebar did not appear";
     const QString shots = QStringLiteral(KEST_SCREENSHOT_FOLDER);
     QDir().mkpath(shots);

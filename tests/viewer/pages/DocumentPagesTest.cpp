@@ -188,7 +188,7 @@ if kind == 'cut':
 // those of the whole file, whichever way it was read.
 TEST_F(DocumentPage, TagsPageListsEveryElementOfALargeFile) {
     const QTemporaryDir sources;
-    for (const QString kind : {QStringLiteral("trailing"), QStringLiteral("bighead")}) {
+    for (const QString& kind : {QStringLiteral("trailing"), QStringLiteral("bighead")}) {
         SCOPED_TRACE(kind.toStdString());
         const QString file = largeFile(sources, kind);
         ASSERT_FALSE(file.isEmpty());
