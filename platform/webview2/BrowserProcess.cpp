@@ -14,6 +14,8 @@
 #include <QStandardPaths>
 #include <QtWebEngineCore/qtwebenginecoreglobal.h>
 
+#include <cstring>
+
 // Qt GUI's own hook, which Qt WebEngine's initialisation uses as well.
 Q_GUI_EXPORT void qt_gl_set_global_share_context(QOpenGLContext* context);
 
@@ -33,6 +35,31 @@ void ensureSharedContext() {
 }
 
 bool s_started = false;
+QtMessageHandler s_previousHandler = nullptr;
+
+// What the engine prints as it starts: its configuration (category qt.webenginecontext), the
+// sandbox the caller turned off, and a headless machine's missing graphics backend. It tells a
+// host's user nothing; KEST_ENGINE_LOG=1 keeps it, for a developer looking into the engine.
+bool isEngineStartupReport(const QMessageLogContext& context, const QString& message) {
+    if (context.category && std::strcmp(context.category, "qt.webenginecontext") == 0)
+        return true;
+    const QString text = message.trimmed();
+    return text == QLatin1String("Sandboxing disabled by user.") ||
+           text == QLatin1String("No suitable graphics backend found");
+}
+
+void withoutEngineStartupReports(QtMsgType type, const QMessageLogContext& context,
+                                 const QString& message) {
+    if (isEngineStartupReport(context, message) || !s_previousHandler)
+        return;
+    s_previousHandler(type, context, message);
+}
+
+void quietEngineStartup() {
+    if (qEnvironmentVariableIntValue("KEST_ENGINE_LOG") != 0)
+        return;
+    s_previousHandler = qInstallMessageHandler(withoutEngineStartupReports);
+}
 
 QHash<QString, std::weak_ptr<ProfileContext>>& profiles() {
     static QHash<QString, std::weak_ptr<ProfileContext>> registry;
@@ -64,6 +91,7 @@ void start(const QString& runtimeFolder, const QStringList& browserArguments) {
     if (s_started)
         return;
     s_started = true;
+    quietEngineStartup();
     ensureSharedContext();
     qputenv("QTWEBENGINE_PROCESS_PATH",
             QFile::encodeName(browserruntime::executableIn(runtimeFolder)));
