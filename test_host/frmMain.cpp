@@ -8,6 +8,7 @@
 #include "platform/automation/AutomationError.h"
 
 #include <QEvent>
+#include <QFileInfo>
 #include <QFrame>
 #include <QMenuBar>
 
@@ -55,6 +56,20 @@ QWidget& frmMain::viewerWidget() const {
 
 QString frmMain::programFolder(const QString& name) const {
     return m_programFolder + QLatin1Char('/') + name;
+}
+
+void frmMain::open(const QString& path) {
+    const QFileInfo info(path);
+    const QString folder = info.isDir() ? info.absoluteFilePath() : info.absolutePath();
+    const bool dicomDir =
+        info.isDir() ? QFileInfo::exists(folder + QStringLiteral("/DICOMDIR"))
+                     : info.fileName().compare(QLatin1String("DICOMDIR"), Qt::CaseInsensitive) == 0;
+    if (dicomDir)
+        callViewer(QStringLiteral("LoadDICOMDIR"), {folder + QLatin1Char('/')});
+    else if (info.isDir())
+        callViewer(QStringLiteral("LoadDirectory"), {folder, Variant(std::int16_t(0))});
+    else
+        callViewer(QStringLiteral("LoadDicomFile"), {info.absoluteFilePath()});
 }
 
 void frmMain::ShowToolBar(bool all) {

@@ -39,6 +39,9 @@ public:
     // A folder beside the program ("Demo", "DEMO/").
     QString programFolder(const QString& name) const;
 
+    // Opens a DICOM file, a folder, or a DICOMDIR (the file or its folder) in the viewer.
+    void open(const QString& path);
+
     // Late-bound calls; an error the viewer raises is shown to the user, not thrown.
     Variant callViewer(const QString& member, QList<Variant> args = {});
     void putViewer(const QString& property, const Variant& value);

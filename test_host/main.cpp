@@ -1,6 +1,7 @@
 // Test: the test host program. Its form creates the viewer by its programmatic identifier from
 // the registered control library, as any container does, and drives it through menus and a
-// tool panel. It takes no arguments.
+// tool panel.
+//   Test [PATH]   PATH, a DICOM file, a folder or a DICOMDIR, is opened once the form shows.
 
 #include "frmMain.h"
 
@@ -10,6 +11,7 @@
 #include "platform/automation/ObjectFactory.h"
 
 #include <QApplication>
+#include <QTimer>
 
 namespace {
 
@@ -29,6 +31,9 @@ int main(int argc, char* argv[]) {
         frmMain form(automation::createObject(ProgId), QApplication::applicationDirPath(),
                      settingsFile());
         form.show();
+        const QStringList arguments = QApplication::arguments();
+        if (arguments.size() > 1)
+            QTimer::singleShot(0, &form, [&form, path = arguments.at(1)] { form.open(path); });
         return QApplication::exec();
     } catch (const AutomationError& error) {
         ui::messageBox(QStringLiteral("The viewer %1 could not be created:\n\n%2\n\nRegister the "

@@ -277,6 +277,28 @@ TEST_F(FormTest, LoadingEventsSetThePanelAndTheCaption) {
     EXPECT_TRUE(form->windowTitle().startsWith("DICOM Viewer : report.dcm        Modality: "));
 }
 
+// The program's argument: a DICOM file is loaded and shown, a DICOMDIR or its folder opens the
+// DICOMDIR page, any other folder its file list.
+TEST_F(FormTest, OpenChoosesTheLoadForWhatItIsGiven) {
+    form->open(programFolder() + "/Demo/CT_small.dcm");
+    ASSERT_TRUE(waitForEvent("ImageLoaded"));
+    EXPECT_EQ(lastEvent("ImageLoaded")->args.value(0).toString(), "CT_small.dcm");
+    EXPECT_TRUE(form->windowTitle().startsWith("DICOM Viewer : CT_small.dcm"));
+
+    const auto lastCall = [this] {
+        return m_recorder->sent.isEmpty() ? SentCall() : m_recorder->sent.last();
+    };
+    form->open(programFolder() + "/DEMO/DICOMDIR");
+    EXPECT_EQ(lastCall().member, "LoadDICOMDIR");
+    EXPECT_EQ(lastCall().args.value(0).toString(), programFolder() + "/DEMO/");
+    form->open(programFolder() + "/DEMO");
+    EXPECT_EQ(lastCall().member, "LoadDICOMDIR");
+    EXPECT_EQ(lastCall().args.value(0).toString(), programFolder() + "/DEMO/");
+    form->open(programFolder() + "/Demo");
+    EXPECT_EQ(lastCall().member, "LoadDirectory");
+    EXPECT_EQ(lastCall().args.value(0).toString(), programFolder() + "/Demo");
+}
+
 // A member that fails reaches the user as a message box with its number; the form goes on.
 TEST_F(FormTest, AnErrorOfTheViewerIsShownNotThrown) {
     EXPECT_TRUE(form->callViewer("NoSuchMember").isEmpty());
