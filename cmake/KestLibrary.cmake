@@ -13,5 +13,5 @@ function(kest_add_library name)
   target_include_directories(${name} PUBLIC
     $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}>
     $<INSTALL_INTERFACE:${KEST_INSTALL_INCLUDEDIR}>)
-  kest_warnings(${name})
+  kest_project_target(${name})
 endfunction()

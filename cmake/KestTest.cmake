@@ -11,7 +11,7 @@ function(kest_add_test)
     set(T_TIMEOUT 120)
   endif()
   add_executable(${T_NAME} ${T_SOURCES})
-  kest_warnings(${T_NAME})
+  kest_project_target(${T_NAME})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
   # Exported symbols let libraries the test loads share its platform state (test seams).
   set_target_properties(${T_NAME} PROPERTIES
