@@ -5,6 +5,40 @@
 find_package(GTest REQUIRED)
 include(GoogleTest)
 
+# Every test keeps its temporary files in one folder of its own build (TMPDIR), which the
+# fixture's last test finds empty: a test, or a program it starts, that leaves a temporary
+# file or folder behind fails the run. Short, as sockets are made in it.
+if(DEFINED ENV{TMPDIR} AND IS_DIRECTORY "$ENV{TMPDIR}")
+  set(kest_system_temp "$ENV{TMPDIR}")
+else()
+  set(kest_system_temp /tmp)
+endif()
+string(MD5 kest_build_hash "${CMAKE_BINARY_DIR}")
+string(SUBSTRING "${kest_build_hash}" 0 8 kest_build_hash)
+set(KEST_TEST_TEMP "${kest_system_temp}/kest-test-temp-${kest_build_hash}")
+set(KEST_TEST_ENVIRONMENT
+  "QT_QPA_PLATFORM=offscreen;QTWEBENGINE_DISABLE_SANDBOX=1;QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu;KEST_BIN_DIR=${KEST_BIN_DIR};KEST_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+
+# kest_add_temp_fixture() registers the tests that empty the folder before the first test
+# and check it after the last one.
+function(kest_add_temp_fixture)
+  add_test(NAME TestTemp.Prepare
+    COMMAND ${CMAKE_COMMAND} -DFOLDER=${KEST_TEST_TEMP} -DMODE=prepare
+      -P ${PROJECT_SOURCE_DIR}/cmake/KestTestTemp.cmake)
+  add_test(NAME TestTemp.NothingIsLeftBehind
+    COMMAND ${CMAKE_COMMAND} -DFOLDER=${KEST_TEST_TEMP} -DMODE=check
+      -P ${PROJECT_SOURCE_DIR}/cmake/KestTestTemp.cmake)
+  set_tests_properties(TestTemp.Prepare PROPERTIES FIXTURES_SETUP kest_test_temp LABELS common)
+  set_tests_properties(TestTemp.NothingIsLeftBehind PROPERTIES
+    FIXTURES_CLEANUP kest_test_temp LABELS common)
+endfunction()
+
+# kest_use_test_temp(<test>...) runs the tests with the shared temporary folder.
+function(kest_use_test_temp)
+  set_property(TEST ${ARGN} APPEND PROPERTY FIXTURES_REQUIRED kest_test_temp)
+  set_property(TEST ${ARGN} APPEND PROPERTY ENVIRONMENT "TMPDIR=${KEST_TEST_TEMP}")
+endfunction()
+
 function(kest_add_test)
   cmake_parse_arguments(T "" "NAME;TIMEOUT" "LABELS;SOURCES;LIBS" ${ARGN})
   if(NOT T_TIMEOUT)
@@ -25,7 +59,8 @@ function(kest_add_test)
     LABELS "${T_LABELS}"
     TIMEOUT ${T_TIMEOUT}
     SKIP_REGULAR_EXPRESSION "\\[  SKIPPED \\]"
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QTWEBENGINE_DISABLE_SANDBOX=1;QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu;KEST_BIN_DIR=${KEST_BIN_DIR};KEST_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+    ENVIRONMENT "${KEST_TEST_ENVIRONMENT}")
+  kest_use_test_temp(${cases})
 endfunction()
 
 # kest_add_locale_runs(TARGET <test executable> LABELS <label>... [FILTER <gtest filter>])
@@ -52,6 +87,7 @@ function(kest_add_locale_runs)
     set_tests_properties(${name} PROPERTIES
       LABELS "${L_LABELS};locale"
       TIMEOUT ${L_TIMEOUT}
-      ENVIRONMENT "LC_ALL=${locale};LANG=${locale};QT_QPA_PLATFORM=offscreen;QTWEBENGINE_DISABLE_SANDBOX=1;QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu;KEST_BIN_DIR=${KEST_BIN_DIR};KEST_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+      ENVIRONMENT "LC_ALL=${locale};LANG=${locale};${KEST_TEST_ENVIRONMENT}")
+    kest_use_test_temp(${name})
   endforeach()
 endfunction()

@@ -1,5 +1,7 @@
 #include "TestApp.h"
 
+#include "TestTempRoot.h"
+
 #include <QApplication>
 
 #include <gtest/gtest.h>
@@ -29,6 +31,9 @@ QApplication& app() {
     static char name[] = "kest-tests";
     static char* argv[] = {name, nullptr};
     if (!instance()) {
+        // The browser engine's files go into the process's temporary folder, which outlives
+        // the engine.
+        tempRoot();
         instance() = std::make_unique<QApplication>(argc, argv);
         // gtest owns the environment it is handed.
         ::testing::AddGlobalTestEnvironment(new AppEnvironment);
