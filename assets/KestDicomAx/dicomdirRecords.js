@@ -12,6 +12,7 @@
   var EXPLICIT_BIG = '1.2.840.10008.1.2.2';
   var DEFLATED = '1.2.840.10008.1.2.1.99';
   var RECORDS = 'x00041220';
+  var ITEM = 'xfffee000';
   var MAX_RECORDS = 200000;
   var MAX_MILLISECONDS = 20000;
   var MAX_TEXT = 200;
@@ -87,11 +88,16 @@
 
   // The elements of one record item, read one by one so that a damaged element still leaves
   // those before it. next is the position after the item, or -1 when it cannot be known.
+  // An item that claims more than its record list holds is read up to the list's end. In a list
+  // that ends where its length says, that is a last record whose length was left as it was when
+  // elements were taken out of it: whole if its elements end at the list's end. A record starting
+  // inside it ends it as damaged, as it then claims the records after it.
   function readItem(reading, position, length, elements) {
     var start = position + 8;
     var limit = length === UNDEFINED_LENGTH ? reading.end : start + length;
     var result = { next: length === UNDEFINED_LENGTH ? -1 : start + length, complete: true, truncated: false };
-    if (limit > reading.end) { limit = reading.end; result.complete = false; }
+    var overrun = limit > reading.end;
+    if (overrun) { limit = reading.end; result.complete = reading.defined; }
     if (start >= reading.bytes.length) { result.complete = false; result.truncated = true; return result; }
     var stream = new dicomParser.ByteStream(reading.parser, reading.bytes, start);
     var closed = length !== UNDEFINED_LENGTH;
@@ -101,6 +107,7 @@
           ? dicomParser.readDicomElementExplicit(stream, reading.warnings)
           : dicomParser.readDicomElementImplicit(stream, undefined, reading.vr);
         if (element.tag === 'xfffee00d') { closed = true; break; }
+        if (overrun && element.tag === ITEM) { result.complete = false; break; }
         elements[element.tag] = element;
       }
     } catch (e) {
@@ -109,7 +116,8 @@
     }
     if (stream.position > limit || !closed) { result.complete = false; }
     if (length === UNDEFINED_LENGTH && closed && result.complete) { result.next = stream.position; }
-    result.truncated = !result.complete &&
+    // Nothing is cut off a list that ends where it says: its record is damaged.
+    result.truncated = !result.complete && !(overrun && reading.defined) &&
       (stream.position >= reading.bytes.length || result.next > reading.bytes.length);
     return result;
   }
@@ -122,6 +130,7 @@
     return {
       offset: offset,
       type: elements.x00041430 ? ascii(bytes, at(elements.x00041430)) : '',
+      // An absent offset reads as 0, as none: records without offsets nest by their order.
       next: numberOf(reading.parser, bytes, elements.x00041400, 4),
       lower: numberOf(reading.parser, bytes, elements.x00041420, 4),
       inUse: !elements.x00041410 || numberOf(reading.parser, bytes, elements.x00041410, 2) !== 0,
