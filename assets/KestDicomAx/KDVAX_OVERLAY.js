@@ -2,7 +2,7 @@
 // window and zoom, the patient directions on the edges, a scale bar and the
 // lossy warning, all written as text in the page's language. The page hands
 // it a reader of the file's text values.
-var KestOverlay = (function () {
+window.KestOverlay = (function () {
   'use strict';
 
   // Caption data attributes of #captions (pixelSpacing is data-pixel-spacing), filled from the page's language, with
@@ -35,6 +35,7 @@ var KestOverlay = (function () {
   // A value as one line of bounded length: control characters and line
   // breaks become spaces.
   function oneLine(text) {
+    // eslint-disable-next-line no-control-regex -- control characters are what it replaces
     var line = String(text).slice(0, 4 * MAX_VALUE).replace(/[\u0000-\u001f\u007f-\u009f\u2028\u2029]+/g, ' ');
     var characters = Array.from(line);
     return characters.length > MAX_VALUE ? characters.slice(0, MAX_VALUE - 1).join('') + '\u2026' : line;

@@ -307,15 +307,15 @@
         var handleRadius = this.configuration.handleRadius;
         toolState.data.forEach(function (data) {
           if (data.visible === false) { return; }
-          draw(context, function (context) {
+          draw(context, function (drawing) {
             var color = cornerstoneTools.toolColors.getColorIfActive(data);
-            drawHandles(context, detail, data.handles, { handleRadius: handleRadius, color: color });
+            drawHandles(drawing, detail, data.handles, { handleRadius: handleRadius, color: color });
             var x = Math.round(data.handles.end.x);
             var y = Math.round(data.handles.end.y);
             if (x < 0 || y < 0 || x >= image.columns || y >= image.rows) { return; }
             var at = cornerstone.pixelToCanvas(detail.element, { x: data.handles.end.x + 3, y: data.handles.end.y - 3 });
-            drawTextBox(context, probeText(image, x, y, detail.element), at.x, at.y + fontHeight + 5, color);
-            drawTextBox(context, x + ', ' + y, at.x, at.y, color);
+            drawTextBox(drawing, probeText(image, x, y, detail.element), at.x, at.y + fontHeight + 5, color);
+            drawTextBox(drawing, x + ', ' + y, at.x, at.y, color);
           });
         });
       }

@@ -149,9 +149,13 @@ int main(int argc, char* argv[]) {
     QTemporaryDir dir;
     const QString base = dir.path() + QStringLiteral("/Tarnwell/KestDicomAx");
     QDir().mkpath(base + QStringLiteral("/Bin"));
-    if (!QFile::copy(app.applicationDirPath() + QStringLiteral("/KestDicomAx/dicomParser.js"),
-                     base + QStringLiteral("/Bin/dicomParser.js")) ||
-        !writeDirectory(dir.path() + QStringLiteral("/small"), 10) ||
+    // The Bin folder as the viewer fills it: the page libraries and the pages' scripts.
+    bool deployed = true;
+    for (const QString& name : pageassets::libraryNames() + pageassets::pageScriptNames())
+        deployed = QFile::copy(app.applicationDirPath() + QStringLiteral("/KestDicomAx/") + name,
+                               base + QStringLiteral("/Bin/") + name) &&
+                   deployed;
+    if (!deployed || !writeDirectory(dir.path() + QStringLiteral("/small"), 10) ||
         !writeDirectory(dir.path() + QStringLiteral("/large"), 10000)) {
         std::fputs("bench_dicomdir: the page assets or the test directories are missing\n", stderr);
         return 1;

@@ -59,6 +59,30 @@ TEST_F(Browsing, TheFrenchPageIsWrittenForTheFrenchLanguage) {
     EXPECT_FALSE(text.contains("<i>\"1\""));
 }
 
+// pydicom's copy of its DICOMDIR whose records lost their offset elements (the last record still
+// claiming their bytes): the records nest by their order and the load is reported, with
+// dcmdump's counts of patients and referenced files.
+TEST_F(Browsing, ADirectoryWithoutOffsetsIsLoaded) {
+    const QString source = pydicomFile("dicomdirtests/DICOMDIR-nooffset");
+    int patients = 0;
+    int files = 0;
+    for (const testing_support::DumpedElement& element : testing_support::dcmdump(source)) {
+        if (element.tag == "0004,1430" && element.value == "PATIENT")
+            ++patients;
+        if (element.tag == "0004,1500" && element.depth == 2)
+            ++files;
+    }
+    ASSERT_GT(patients, 0);
+    const QString media = environment.root() + "/media";
+    ASSERT_TRUE(QDir().mkpath(media));
+    ASSERT_TRUE(QFile::copy(source, media + "/DICOMDIR"));
+    ASSERT_TRUE(loadDicomdir(media + "/DICOMDIR", 1));
+    ASSERT_TRUE(waitFor("DicomdirLoaded"));
+    const Raised* loaded = find("DicomdirLoaded");
+    EXPECT_EQ(loaded->args.value(0).toInteger(), patients);
+    EXPECT_EQ(loaded->args.value(1).toInteger(), files);
+}
+
 TEST_F(Browsing, PanesFollowTheLoadsAndASingleFileClosesThem) {
     QWidget* pane = child("DicomDirPic");
     ASSERT_NE(pane, nullptr);

@@ -253,8 +253,8 @@ TEST_F(DicomdirBrowser, KeyboardAndClicksSelectFiles) {
 }
 
 // Each variant of pydicom's set (dcmtk's original, pydicom's implicit VR copy, dcmodify's big
-// endian copy, records reordered with offsets adapted, zero offsets left out) and a copy whose
-// last record claims 24 bytes past the end of the file.
+// endian copy, records reordered with offsets adapted, and a copy whose records lost their
+// offset elements, its last record still claiming the 24 bytes they took) reads whole.
 TEST_F(DicomdirBrowser, PydicomVariantsGiveDcmdumpsCounts) {
     const struct {
         const char* file;
@@ -263,7 +263,7 @@ TEST_F(DicomdirBrowser, PydicomVariantsGiveDcmdumpsCounts) {
                     {"DICOMDIR-implicit", "ok"},
                     {"DICOMDIR-bigEnd", "ok"},
                     {"DICOMDIR-reordered", "ok"},
-                    {"DICOMDIR-nooffset", "partial"}};
+                    {"DICOMDIR-nooffset", "ok"}};
     copyTree(pydicomSet(), media.path());
     for (const auto& variant : variants) {
         SCOPED_TRACE(variant.file);
@@ -281,6 +281,7 @@ TEST_F(DicomdirBrowser, PydicomVariantsGiveDcmdumpsCounts) {
         EXPECT_EQ(
             view.run(QStringLiteral("document.querySelectorAll('.row.missing').length")).toInt(),
             0);
+        EXPECT_EQ(text("#notice"), QString());
     }
 }
 
@@ -440,6 +441,63 @@ TEST_F(DicomdirBrowser, UnfilledPageReadsItsOwnFolder) {
     ASSERT_TRUE(view.load(page));
     ASSERT_TRUE(view.waitForMessage(kLoaded));
     expectCounts({2, 3});
+}
+
+// The directory with the item length of a record replaced (explicit VR little endian: the four
+// bytes after the item tag).
+QByteArray withItemLength(QByteArray bytes, const DicomdirBuilder& builder, int record,
+                          quint32 length) {
+    const int at = int(builder.offsetOf(record)) + 4;
+    for (int i = 0; i < 4; ++i)
+        bytes[at + i] = char((length >> (8 * i)) & 0xff);
+    return bytes;
+}
+
+// A last record that claims more bytes than its list holds, the list's own length right (as
+// when elements were taken out of the record), is read up to the list's end. The same bytes
+// missing from a list whose length claims them, or a record before the last that claims the
+// rest of the list, are damage.
+TEST_F(DicomdirBrowser, OverlongLastRecordIsReadUpToTheListsEnd) {
+    DicomdirBuilder builder = smallDirectory();
+    const QByteArray whole = builder.build();
+    const int last = builder.recordCount() - 1;
+    const quint32 lastLength = quint32(whole.size()) - builder.offsetOf(last) - 8;
+    for (const char* file : {"/A/IMG1", "/A/IMG2", "/B/SR1"}) {
+        QDir().mkpath(QFileInfo(media.path() + file).path());
+        writeBytes(media.path() + file, "x");
+    }
+
+    writeBytes(media.path() + "/DICOMDIR", withItemLength(whole, builder, last, lastLength + 24));
+    ASSERT_TRUE(open(media.path()));
+    EXPECT_EQ(report().value("status").toString(), QStringLiteral("ok"));
+    expectCounts({2, 3});
+    EXPECT_EQ(visibleRows(), kSmallDirectoryRows);
+    EXPECT_EQ(text("#notice"), QString());
+
+    // The file cut by 24 bytes: the list's length runs past its end.
+    writeBytes(media.path() + "/DICOMDIR", whole.left(whole.size() - 24));
+    ASSERT_TRUE(open(media.path()));
+    EXPECT_EQ(report().value("status").toString(), QStringLiteral("partial"));
+    EXPECT_TRUE(text("#notice").contains(QStringLiteral("The file ends inside the record list.")))
+        << text("#notice").toStdString();
+
+    // Without offsets to tell, the first image claims everything after it and 24 bytes more:
+    // the records it swallows (the second image and the second patient's) are damage, not its
+    // elements.
+    DicomdirBuilder unlinked = smallDirectory();
+    unlinked.setOffsetsWritten(false);
+    const QByteArray unlinkedBytes = unlinked.build();
+    const int image = 3;
+    const quint32 rest = quint32(unlinkedBytes.size()) - unlinked.offsetOf(image) - 8;
+    writeBytes(media.path() + "/DICOMDIR",
+               withItemLength(unlinkedBytes, unlinked, image, rest + 24));
+    ASSERT_TRUE(open(media.path()));
+    EXPECT_EQ(report().value("status").toString(), QStringLiteral("partial"));
+    expectCounts({1, 1});
+    EXPECT_TRUE(text("#notice").contains(
+        QStringLiteral("The record at byte %1 is damaged.").arg(unlinked.offsetOf(image))))
+        << text("#notice").toStdString();
+    EXPECT_EQ(visibleRows().mid(2), QStringList({"CT Series 3 | 1\u00a0image", "Image 2"}));
 }
 
 // A damaged directory ends with one report: what could be read, and why the rest could not.

@@ -2,10 +2,12 @@
 #include "support/modIni.h"
 #include "tests/common/DicomFiles.h"
 #include "tests/common/DicomdirBuilder.h"
+#include "viewer/PageAssets.h"
 
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QRegularExpression>
 #include <QTcpServer>
 
@@ -28,10 +30,24 @@ QString policyOf(const QString& page) {
     return meta.match(page).captured(1);
 }
 
-// Every inline script of a template runs only because the policy names its hash.
-TEST(PageTemplates, PoliciesAllowOnlyTheTemplatesOwnInlineScripts) {
-    static const QRegularExpression inlineScript(QStringLiteral("<script>(.*?)</script>"),
-                                                 QRegularExpression::DotMatchesEverythingOption);
+// The src of each script element of a page, in order.
+QStringList scriptSources(const QString& page) {
+    static const QRegularExpression source(
+        QStringLiteral(R"re(<script src="([^"]*)"></script>)re"));
+    QStringList sources;
+    for (auto it = source.globalMatch(page); it.hasNext();)
+        sources << it.next().captured(1);
+    return sources;
+}
+
+// No template carries script of its own, and its policy allows none (no hash, no
+// 'unsafe-inline'): script written into a page does not run, nor do handlers in its markup.
+TEST(PageTemplates, PoliciesAllowNoInlineScript) {
+    static const QRegularExpression scriptElement(
+        QStringLiteral("<script\\b([^>]*)>(.*?)</script>"),
+        QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression handler(QStringLiteral("<[^>]*\\son[a-z]+\\s*="),
+                                            QRegularExpression::CaseInsensitiveOption);
     for (const QString& name : kTemplates) {
         SCOPED_TRACE(name.toStdString());
         const QString page = readText(assetFolder() + '/' + name);
@@ -40,19 +56,61 @@ TEST(PageTemplates, PoliciesAllowOnlyTheTemplatesOwnInlineScripts) {
         EXPECT_TRUE(policy.startsWith(QStringLiteral("default-src 'none';")));
         const QString scriptSources =
             policy.section(QStringLiteral("script-src"), 1).section(';', 0, 0);
+        EXPECT_FALSE(scriptSources.isEmpty());
         EXPECT_FALSE(scriptSources.contains(QStringLiteral("unsafe-inline")));
+        EXPECT_FALSE(scriptSources.contains(QStringLiteral("'sha")));
+        EXPECT_FALSE(scriptSources.contains(QStringLiteral("'nonce-")));
         int scripts = 0;
-        for (auto it = inlineScript.globalMatch(page); it.hasNext(); ++scripts) {
-            const QByteArray hash =
-                QCryptographicHash::hash(it.next().captured(1).toUtf8(), QCryptographicHash::Sha256)
-                    .toBase64();
-            EXPECT_TRUE(
-                policy.contains(QStringLiteral("'sha256-%1'").arg(QString::fromLatin1(hash))))
-                << "policy lacks the hash " << hash.toStdString();
+        for (auto it = scriptElement.globalMatch(page); it.hasNext(); ++scripts) {
+            const QRegularExpressionMatch script = it.next();
+            EXPECT_TRUE(script.captured(1).contains(QStringLiteral("src=")))
+                << script.captured(0).left(80).toStdString();
+            EXPECT_TRUE(script.captured(2).trimmed().isEmpty())
+                << script.captured(0).left(80).toStdString();
         }
-        EXPECT_EQ(scripts, 1);
+        EXPECT_GT(scripts, 1);
+        EXPECT_FALSE(handler.match(page).hasMatch())
+            << handler.match(page).captured(0).toStdString();
         EXPECT_TRUE(page.contains(isDicomdirPage(name) ? QStringLiteral("###DICOMDIR###")
                                                        : QStringLiteral("###ROOTDIR###")));
+    }
+}
+
+// Each script a template loads is one the viewer deploys: the instance's file list, or a page
+// library or page script that the Bin folder gets from the asset folder. Each page script is
+// loaded by a page.
+TEST(PageTemplates, LoadOnlyTheScriptsTheViewerDeploys) {
+    const QStringList deployed = pageassets::libraryNames() + pageassets::pageScriptNames();
+    const QString bin = QStringLiteral("../../Bin/");
+    QStringList loaded;
+    for (const QString& name : kTemplates) {
+        SCOPED_TRACE(name.toStdString());
+        for (const QString& source : scriptSources(readText(assetFolder() + '/' + name))) {
+            if (source == QStringLiteral("liste.js"))
+                continue;
+            ASSERT_TRUE(source.startsWith(bin)) << source.toStdString();
+            const QString file = source.mid(bin.size());
+            EXPECT_TRUE(deployed.contains(file)) << file.toStdString();
+            EXPECT_TRUE(QFile::exists(assetFolder() + '/' + file)) << file.toStdString();
+            loaded << file;
+        }
+    }
+    for (const QString& script : pageassets::pageScriptNames())
+        EXPECT_TRUE(loaded.contains(script)) << script.toStdString();
+}
+
+// The page scripts put file values into pages as text only: none writes markup, and none runs
+// text as script.
+TEST(PageScripts, WriteNoMarkupAndRunNoText) {
+    static const QRegularExpression unsafe(QStringLiteral(
+        R"re(\.(innerHTML|outerHTML|insertAdjacentHTML|srcdoc)\b|createContextualFragment|)re"
+        R"re(document\.write|\beval\s*\(|\bFunction\s*\(|set(Timeout|Interval)\s*\(\s*['"`])re"));
+    for (const QString& name : pageassets::pageScriptNames()) {
+        SCOPED_TRACE(name.toStdString());
+        const QString script = readText(assetFolder() + '/' + name);
+        ASSERT_FALSE(script.isEmpty());
+        const QRegularExpressionMatch found = unsafe.match(script);
+        EXPECT_FALSE(found.hasMatch()) << found.captured(0).toStdString();
     }
 }
 
@@ -65,6 +123,38 @@ TEST(PageTemplates, CarryTheirCaptionPlaceholdersAndTitles) {
     for (int i = 1; i <= 4; ++i)
         EXPECT_TRUE(tags.contains(QStringLiteral("#Tag%1#").arg(i))) << i;
     EXPECT_TRUE(tags.contains(QStringLiteral("<title>DICOM Tags</title>")));
+}
+
+// The DICOMDIR and report pages are written once a language from one template: each language's
+// page differs from the English one in its lang attribute and title only.
+TEST(PageTemplates, LanguagePagesDifferInLanguageAndTitleOnly) {
+    const struct {
+        const char* english;
+        const char* french;
+        const char* englishTitle;
+        const char* frenchTitle;
+    } pages[] = {
+        {"KDVAX_DICOMDIR.dll", "KDVAX_DICOMDIR_FR.dll", "DICOMDIR Browser", "Navigateur DICOMDIR"},
+        {"KDVAX_SR.dll", "KDVAX_SR_FR.dll", "Structured Report", "Compte rendu structur\u00e9"}};
+    for (const auto& page : pages) {
+        SCOPED_TRACE(page.french);
+        QString english = readText(assetFolder() + '/' + QLatin1String(page.english));
+        QString french = readText(assetFolder() + '/' + QLatin1String(page.french));
+        const QString englishHead =
+            QStringLiteral("<html lang=\"en\">") + "|<title>" + page.englishTitle + "</title>";
+        const QString frenchHead = QStringLiteral("<html lang=\"fr\">") + "|<title>" +
+                                   QString::fromUtf8(page.frenchTitle) + "</title>";
+        for (const QString& part : englishHead.split('|'))
+            EXPECT_EQ(english.count(part), 1) << part.toStdString();
+        for (const QString& part : frenchHead.split('|'))
+            EXPECT_EQ(french.count(part), 1) << part.toStdString();
+        EXPECT_FALSE(english.contains('@') || french.contains('@'));
+        for (int i = 0; i < 2; ++i) {
+            english.replace(englishHead.section('|', i, i), QString());
+            french.replace(frenchHead.section('|', i, i), QString());
+        }
+        EXPECT_EQ(english, french);
+    }
 }
 
 // Captions are substituted up to the first missing key: a gap would leave the
@@ -298,7 +388,9 @@ TEST_F(HostilePage, PoliciesBlockInjectedHandlersAndRemoteRequests) {
                 " try { fetch('http://127.0.0.1:%1/fetch').catch(function () {}); } catch (e) {}"
                 " try { var s = document.createElement('script'); s.src = "
                 "'http://127.0.0.1:%1/s.js';"
-                " document.body.appendChild(s); } catch (e) {}")
+                " document.body.appendChild(s); } catch (e) {}"
+                " try { var t = document.createElement('script'); t.textContent = "
+                "'window.__pwned = 9'; document.body.appendChild(t); } catch (e) {}")
                 .arg(port));
         expectNothingRan();
     }

@@ -1,75 +1,28 @@
-<!DOCTYPE html>
-<html lang="en">
-<head>
-<meta charset="utf-8">
-<meta http-equiv="Content-Security-Policy" content="default-src 'none'; script-src file: 'sha256-wsCsY2yabJY6mWVN9PTLeOa8566Vt0yOSBMz4rP/v10=' ; connect-src file:; style-src 'unsafe-inline'; base-uri 'none'; form-action 'none'">
-<meta name="kest-root" content="###ROOTDIR###">
-<title>Structured Report</title>
-<style>
-html, body { margin: 0; background: #fff; color: #111; font: 14px sans-serif; }
-main { padding: 12px 20px; }
-h1 { font-size: 20px; margin: 0 0 8px; }
-#header { margin: 0 0 12px; border-collapse: collapse; }
-#header td { padding: 1px 12px 1px 0; }
-#header td:first-child { color: #555; }
-ul { list-style: none; margin: 0; padding-left: 22px; }
-#content > ul { padding-left: 0; }
-li { margin: 3px 0; }
-.concept { font-weight: bold; }
-.relation { color: #777; font-size: 12px; }
-#notice { color: #a60; white-space: pre-wrap; }
-#notice:empty { display: none; }
-</style>
-<script src="../../Bin/dicomParser.js"></script>
-<script src="liste.js"></script>
-</head>
-<body>
-<main>
-<h1 id="title"></h1>
-<table id="header"><tbody></tbody></table>
-<div id="content"></div>
-<p id="notice"></p>
-</main>
-<script>
+// The structured report page: the report's title, a header of its patient,
+// dates and states, and its content tree, every value written as text.
 (function () {
   'use strict';
+
+  var { rootUrl, CHARSETS } = KestPage;
 
   var LABELS = {
     en: { report: 'Structured Report', patient: 'Patient', birthDate: 'Birth date', patientId: 'Patient ID',
           studyDate: 'Study date', contentDate: 'Content date', completion: 'Completion', verification: 'Verification',
           noReport: 'This document holds no report content.', unreadable: 'The report cannot be read: ',
           image: 'image', composite: 'object', frames: 'frames' },
-    fr: { report: 'Compte rendu structuré', patient: 'Patient', birthDate: 'Date de naissance', patientId: 'ID patient',
-          studyDate: "Date de l'examen", contentDate: 'Date du contenu', completion: 'Achèvement', verification: 'Vérification',
-          noReport: 'Ce document ne contient pas de compte rendu.', unreadable: 'Le compte rendu ne peut pas être lu : ',
+    fr: { report: 'Compte rendu structur\u00e9', patient: 'Patient', birthDate: 'Date de naissance', patientId: 'ID patient',
+          studyDate: "Date de l'examen", contentDate: 'Date du contenu', completion: 'Ach\u00e8vement', verification: 'V\u00e9rification',
+          noReport: 'Ce document ne contient pas de compte rendu.', unreadable: 'Le compte rendu ne peut pas \u00eatre lu : ',
           image: 'image', composite: 'objet', frames: 'images' }
   };
   // Sequences of the report tree, for files whose VRs are implicit.
   var SEQUENCES = ['x0040a730', 'x0040a043', 'x0040a168', 'x0040a300', 'x004008ea', 'x00081199',
                    'x0040a504', 'x0040a370', 'x0040a375', 'x00081115', 'x0040a073', 'x0040a078',
                    'x0040a088', 'x0040a195', 'x0040a385', 'x0040a525', 'x00400441'];
-  var CHARSETS = {
-    'ISO_IR 192': 'utf-8', 'ISO_IR 100': 'windows-1252', 'ISO_IR 101': 'iso-8859-2',
-    'ISO_IR 109': 'iso-8859-3', 'ISO_IR 110': 'iso-8859-4', 'ISO_IR 144': 'iso-8859-5',
-    'ISO_IR 127': 'iso-8859-6', 'ISO_IR 126': 'iso-8859-7', 'ISO_IR 138': 'iso-8859-8',
-    'ISO_IR 148': 'iso-8859-9', 'ISO_IR 166': 'windows-874', 'ISO_IR 13': 'shift_jis',
-    'GB18030': 'gb18030', 'GBK': 'gbk'
-  };
   var MAX_DEPTH = 64;
 
   var labels = LABELS[document.documentElement.lang] || LABELS.en;
   var charset = 'windows-1252';
-
-  // The instance folder as a file URL; the page's own folder when opened unfilled.
-  function rootUrl() {
-    var root = document.querySelector('meta[name="kest-root"]').content;
-    if (root.indexOf('###') === 0) { return new URL('.', document.baseURI).href; }
-    var segments = root.replace(/\\/g, '/').split('/').map(function (s) {
-      return /^[A-Za-z]:$/.test(s) ? s : encodeURIComponent(s);
-    });
-    var path = segments.join('/').replace(/\/*$/, '/');
-    return 'file://' + (path.charAt(0) === '/' ? '' : '/') + path;
-  }
 
   function readFile(url, done, failed) {
     var request = new XMLHttpRequest();
@@ -224,6 +177,3 @@ li { margin: 3px 0; }
     readFile(rootUrl() + encodeURIComponent(name), show, function (error) { finish(labels.unreadable + error); });
   }
 })();
-</script>
-</body>
-</html>

@@ -1,0 +1,284 @@
+// The image page's loads: the file read and parsed, its frames decoded by the
+// page's loader, or by the host when the loader cannot be trusted with them
+// (the host writes them to KDVAX_PIXELS.bin and answers through hostPixels).
+(function (page) {
+  'use strict';
+
+  var rootUrl = KestPage.rootUrl;
+  var { element, state, post, showNotice, textOf, calibrationOf, hasPixelData, fileName, describe, failLoad,
+    errorText, ANSWER_MS } = page;
+
+  // Transfer syntaxes the page's loader decodes by itself.
+  var LOADER_SYNTAXES = [
+    '1.2.840.10008.1.2', '1.2.840.10008.1.2.1', '1.2.840.10008.1.2.2', '1.2.840.10008.1.2.1.99',
+    '1.2.840.10008.1.2.5', '1.2.840.10008.1.2.4.50', '1.2.840.10008.1.2.4.51', '1.2.840.10008.1.2.4.57',
+    '1.2.840.10008.1.2.4.70', '1.2.840.10008.1.2.4.80', '1.2.840.10008.1.2.4.81',
+    '1.2.840.10008.1.2.4.90', '1.2.840.10008.1.2.4.91'
+  ];
+
+  // Why the loader cannot be trusted with the file's pixel data (it refuses
+  // them, shows them wrongly, or its decoder never answers): the host then
+  // decodes them. Empty when the loader decodes them itself.
+  function hostReason(dataSet) {
+    if (dataSet.elements.x7fe00008 || dataSet.elements.x7fe00009) { return 'floating-point pixel data'; }
+    var bits = dataSet.uint16('x00280100');
+    var samples = dataSet.uint16('x00280002') || 1;
+    var syntax = textOf(dataSet, 'x00020010');
+    if (bits === 32) { return '32-bit pixel data'; }
+    if (bits === 1 && syntax === '1.2.840.10008.1.2.2') { return 'single-bit big-endian pixel data'; }
+    if (samples > 1 && bits > 8) { return 'colour deeper than 8 bits'; }
+    if (syntax && LOADER_SYNTAXES.indexOf(syntax) < 0) { return 'transfer syntax ' + syntax; }
+    if (samples > 1 && syntax.indexOf('1.2.840.10008.1.2.4.') === 0) { return 'compressed colour'; }
+    // Its 12-bit JPEG decoder shifts every value.
+    if (syntax === '1.2.840.10008.1.2.4.51') { return 'extended JPEG'; }
+    return '';
+  }
+
+  var SAMPLE_TYPES = {
+    uint8: Uint8Array, int8: Int8Array, uint16: Uint16Array, int16: Int16Array,
+    uint32: Uint32Array, int32: Int32Array, float32: Float32Array, float64: Float64Array
+  };
+
+  function rangeOf(values) {
+    var min = Infinity;
+    var max = -Infinity;
+    for (var i = 0; i < values.length; i++) {
+      var v = values[i];
+      if (v < min) { min = v; }
+      if (v > max) { max = v; }
+    }
+    return isFinite(min) ? { min: min, max: max } : { min: 0, max: 0 };
+  }
+
+  // Grey values the renderer cannot index directly (32-bit and floating-point
+  // samples) are shown through 16-bit display values, with the modality
+  // rescale adjusted so that the values shown and probed stay the same.
+  function greyImage(description, stored, frame) {
+    var rescale = KestValues.rescaleOf(state.dataSet, frame);
+    var slope = rescale.slope;
+    var intercept = rescale.intercept;
+    var range = rangeOf(stored);
+    var image = { color: false, slope: slope, intercept: intercept, minPixelValue: range.min,
+                  maxPixelValue: range.max, render: cornerstone.renderGrayscaleImage };
+    var display = stored;
+    if (!(stored instanceof Uint8Array || stored instanceof Int8Array || stored instanceof Uint16Array ||
+          stored instanceof Int16Array)) {
+      var span = range.max - range.min;
+      var scale = span > 0 ? 65535 / span : 0;
+      display = new Uint16Array(stored.length);
+      for (var i = 0; i < stored.length; i++) { display[i] = Math.round((stored[i] - range.min) * scale); }
+      image.slope = span > 0 ? slope * span / 65535 : slope;
+      image.intercept = intercept + slope * range.min;
+      image.minPixelValue = 0;
+      image.maxPixelValue = span > 0 ? 65535 : 0;
+    }
+    var low = range.min * slope + intercept;
+    var high = range.max * slope + intercept;
+    var voiWindow = KestValues.windowsOf(state.dataSet, frame)[0];
+    image.windowCenter = voiWindow ? voiWindow.center : (Math.min(low, high) + Math.max(low, high)) / 2;
+    image.windowWidth = voiWindow ? voiWindow.width : Math.max(1, Math.abs(high - low));
+    image.invert = description.photometric === 'MONOCHROME1';
+    image.modality = { slope: slope, intercept: intercept };
+    image.getPixelData = function () { return display; };
+    return image;
+  }
+
+  // Colour of any depth is shown as 8-bit RGBA.
+  function colourImage(description, stored) {
+    var floating = stored instanceof Float32Array || stored instanceof Float64Array;
+    var top = floating ? rangeOf(stored).max : Math.pow(2, description.bitsStored) - 1;
+    var scale = top > 0 ? 255 / top : 0;
+    var pixels = stored.length / 3;
+    var rgba = new Uint8Array(pixels * 4);
+    for (var p = 0; p < pixels; p++) {
+      rgba[4 * p] = Math.round(stored[3 * p] * scale);
+      rgba[4 * p + 1] = Math.round(stored[3 * p + 1] * scale);
+      rgba[4 * p + 2] = Math.round(stored[3 * p + 2] * scale);
+      rgba[4 * p + 3] = 255;
+    }
+    return { color: true, rgba: false, slope: 1, intercept: 0, minPixelValue: 0, maxPixelValue: 255,
+             windowCenter: 128, windowWidth: 255, invert: false, render: cornerstone.renderColorImage,
+             getPixelData: function () { return rgba; } };
+  }
+
+  function hostImage(id, description, buffer, frame) {
+    var Type = SAMPLE_TYPES[description.type];
+    var count = description.rows * description.columns * description.samples;
+    var bytes = count * Type.BYTES_PER_ELEMENT;
+    if ((frame + 1) * bytes > buffer.byteLength) { throw new Error('the decoded frames are shorter than the image'); }
+    var stored = new Type(buffer.slice(frame * bytes, (frame + 1) * bytes));
+    var image = description.samples === 3 ? colourImage(description, stored) : greyImage(description, stored, frame);
+    var spacing = state.spacing && state.spacing.values;
+    image.imageId = id;
+    image.rows = image.height = description.rows;
+    image.columns = image.width = description.columns;
+    image.rowPixelSpacing = spacing ? spacing[0] : undefined;
+    image.columnPixelSpacing = spacing ? spacing[1] : undefined;
+    image.sizeInBytes = image.getPixelData().byteLength;
+    image.storedValues = stored;
+    return image;
+  }
+
+  function readFrames(url) {
+    return new Promise(function (resolve, reject) {
+      var request = new XMLHttpRequest();
+      request.open('GET', url);
+      request.responseType = 'arraybuffer';
+      request.onload = function () {
+        if (request.response && request.response.byteLength) { resolve(request.response); } else { reject(new Error('the decoded frames could not be read')); }
+      };
+      request.onerror = function () { reject(new Error('the decoded frames could not be read')); };
+      request.send();
+    });
+  }
+
+  // Image loader for frames the host decoded: "kesthost:<load>:<frame>".
+  function loadHostImage(id) {
+    var host = state.host;
+    var frame = parseInt(id.split(':')[2], 10);
+    return { promise: host.buffer.then(function (buffer) { return hostImage(id, host.description, buffer, frame); }) };
+  }
+
+  function validDescription(d) {
+    return !!SAMPLE_TYPES[d.type] && d.rows > 0 && d.columns > 0 && (d.samples === 1 || d.samples === 3) &&
+      d.frames >= 1 && d.bitsStored > 0;
+  }
+
+  function imageId(frame) {
+    if (state.host && state.host.description) { return 'kesthost:' + state.host.load + ':' + frame; }
+    return 'wadouri:' + state.url + (state.frames > 1 ? '?frame=' + frame : '');
+  }
+
+  // Registered above the loader's own provider: adds imager pixel spacing as a calibration.
+  function imagePlaneProvider(type, id) {
+    if (type !== 'imagePlaneModule' || !state.spacing || !state.spacing.values || id.indexOf('wadouri:') !== 0) { return undefined; }
+    var plane = cornerstoneWADOImageLoader.wadouri.metaData.metaDataProvider(type, id) || {};
+    plane.rowPixelSpacing = state.spacing.values[0];
+    plane.columnPixelSpacing = state.spacing.values[1];
+    return plane;
+  }
+
+  // The page's loader and the host's, and the metadata they add to the loader's own.
+  function setUpLoaders() {
+    cornerstoneWADOImageLoader.external.cornerstone = cornerstone;
+    cornerstoneWADOImageLoader.external.dicomParser = dicomParser;
+    cornerstoneWADOImageLoader.webWorkerManager.initialize({
+      maxWebWorkers: Math.max(1, Math.min(2, navigator.hardwareConcurrency || 1)),
+      startWebWorkersOnDemand: true,
+      taskConfiguration: { decodeTask: { initializeCodecsOnStartup: false } }
+    });
+    cornerstone.metaData.addProvider(imagePlaneProvider, 1000);
+    cornerstone.metaData.addProvider(KestValues.frameProvider, 1100);
+    cornerstone.registerImageLoader('kesthost', loadHostImage);
+  }
+
+  function loadCurrentFile() {
+    var name = fileName();
+    state.dataSet = null;
+    state.image = null;
+    state.frame = 0;
+    state.frames = 1;
+    state.zoom = null;
+    state.translation = null;
+    state.answered = false;
+    state.host = null;
+    state.loads = (state.loads || 0) + 1;
+    state.spacing = null;
+    state.calibration = 'none';
+    KestOverlay.clear();
+    clearTimeout(state.watchdog);
+    state.watchdog = setTimeout(function () {
+      var waited = 'the image was not decoded within ' + ANSWER_MS / 1000 + ' s';
+      failLoad(state.host ? state.host.reason + ': ' + waited : waited, state.dataSet);
+    }, ANSWER_MS);
+    if (!name) { failLoad('no file was given to the page', null); return; }
+    state.url = rootUrl() + encodeURIComponent(name);
+    showNotice('');
+    cornerstoneWADOImageLoader.wadouri.dataSetCacheManager.load(state.url).then(function (dataSet) {
+      try {
+        onDataSet(dataSet);
+      } catch (e) {
+        failLoad('the file could not be read (' + errorText(e) + ')', dataSet);
+      }
+    }, function (err) {
+      // The host's reader is more forgiving: it may still find the image.
+      askHost('the file is not a readable DICOM file (' + errorText(err) + ')');
+    });
+  }
+
+  function onDataSet(dataSet) {
+    state.dataSet = dataSet;
+    state.frames = Math.max(1, parseInt(textOf(dataSet, 'x00280008'), 10) || 1);
+    state.spacing = calibrationOf(dataSet);
+    state.calibration = state.spacing.source;
+    if (!hasPixelData(dataSet)) {
+      showNotice('This document holds no image.');
+      state.answered = true;
+      post('NoImage', fileName());
+      return;
+    }
+    var reason = hostReason(dataSet);
+    if (reason) { askHost(reason); return; }
+    displayFrame(0, true);
+  }
+
+  // The host answers through hostPixels with the decoded frames' description.
+  function askHost(reason) {
+    state.host = { load: state.loads, reason: reason, description: null };
+    post('decodePixels', reason);
+  }
+
+  function displayFrame(frame, fresh) {
+    var dataSet = state.dataSet;
+    cornerstone.loadAndCacheImage(imageId(frame)).then(function (image) {
+      try {
+        show(image);
+      } catch (e) {
+        failLoad('the image could not be shown (' + errorText(e) + ')', dataSet);
+      }
+    }, function (err) {
+      failLoad('the image could not be decoded (' + errorText(err) + ')', dataSet);
+    });
+
+    function show(image) {
+      KestValues.prepareImage(image, dataSet, frame);
+      var viewport = KestValues.shown(element, image, fresh ? cornerstone.getDefaultViewportForImage(element, image) : cornerstone.getViewport(element), fresh);
+      cornerstone.displayImage(element, image, viewport);
+      if (fresh) { cornerstone.fitToWindow(element); }
+      state.frame = frame;
+      state.image = image;
+      var plane = KestValues.planeOf(dataSet, frame);
+      KestOverlay.show(function (tag) { return textOf(dataSet, tag); },
+                       { frame: frame, frames: state.frames, calibration: state.calibration,
+                         spacing: state.spacing && state.spacing.values,
+                         orientation: plane.orientation, thickness: plane.thickness });
+      if (fresh) {
+        state.answered = true;
+        post('imageChanged', describe(dataSet, image.width, image.height));
+      }
+    }
+  }
+
+  // The host's answer to "decodePixels": the decoded frames' description (JSON text).
+  // Called by the viewer (KestDicomViewAX::onDecodePixels) once its decoder has ended.
+  window.hostPixels = function (text) {
+    var host = state.host;
+    if (!host || host.description || state.answered) { return; }
+    var description;
+    try { description = JSON.parse(String(text)); } catch (e) { description = null; }
+    if (!description || typeof description !== 'object') { description = { error: 'no readable answer' }; }
+    if (description.error || !validDescription(description)) {
+      failLoad(host.reason + ': the host could not decode it (' + (description.error || 'an invalid answer') + ')', state.dataSet);
+      return;
+    }
+    host.description = description;
+    state.frames = description.frames;
+    host.buffer = readFrames(rootUrl() + 'KDVAX_PIXELS.bin');
+    displayFrame(0, true);
+  };
+
+  page.SAMPLE_TYPES = SAMPLE_TYPES;
+  page.setUpLoaders = setUpLoaders;
+  page.loadCurrentFile = loadCurrentFile;
+  page.displayFrame = displayFrame;
+})(window.KestImagePage);
