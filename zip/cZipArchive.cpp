@@ -729,10 +729,9 @@ bool cZipArchive::pvCompressEntry(QIODevice& output, int index, int level, Utf8M
     if (!header.externalAttributes)
         header.externalAttributes = ((UnixRegular | 0644u) << 16) | DosArchive;
 
-    const bool utf8 =
-        useUtf8 == Utf8Mode::Always ||
-        (useUtf8 == Utf8Mode::WhenNeeded && !(NameCodec::roundTrips(pending.name, d->codePage) &&
-                                              NameCodec::roundTrips(pending.comment, d->codePage)));
+    const bool utf8 = useUtf8 == Utf8Mode::Always ||
+                      (useUtf8 == Utf8Mode::WhenNeeded &&
+                       !(NameCodec::isAscii(pending.name) && NameCodec::isAscii(pending.comment)));
     const auto encode = [&](const QString& text) {
         return utf8 ? text.toUtf8() : NameCodec::encode(text, d->codePage);
     };
