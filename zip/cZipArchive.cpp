@@ -211,15 +211,13 @@ bool cZipArchive::Extract(const QString& OutputTarget, const QVariant& Filter,
     if (!QDir().mkpath(root))
         return pvFail(QStringLiteral("Extract"),
                       QStringLiteral("CreateDirectory (%1): cannot create the folder").arg(root));
-    FolderTarget target(root, pattern);
-    return pvExtract(target, Filter, Password);
+    return pvExtract(*ExtractTarget::folder(root, pattern), Filter, Password);
 }
 
 bool cZipArchive::Extract(QByteArray& OutputTarget, const QVariant& Filter,
                           const QString& Password) {
     pvBegin();
-    BytesTarget target(OutputTarget);
-    return pvExtract(target, Filter, Password);
+    return pvExtract(*ExtractTarget::bytes(OutputTarget), Filter, Password);
 }
 
 bool cZipArchive::Extract(QIODevice* OutputTarget, const QVariant& Filter,
@@ -227,8 +225,7 @@ bool cZipArchive::Extract(QIODevice* OutputTarget, const QVariant& Filter,
     pvBegin();
     if (!OutputTarget || !OutputTarget->isWritable())
         return pvFail(QStringLiteral("Extract"), QStringLiteral("Invalid stream"));
-    StreamTarget target(*OutputTarget);
-    return pvExtract(target, Filter, Password);
+    return pvExtract(*ExtractTarget::stream(*OutputTarget), Filter, Password);
 }
 
 bool cZipArchive::pvExtract(ExtractTarget& target, const QVariant& filter,
