@@ -25,6 +25,15 @@ function(kest_install_headers)
   endforeach()
 endfunction()
 
+# kest_install_public_headers(<header>...)
+# Installs the headers a host includes itself at the top of the header folder,
+# so that they are included as <KestDicomView/Name.h>, the way Qt's and KDE
+# Frameworks' packages name theirs. The headers they include are installed
+# with kest_install_headers and found through the header folder.
+function(kest_install_public_headers)
+  install(FILES ${ARGN} DESTINATION ${KEST_INSTALL_INCLUDEDIR})
+endfunction()
+
 # The exported targets (KestDicomView::<name>), the package configuration and
 # its version file. Called once, after every folder has added its install rules.
 function(kest_install_package)

@@ -108,8 +108,8 @@ QByteArray encode(const QString& text, int codePage) {
     return encoder(text);
 }
 
-bool roundTrips(const QString& text, int codePage) {
-    return decode(encode(text, codePage), codePage) == text;
+bool isAscii(const QString& text) {
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
 }
 
 std::optional<QString> strictUtf8(QByteArrayView bytes) {

@@ -16,8 +16,8 @@ constexpr int Utf8CodePage = 65001;
 
 QString decode(QByteArrayView bytes, int codePage);
 QByteArray encode(const QString& text, int codePage);
-// True when `text` survives encoding in `codePage` and decoding back unchanged.
-bool roundTrips(const QString& text, int codePage);
+// True when every character of `text` is ASCII, which reads the same in every code page.
+bool isAscii(const QString& text);
 
 // The bytes as UTF-8, or nothing when they are not well-formed UTF-8.
 std::optional<QString> strictUtf8(QByteArrayView bytes);

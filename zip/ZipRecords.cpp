@@ -1,5 +1,7 @@
 #include "zip/ZipRecords.h"
 
+#include "zip/NameCodec.h"
+
 #include <zlib.h>
 
 #include <algorithm>
@@ -184,24 +186,16 @@ QByteArray unicodePathExtra(const QByteArray& headerName, const QString& name) {
     return out + utf8;
 }
 
-namespace {
-
-bool isAscii(const QString& text) {
-    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
-}
-
-} // namespace
-
 // Names and comments kept in the code page (no UTF-8 flag) are only read right by a reader
 // that knows the code page: the entry says it was made on MS-DOS, whose archivers write OEM
 // text, and a non-ASCII name also goes into the Unicode path field, which readers on every
 // system (Info-ZIP, 7-Zip) prefer to the header's bytes, also where the code page lacks some
 // of its characters.
 void markCodePageText(EntryHeader& header, const QString& name, const QString& comment) {
-    if ((header.flags & FlagUtf8) || (isAscii(name) && isAscii(comment)))
+    if ((header.flags & FlagUtf8) || (NameCodec::isAscii(name) && NameCodec::isAscii(comment)))
         return;
     header.madeBy = MadeByDos;
-    if (!isAscii(name))
+    if (!NameCodec::isAscii(name))
         header.extra = unicodePathExtra(header.name, name);
 }
 

@@ -2,9 +2,13 @@
 
 #include "zip/EntryDecoder.h"
 #include "zip/EntryEncoder.h"
-#include "zip/EntryPath.h"
+#include "zip/EntrySelection.h"
+#include "zip/ExtractTarget.h"
+#include "zip/FolderWalk.h"
 #include "zip/NameCodec.h"
+#include "zip/PendingEntry.h"
 #include "zip/ZipDirectoryReader.h"
+#include "zip/ZipDirectoryWriter.h"
 #include "zip/ZipEntry.h"
 
 #include <QBuffer>
@@ -12,61 +16,19 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QPointer>
-#include <QQueue>
 #include <QSaveFile>
 
 #include <zlib.h>
 
-#include <variant>
-
-using namespace ZipRecords;
+#include <algorithm>
 
 namespace {
-
-constexpr quint16 MadeByUnix = (3u << 8) | 63u;
-constexpr quint32 DosDirectory = 0x10;
-constexpr quint32 DosArchive = 0x20;
-constexpr quint32 UnixDirectory = 0040000;
-constexpr quint32 UnixRegular = 0100000;
 
 QString sourceText(const QString& operation) {
     return QStringLiteral("cZipArchive.") + operation;
 }
 
-quint32 unixMode(QFileDevice::Permissions permissions) {
-    static const std::pair<QFileDevice::Permission, quint32> bits[] = {
-        {QFileDevice::ReadOwner, 0400},  {QFileDevice::WriteOwner, 0200},
-        {QFileDevice::ExeOwner, 0100},   {QFileDevice::ReadGroup, 0040},
-        {QFileDevice::WriteGroup, 0020}, {QFileDevice::ExeGroup, 0010},
-        {QFileDevice::ReadOther, 0004},  {QFileDevice::WriteOther, 0002},
-        {QFileDevice::ExeOther, 0001}};
-    quint32 mode = 0;
-    for (const auto& [permission, bit] : bits)
-        if (permissions & permission)
-            mode |= bit;
-    return mode;
-}
-
-bool isText(const QVariant& value) {
-    return value.typeId() == QMetaType::QString;
-}
-
-QString withoutExtension(const QString& path) {
-    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
-    return dot > path.lastIndexOf(QLatin1Char('/')) ? path.left(dot) : path;
-}
-
 } // namespace
-
-// A queued entry: its source is a file path, bytes or a stream; a folder entry has none.
-struct PendingEntry {
-    std::variant<std::monostate, QString, QByteArray, QPointer<QIODevice>> source;
-    QString name;
-    QString comment;
-    QString password;
-    int strength = 0;
-    int level = -1;
-};
 
 struct cZipArchive::Private {
     std::unique_ptr<QIODevice> ownedDevice;
@@ -79,158 +41,8 @@ struct cZipArchive::Private {
     bool cancel = false;
     bool failed = false;
     QList<PendingEntry> pending;
-    QList<EntryHeader> written;
+    QList<ZipRecords::EntryHeader> written;
 };
-
-// Where Extract puts decoded entries: files under a folder, a byte array or a stream.
-class ExtractTarget {
-public:
-    virtual ~ExtractTarget() = default;
-    // The value reported as `File` with the events; an empty error means the entry may go on.
-    virtual QVariant describe(const ZipEntry& entry, QString& error) = 0;
-    virtual QString begin(const ZipEntry& entry, const QVariant& file) = 0;
-    virtual QString write(QByteArrayView bytes) = 0;
-    virtual QString commit(const ZipEntry& entry) = 0;
-    // Drops what an entry that failed has written, where the target allows it.
-    virtual void discard() = 0;
-};
-
-namespace {
-
-// Files under a folder. Nothing is written outside the folder, and a file appears under its
-// own name only once its data has passed every check.
-class FolderTarget : public ExtractTarget {
-public:
-    FolderTarget(QString root, QString namePattern)
-        : m_root(std::move(root))
-        , m_pattern(std::move(namePattern)) {}
-
-    QVariant describe(const ZipEntry& entry, QString& error) override {
-        if (entry.isSymbolicLink()) {
-            error = QStringLiteral("Symbolic link entry not extracted (%1)").arg(entry.fileName);
-            return {};
-        }
-        QString reason;
-        const QString relative = EntryPath::safeRelativePath(outputName(entry), reason);
-        if (relative.isEmpty()) {
-            error = QStringLiteral("Unsafe entry name not extracted (%1): %2")
-                        .arg(entry.fileName, reason);
-            return {};
-        }
-        const QString path =
-            m_root + QLatin1Char('/') + EntryPath::withPortableCharacters(relative);
-        if (!EntryPath::resolvesInside(m_root, path)) {
-            error = QStringLiteral("Entry leads outside the target folder (%1)").arg(path);
-            return {};
-        }
-        return path;
-    }
-
-    QString begin(const ZipEntry& entry, const QVariant& file) override {
-        const QString path = file.toString();
-        const QString folder = entry.isFolder() ? path : QFileInfo(path).path();
-        if (QString error = makeFolder(folder); !error.isEmpty() || entry.isFolder())
-            return error;
-        if (QFileInfo(path).isSymLink())
-            return QStringLiteral("Refusing to write through a symbolic link (%1)").arg(path);
-        m_file = std::make_unique<QSaveFile>(path);
-        if (!m_file->open(QIODevice::WriteOnly))
-            return QStringLiteral("CreateFile (%1): %2").arg(path, m_file->errorString());
-        return {};
-    }
-
-    QString write(QByteArrayView bytes) override {
-        if (m_file->write(bytes.data(), bytes.size()) != bytes.size())
-            return QStringLiteral("WriteFile (%1): %2")
-                .arg(m_file->fileName(), m_file->errorString());
-        return {};
-    }
-
-    QString commit(const ZipEntry& entry) override {
-        if (!m_file)
-            return {};
-        const auto file = std::move(m_file);
-        if (entry.lastModified.isValid() &&
-            (!file->flush() ||
-             !file->setFileTime(entry.lastModified, QFileDevice::FileModificationTime)))
-            return QStringLiteral("SetFileTime (%1): %2")
-                .arg(file->fileName(), file->errorString());
-        if (!file->commit())
-            return QStringLiteral("WriteFile (%1): %2").arg(file->fileName(), file->errorString());
-        return {};
-    }
-
-    void discard() override { m_file.reset(); } // an uncommitted QSaveFile leaves nothing
-
-private:
-    QString outputName(const ZipEntry& entry) const {
-        if (m_pattern.isEmpty() || entry.isFolder())
-            return entry.fileName;
-        QString name = m_pattern;
-        if (name.contains(QLatin1String("*.*")))
-            return name.replace(QLatin1String("*.*"), entry.fileName);
-        return name.replace(QLatin1Char('*'), withoutExtension(entry.fileName));
-    }
-
-    QString makeFolder(const QString& folder) const {
-        const QFileInfo info(folder);
-        if (info.exists() && !info.isDir())
-            return QStringLiteral("File already exists (%1)").arg(folder);
-        if (!QDir().mkpath(folder))
-            return QStringLiteral("CreateDirectory (%1): cannot create the folder").arg(folder);
-        if (!EntryPath::resolvesInside(m_root, folder))
-            return QStringLiteral("Entry leads outside the target folder (%1)").arg(folder);
-        return {};
-    }
-
-    QString m_root;
-    QString m_pattern;
-    std::unique_ptr<QSaveFile> m_file;
-};
-
-// A byte array that holds the last extracted entry; it is emptied when the entry fails.
-class BytesTarget : public ExtractTarget {
-public:
-    explicit BytesTarget(QByteArray& bytes)
-        : m_bytes(bytes) {}
-    QVariant describe(const ZipEntry&, QString&) override { return {}; }
-    QString begin(const ZipEntry&, const QVariant&) override {
-        m_bytes.clear();
-        return {};
-    }
-    QString write(QByteArrayView bytes) override {
-        m_bytes.append(bytes);
-        return {};
-    }
-    QString commit(const ZipEntry&) override { return {}; }
-    void discard() override { m_bytes.clear(); }
-
-private:
-    QByteArray& m_bytes;
-};
-
-// A stream that receives the data of every extracted entry in turn.
-class StreamTarget : public ExtractTarget {
-public:
-    explicit StreamTarget(QIODevice& device)
-        : m_device(device) {}
-    QVariant describe(const ZipEntry&, QString&) override {
-        return QVariant::fromValue(static_cast<QObject*>(&m_device));
-    }
-    QString begin(const ZipEntry&, const QVariant&) override { return {}; }
-    QString write(QByteArrayView bytes) override {
-        if (m_device.write(bytes.data(), bytes.size()) != bytes.size())
-            return QStringLiteral("WriteFile ([output_stream]): ") + m_device.errorString();
-        return {};
-    }
-    QString commit(const ZipEntry&) override { return {}; }
-    void discard() override {}
-
-private:
-    QIODevice& m_device;
-};
-
-} // namespace
 
 cZipArchive::cZipArchive(QObject* parent)
     : QObject(parent)
@@ -272,19 +84,8 @@ QString cZipArchive::Comment() const {
 }
 
 QVariant cZipArchive::FileInfo(const QVariant& File, int InfoIdx) const {
-    qsizetype index = -1;
-    if (isText(File)) {
-        const QString name = File.toString();
-        for (qsizetype i = 0; i < d->entries.size() && index < 0; ++i)
-            if (d->entries[i].fileName.compare(name, Qt::CaseInsensitive) == 0)
-                index = i;
-    } else {
-        bool ok = false;
-        index = File.toLongLong(&ok);
-        if (!ok)
-            index = -1;
-    }
-    if (index < 0 || index >= d->entries.size() || InfoIdx > Flags)
+    const qsizetype index = EntrySelection::indexOf(d->entries, File);
+    if (index < 0 || InfoIdx > Flags)
         return {};
     const ZipEntry& e = d->entries[index];
     const QVariantList fields = {
@@ -313,6 +114,12 @@ bool cZipArchive::pvFail(const QString& operation, const QString& description) {
 bool cZipArchive::pvReportException(const QString& operation, const std::exception& error) {
     return pvReportError(operation + QStringLiteral("\r\nOpenSSL"),
                          QString::fromLocal8Bit(error.what()), false);
+}
+
+bool cZipArchive::pvReportProgress(int index, quint64 done, quint64 total) {
+    bool stop = false;
+    emit Progress(index, qint64(done), qint64(total), stop);
+    return !stop;
 }
 
 void cZipArchive::pvBegin() {
@@ -384,48 +191,7 @@ bool cZipArchive::pvOpen() {
 }
 
 QList<int> cZipArchive::pvSelect(const QVariant& filter) const {
-    QList<int> selected;
-    const int count = FileCount();
-    if (!filter.isValid() || filter.isNull()) {
-        for (int i = 0; i < count; ++i)
-            selected.append(i);
-        return selected;
-    }
-    if (isText(filter)) {
-        const QString pattern = filter.toString().replace(QLatin1Char('\\'), QLatin1Char('/'));
-        const qsizetype slash = pattern.lastIndexOf(QLatin1Char('/'));
-        const QString folder = pattern.left(slash + 1);
-        const QString name = pattern.mid(slash + 1);
-        for (int i = 0; i < count; ++i) {
-            const QString& entryName = d->entries[i].fileName;
-            const QString baseName = entryName.mid(entryName.lastIndexOf(QLatin1Char('/')) + 1);
-            if (!folder.isEmpty() &&
-                (!EntryPath::matchesWildcard(entryName, folder + QLatin1Char('*')) ||
-                 EntryPath::matchesWildcard(entryName, folder + QLatin1String("*/*"))))
-                continue;
-            if (!name.isEmpty() && !EntryPath::matchesFileSpec(baseName, name))
-                continue;
-            selected.append(i);
-        }
-        return selected;
-    }
-    const QVariantList items = filter.canConvert<QVariantList>() &&
-                                       filter.typeId() != QMetaType::Int &&
-                                       filter.typeId() != QMetaType::LongLong
-                                   ? filter.toList()
-                                   : QVariantList{filter};
-    for (int i = 0; i < count; ++i) {
-        for (const QVariant& item : items) {
-            const bool hit = isText(item) ? d->entries[i].fileName.compare(item.toString(),
-                                                                           Qt::CaseInsensitive) == 0
-                                          : item.toInt() == i;
-            if (hit) {
-                selected.append(i);
-                break;
-            }
-        }
-    }
-    return selected;
+    return EntrySelection::select(d->entries, filter);
 }
 
 bool cZipArchive::Extract(const QString& OutputTarget, const QVariant& Filter,
@@ -445,15 +211,13 @@ bool cZipArchive::Extract(const QString& OutputTarget, const QVariant& Filter,
     if (!QDir().mkpath(root))
         return pvFail(QStringLiteral("Extract"),
                       QStringLiteral("CreateDirectory (%1): cannot create the folder").arg(root));
-    FolderTarget target(root, pattern);
-    return pvExtract(target, Filter, Password);
+    return pvExtract(*ExtractTarget::folder(root, pattern), Filter, Password);
 }
 
 bool cZipArchive::Extract(QByteArray& OutputTarget, const QVariant& Filter,
                           const QString& Password) {
     pvBegin();
-    BytesTarget target(OutputTarget);
-    return pvExtract(target, Filter, Password);
+    return pvExtract(*ExtractTarget::bytes(OutputTarget), Filter, Password);
 }
 
 bool cZipArchive::Extract(QIODevice* OutputTarget, const QVariant& Filter,
@@ -461,8 +225,7 @@ bool cZipArchive::Extract(QIODevice* OutputTarget, const QVariant& Filter,
     pvBegin();
     if (!OutputTarget || !OutputTarget->isWritable())
         return pvFail(QStringLiteral("Extract"), QStringLiteral("Invalid stream"));
-    StreamTarget target(*OutputTarget);
-    return pvExtract(target, Filter, Password);
+    return pvExtract(*ExtractTarget::stream(*OutputTarget), Filter, Password);
 }
 
 bool cZipArchive::pvExtract(ExtractTarget& target, const QVariant& filter,
@@ -503,9 +266,7 @@ bool cZipArchive::pvExtractEntry(ExtractTarget& target, int index, const QByteAr
         EntryDecoder decoder(*d->device, entry, index + 1, password);
         error = decoder.decode({[&target](QByteArrayView bytes) { return target.write(bytes); },
                                 [this, index](quint64 done, quint64 total) {
-                                    bool stop = false;
-                                    emit Progress(index, qint64(done), qint64(total), stop);
-                                    return !stop;
+                                    return pvReportProgress(index, done, total);
                                 },
                                 [this, &operation](const QString& description) {
                                     return pvReportError(operation, description, true);
@@ -542,17 +303,8 @@ bool cZipArchive::pvAddEntry(QVariant source, const QString& name, const QString
                              const QString& password, int strength, int level) {
     pvBegin();
     PendingEntry entry;
-    entry.name = QString(name).replace(QLatin1Char('\\'), QLatin1Char('/'));
-    if (entry.name.isEmpty())
-        return pvFail(QStringLiteral("AddFile"), QStringLiteral("Entry name required"));
-    if (isText(source) && !entry.name.endsWith(QLatin1Char('/')))
-        entry.source = source.toString();
-    else if (source.typeId() == QMetaType::QByteArray)
-        entry.source = source.toByteArray();
-    else if (auto* device = qobject_cast<QIODevice*>(source.value<QObject*>()))
-        entry.source = QPointer<QIODevice>(device);
-    else if (!entry.name.endsWith(QLatin1Char('/')))
-        return pvFail(QStringLiteral("AddFile"), QStringLiteral("Invalid stream"));
+    if (const QString error = entry.assign(source, name); !error.isEmpty())
+        return pvFail(QStringLiteral("AddFile"), error);
     entry.comment = comment;
     entry.password = password;
     entry.strength = strength;
@@ -564,55 +316,21 @@ bool cZipArchive::pvAddEntry(QVariant source, const QString& name, const QString
 bool cZipArchive::AddFromFolder(const QString& sFolderAndMask, bool Recursive,
                                 const QString& TargetFolder, bool IncludeEmptyFolders,
                                 const QString& Password, int EncrStrength, int Level) {
-    QString root = sFolderAndMask;
-    QString mask = QStringLiteral("*");
-    if (!QFileInfo(sFolderAndMask).isDir()) {
-        const qsizetype slash = sFolderAndMask.lastIndexOf(QLatin1Char('/'));
-        root = slash < 0 ? QStringLiteral(".") : sFolderAndMask.left(slash);
-        mask = sFolderAndMask.mid(slash + 1);
-    }
-    QString prefix = QString(TargetFolder).replace(QLatin1Char('\\'), QLatin1Char('/'));
-    if (!prefix.isEmpty() && !prefix.endsWith(QLatin1Char('/')))
-        prefix += QLatin1Char('/');
-    const QDir rootDir(root.isEmpty() ? QStringLiteral("/") : root);
-    int added = 0;
-    QQueue<QString> folders;
-    folders.enqueue(rootDir.absolutePath());
-    while (!folders.isEmpty()) {
-        const QDir folder(folders.dequeue());
-        const QString relative = rootDir.relativeFilePath(folder.absolutePath());
-        const QString namePrefix =
-            prefix + (relative == QLatin1String(".") ? QString() : relative + QLatin1Char('/'));
-        int addedHere = 0;
-        const auto files = folder.entryInfoList(QDir::Files | QDir::Hidden, QDir::Name);
-        for (const QFileInfo& info : files) {
-            if (!EntryPath::matchesFileSpec(info.fileName(), mask))
-                continue;
-            if (!AddFile(info.absoluteFilePath(), namePrefix + info.fileName(), {}, Password,
-                         EncrStrength, Level))
-                return false;
-            ++addedHere;
-        }
-        if (IncludeEmptyFolders && addedHere == 0 && !namePrefix.isEmpty()) {
-            if (!pvAddEntry({}, namePrefix, {}, {}, 0, Level))
-                return false;
-            ++addedHere;
-        }
-        added += addedHere;
-        if (!Recursive)
-            continue;
-        // Linked folders are not followed, so a link cannot make the walk loop or escape.
-        const auto subfolders = folder.entryInfoList(
-            QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::NoSymLinks, QDir::Name);
-        for (const QFileInfo& info : subfolders)
-            folders.enqueue(info.absoluteFilePath());
+    const QList<FolderItem> items =
+        walkFolder(sFolderAndMask, Recursive, TargetFolder, IncludeEmptyFolders);
+    for (const FolderItem& item : items) {
+        const bool added = item.path.isEmpty()
+                               ? pvAddEntry({}, item.name, {}, {}, 0, Level)
+                               : AddFile(item.path, item.name, {}, Password, EncrStrength, Level);
+        if (!added)
+            return false;
     }
     pvBegin();
-    if (added == 0)
+    if (items.isEmpty())
         pvReportError(QStringLiteral("AddFromFolder"),
                       QStringLiteral("FindFirstFile (%1): no matching files").arg(sFolderAndMask),
                       false);
-    return added > 0;
+    return !items.isEmpty();
 }
 
 bool cZipArchive::CompressArchive(const QString& ArchiveFile, const QString& Comment, int Level,
@@ -692,64 +410,16 @@ bool cZipArchive::pvCompressEntry(QIODevice& output, int index, int level, Utf8M
     if (skip)
         return true;
 
-    EntryHeader header;
-    header.madeBy = MadeByUnix;
-    QDateTime modified = QDateTime::currentDateTime();
-    std::unique_ptr<QIODevice> owned;
-    QIODevice* source = nullptr;
-    qint64 size = -1;
-    if (const auto* path = std::get_if<QString>(&pending.source)) {
-        auto file = std::make_unique<QFile>(*path);
-        if (!file->open(QIODevice::ReadOnly))
-            return pvReportError(
-                operation, QStringLiteral("CreateFile (%1): %2").arg(*path, file->errorString()),
-                false);
-        const QFileInfo info(*path);
-        modified = info.lastModified();
-        header.externalAttributes =
-            ((UnixRegular | unixMode(info.permissions())) << 16) | DosArchive;
-        size = file->size();
-        owned = std::move(file);
-    } else if (const auto* bytes = std::get_if<QByteArray>(&pending.source)) {
-        auto buffer = std::make_unique<QBuffer>();
-        buffer->setData(*bytes);
-        buffer->open(QIODevice::ReadOnly);
-        size = bytes->size();
-        owned = std::move(buffer);
-    } else if (const auto* stream = std::get_if<QPointer<QIODevice>>(&pending.source)) {
-        if (!*stream)
-            return pvReportError(operation, QStringLiteral("Invalid stream"), false);
-        source = stream->data();
-        size = source->isSequential() ? -1 : source->size() - source->pos();
-    } else {
-        header.externalAttributes = ((UnixDirectory | 0755u) << 16) | DosDirectory;
-    }
-    if (owned)
-        source = owned.get();
-    if (!header.externalAttributes)
-        header.externalAttributes = ((UnixRegular | 0644u) << 16) | DosArchive;
-
-    const bool utf8 =
-        useUtf8 == Utf8Mode::Always ||
-        (useUtf8 == Utf8Mode::WhenNeeded && !(NameCodec::roundTrips(pending.name, d->codePage) &&
-                                              NameCodec::roundTrips(pending.comment, d->codePage)));
-    const auto encode = [&](const QString& text) {
-        return utf8 ? text.toUtf8() : NameCodec::encode(text, d->codePage);
-    };
-    header.flags = utf8 ? FlagUtf8 : 0;
-    header.name = encode(pending.name);
-    header.comment = encode(pending.comment);
-    markCodePageText(header, pending.name, pending.comment);
-    toDosTime(modified, header.dosDate, header.dosTime);
-
+    const OpenedSource source = openSource(pending);
+    if (!source.error.isEmpty())
+        return pvReportError(operation, source.error, false);
     EntryEncoder encoder(
-        output, header,
+        output, entryHeader(pending, source, d->codePage, useUtf8),
         {std::clamp(entryLevel, 0, 9), pending.password.toUtf8(), pending.strength, useZip64});
-    const QString error = encoder.encode(source, size, [this, index](quint64 done, quint64 total) {
-        bool stop = false;
-        emit Progress(index, qint64(done), qint64(total), stop);
-        return !stop;
-    });
+    const QString error =
+        encoder.encode(source.device, source.size, [this, index](quint64 done, quint64 total) {
+            return pvReportProgress(index, done, total);
+        });
     if (!error.isEmpty())
         return pvReportError(operation, error, false);
     d->written.append(encoder.centralHeader());
@@ -757,29 +427,11 @@ bool cZipArchive::pvCompressEntry(QIODevice& output, int index, int level, Utf8M
 }
 
 bool cZipArchive::pvFinishArchive(QIODevice& output, const QString& comment, Zip64Mode useZip64) {
-    const QString operation = QStringLiteral("CompressArchive");
-    const auto directoryOffset = quint64(output.pos());
-    for (const EntryHeader& header : std::as_const(d->written)) {
-        const QByteArray record = centralHeader(header);
-        if (output.write(record) != record.size())
-            return pvReportError(
-                operation, QStringLiteral("WriteFile ([output_archive]): ") + output.errorString(),
-                false);
-    }
-    const quint64 directorySize = quint64(output.pos()) - directoryOffset;
-    const quint64 count = quint64(d->written.size());
-    const bool needed = count >= Max16 || directoryOffset >= Max32 || directorySize >= Max32;
-    if (needed && useZip64 == Zip64Mode::Never)
-        return pvReportError(operation, QStringLiteral("Missing Zip64 extension above 4GB limit"),
-                             false);
+    const QString error =
+        writeZipDirectory(output, d->written, NameCodec::encode(comment, d->codePage), useZip64);
+    if (!error.isEmpty())
+        return pvReportError(QStringLiteral("CompressArchive"), error, false);
     d->comment = comment;
-    const QByteArray end = endRecords(count, directoryOffset, directorySize,
-                                      NameCodec::encode(comment, d->codePage).left(Max16),
-                                      needed || useZip64 == Zip64Mode::Always);
-    if (output.write(end) != end.size())
-        return pvReportError(
-            operation, QStringLiteral("WriteFile ([output_archive]): ") + output.errorString(),
-            false);
     return true;
 }
 

@@ -111,6 +111,8 @@ private:
     // Reports an error that stops the operation; always false.
     bool pvFail(const QString& operation, const QString& description);
     bool pvReportException(const QString& operation, const std::exception& error);
+    // Reports the bytes done of entry `index`; false when the handler cancels.
+    bool pvReportProgress(int index, quint64 done, quint64 total);
     void pvBegin();
     QList<int> pvSelect(const QVariant& filter) const;
     bool pvExtract(ExtractTarget& target, const QVariant& filter, const QString& password);

@@ -205,22 +205,11 @@ HRESULT Controller::MoveFocus(COREWEBVIEW2_MOVE_FOCUS_REASON reason) {
     return hr::S_OK;
 }
 
-#define KWV_EVENT(Name, list)                                                                      \
-    HRESULT Controller::add_##Name(decltype(list)::HandlerType* handler,                           \
-                                   EventRegistrationToken* token) {                                \
-        return list.add(handler, token);                                                           \
-    }                                                                                              \
-    HRESULT Controller::remove_##Name(EventRegistrationToken token) {                              \
-        return list.remove(token);                                                                 \
-    }
-
-KWV_EVENT(ZoomFactorChanged, m_zoomFactorChanged)
-KWV_EVENT(MoveFocusRequested, m_moveFocusRequested)
-KWV_EVENT(GotFocus, m_gotFocus)
-KWV_EVENT(LostFocus, m_lostFocus)
-KWV_EVENT(AcceleratorKeyPressed, m_acceleratorKeyPressed)
-
-#undef KWV_EVENT
+KWV_EVENT_REGISTRATION(Controller, ZoomFactorChanged, m_zoomFactorChanged)
+KWV_EVENT_REGISTRATION(Controller, MoveFocusRequested, m_moveFocusRequested)
+KWV_EVENT_REGISTRATION(Controller, GotFocus, m_gotFocus)
+KWV_EVENT_REGISTRATION(Controller, LostFocus, m_lostFocus)
+KWV_EVENT_REGISTRATION(Controller, AcceleratorKeyPressed, m_acceleratorKeyPressed)
 
 HRESULT Controller::get_ParentWindow(QWidget** parentWindow) {
     if (!usable())

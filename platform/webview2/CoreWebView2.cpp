@@ -2,27 +2,22 @@
 
 #include "BridgeSchemeHandler.h"
 #include "CookieManager.h"
-#include "Download.h"
+#include "DocumentScripts.h"
 #include "EngineValues.h"
 #include "EventArgs.h"
-#include "PrintSettings.h"
 #include "Profile.h"
 #include "ProfileContext.h"
 #include "RequestInterceptor.h"
 #include "ScriptBridge.h"
-#include "ScriptText.h"
 #include "Settings.h"
-#include "WebPage.h"
 
 #include "platform/MessagePump.h"
 #include "platform/automation/Variant.h"
 
 #include <QApplication>
 #include <QAuthenticator>
-#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QPixmap>
 #include <QPrinter>
 #include <QTimer>
 #include <QWebEngineFullScreenRequest>
@@ -30,33 +25,13 @@
 #include <QWebEngineLoadingInfo>
 #include <QWebEngineNewWindowRequest>
 #include <QWebEngineProfile>
-#include <QWebEngineScript>
-#include <QWebEngineScriptCollection>
 #include <QWebEngineUrlRequestInfo>
 #include <QWebEngineView>
 
-#include <utility>
-
 namespace {
-
-using scripttext::jsonLiteral;
 
 // setHtml's limit, the same as WebView2's for NavigateToString.
 constexpr qsizetype maxHtmlBytes = 2 * 1024 * 1024;
-
-QRegularExpression wildcardPattern(const QString& wildcard) {
-    QString pattern;
-    for (const QChar c : wildcard) {
-        if (c == QLatin1Char('*'))
-            pattern += QLatin1String(".*");
-        else if (c == QLatin1Char('?'))
-            pattern += QLatin1Char('.');
-        else
-            pattern += QRegularExpression::escape(QString(c));
-    }
-    return QRegularExpression(QRegularExpression::anchoredPattern(pattern),
-                              QRegularExpression::CaseInsensitiveOption);
-}
 
 template <typename T> HRESULT read(T* target, const T& value) {
     if (!target)
@@ -65,25 +40,20 @@ template <typename T> HRESULT read(T* target, const T& value) {
     return hr::S_OK;
 }
 
-// ExecuteScript runs the text as a global script and answers with the JSON
-// text of its completion value, "null" when it throws or has no JSON form.
-QString executeScriptWrapper(const QString& javaScript) {
-    return QStringLiteral(
-               "(function () { try { var s = JSON.stringify((0, eval)(%1));"
-               " return s === undefined ? 'null' : s; } catch (e) { return 'null'; } })()")
-        .arg(jsonLiteral(javaScript));
-}
-
 } // namespace
 
 CoreWebView2::CoreWebView2(ComPtr<ICoreWebView2Environment> environment,
                            std::shared_ptr<ProfileContext> profile, QWidget* parent)
     : m_profile(std::move(profile))
     , m_environment(std::move(environment))
-    , m_view(new QWebEngineView(parent)) {
+    , m_view(new QWebEngineView(parent))
+    , m_requests(m_events, this) {
     m_page = new WebPage(m_profile->profile(), m_view, this);
     m_view->setPage(m_page);
     m_strings = std::make_unique<StringDocuments>(m_page);
+    m_navigations = std::make_unique<Navigations>(
+        m_events, this, m_page, *m_strings,
+        [this](std::function<void()> work) { later(std::move(work)); });
     m_settings = makeCom<Settings>(m_view.data());
     ScriptBridge::Client client;
     client.hostObjectsAllowed = [this] {
@@ -93,12 +63,12 @@ CoreWebView2::CoreWebView2(ComPtr<ICoreWebView2Environment> environment,
         return m_settings->webMessagesEnabled();
     };
     client.documentCreated = [this] {
-        documentCreated();
+        m_navigations->documentCreated();
     };
     client.domContentLoaded = [this] {
         auto args = makeCom<DOMContentLoadedArgs>();
-        args->navigationId = m_navigationId;
-        m_domContentLoaded.raise(this, args.get());
+        args->navigationId = m_navigations->currentId();
+        m_events.domContentLoaded.raise(this, args.get());
     };
     client.webMessage = [this](const QString& json, bool isString) {
         webMessage(json, isString);
@@ -141,25 +111,24 @@ void CoreWebView2::connectPage() {
     QWebEnginePage* page = m_page;
     QObject::connect(page, &QWebEnginePage::urlChanged, page, [this](const QUrl& url) {
         // A navigation whose load the engine does not report ends as loads do.
-        m_strings->urlChanged(url, [this] { later([this] { loadFinished(true); }); });
+        m_strings->urlChanged(url,
+                              [this] { later([this] { m_navigations->loadFinished(true); }); });
         auto args = makeCom<SourceChangedArgs>();
         args->isNewDocument =
             url.adjusted(QUrl::RemoveFragment) != m_lastSource.adjusted(QUrl::RemoveFragment);
         m_lastSource = url;
-        m_sourceChanged.raise(this, args.get());
-        m_historyChanged.raise(this, static_cast<IUnknown*>(nullptr));
+        m_events.sourceChanged.raise(this, args.get());
+        m_events.historyChanged.raise(this, static_cast<IUnknown*>(nullptr));
     });
     QObject::connect(page, &QWebEnginePage::loadingChanged, page,
                      [this](const QWebEngineLoadingInfo& info) {
-                         if (info.status() != QWebEngineLoadingInfo::LoadFailedStatus)
-                             return;
-                         m_lastErrorCode = info.errorCode();
-                         m_lastErrorDomain = info.errorDomain();
+                         if (info.status() == QWebEngineLoadingInfo::LoadFailedStatus)
+                             m_navigations->loadFailed(info.errorDomain(), info.errorCode());
                      });
     QObject::connect(page, &QWebEnginePage::loadFinished, page,
-                     [this](bool ok) { loadFinished(ok); });
+                     [this](bool ok) { m_navigations->loadFinished(ok); });
     QObject::connect(page, &QWebEnginePage::titleChanged, page, [this] {
-        m_documentTitleChanged.raise(this, static_cast<IUnknown*>(nullptr));
+        m_events.documentTitleChanged.raise(this, static_cast<IUnknown*>(nullptr));
     });
     QObject::connect(page, &QWebEnginePage::renderProcessTerminated, page,
                      [this](QWebEnginePage::RenderProcessTerminationStatus status) {
@@ -167,131 +136,42 @@ void CoreWebView2::connectPage() {
                              return;
                          m_page->rendererLost();
                          auto args = makeCom<ProcessFailedArgs>();
-                         m_processFailed.raise(this, args.get());
+                         m_events.processFailed.raise(this, args.get());
                      });
     QObject::connect(page, &QWebEnginePage::windowCloseRequested, page, [this] {
-        m_windowCloseRequested.raise(this, static_cast<IUnknown*>(nullptr));
+        m_events.windowCloseRequested.raise(this, static_cast<IUnknown*>(nullptr));
     });
     QObject::connect(page, &QWebEnginePage::linkHovered, page, [this](const QString& url) {
         m_statusText = url;
-        m_statusBarTextChanged.raise(this, static_cast<IUnknown*>(nullptr));
+        m_events.statusBarTextChanged.raise(this, static_cast<IUnknown*>(nullptr));
     });
-    QObject::connect(page, &QWebEnginePage::audioMutedChanged, page,
-                     [this] { m_isMutedChanged.raise(this, static_cast<IUnknown*>(nullptr)); });
-    QObject::connect(page, &QWebEnginePage::recentlyAudibleChanged, page,
-                     [this] { m_audioChanged.raise(this, static_cast<IUnknown*>(nullptr)); });
+    QObject::connect(page, &QWebEnginePage::audioMutedChanged, page, [this] {
+        m_events.isMutedChanged.raise(this, static_cast<IUnknown*>(nullptr));
+    });
+    QObject::connect(page, &QWebEnginePage::recentlyAudibleChanged, page, [this] {
+        m_events.audioChanged.raise(this, static_cast<IUnknown*>(nullptr));
+    });
     QObject::connect(page, &QWebEnginePage::featurePermissionRequested, page,
                      [this](const QUrl& origin, QWebEnginePage::Feature feature) {
-                         featurePermission(origin, feature);
+                         m_requests.permission(*m_page, origin, feature);
                      });
     QObject::connect(page, &QWebEnginePage::fullScreenRequested, page,
                      [this](QWebEngineFullScreenRequest request) {
                          request.accept();
                          m_fullScreen = request.toggleOn();
-                         m_fullScreenChanged.raise(this, static_cast<IUnknown*>(nullptr));
-                     });
-    QObject::connect(page, &QWebEnginePage::newWindowRequested, page,
-                     [this](QWebEngineNewWindowRequest& request) {
-                         auto args = makeCom<NewWindowRequestedArgs>();
-                         args->uri = request.requestedUrl().toString();
-                         args->isUserInitiated = request.isUserInitiated();
-                         const QRect geometry = request.requestedGeometry();
-                         args->features->hasPosition = !geometry.topLeft().isNull();
-                         args->features->hasSize = !geometry.size().isEmpty();
-                         args->features->left = static_cast<std::uint32_t>(geometry.left());
-                         args->features->top = static_cast<std::uint32_t>(geometry.top());
-                         args->features->width = static_cast<std::uint32_t>(geometry.width());
-                         args->features->height = static_cast<std::uint32_t>(geometry.height());
-                         m_newWindowRequested.raise(this, args.get());
+                         m_events.fullScreenChanged.raise(this, static_cast<IUnknown*>(nullptr));
                      });
     QObject::connect(
-        page, &QWebEnginePage::authenticationRequired, page,
-        [this](const QUrl& url, QAuthenticator* authenticator) {
-            auto args = makeCom<BasicAuthenticationRequestedArgs>();
-            args->uri = url.toString();
-            args->challenge = QStringLiteral("Basic realm=\"%1\"").arg(authenticator->realm());
-            m_basicAuthentication.raise(this, args.get());
-            const auto& response = *args->response;
-            // Unanswered or cancelled: a null authenticator refuses the request.
-            if (args->cancel || (response.userName.isEmpty() && response.password.isEmpty())) {
-                *authenticator = QAuthenticator();
-                return;
-            }
-            authenticator->setUser(response.userName);
-            authenticator->setPassword(response.password);
-        });
+        page, &QWebEnginePage::newWindowRequested, page,
+        [this](const QWebEngineNewWindowRequest& request) { m_requests.newWindow(request); });
+    QObject::connect(page, &QWebEnginePage::authenticationRequired, page,
+                     [this](const QUrl& url, QAuthenticator* authenticator) {
+                         m_requests.authentication(url, *authenticator);
+                     });
 }
 
 bool CoreWebView2::navigationRequested(const QUrl& url, QWebEnginePage::NavigationType type) {
-    if (m_strings->isOwnLoad(url))
-        return true;
-    auto args = makeCom<NavigationStartingArgs>();
-    args->uri = url.toString();
-    args->isUserInitiated = type == QWebEnginePage::NavigationTypeLinkClicked ||
-                            type == QWebEnginePage::NavigationTypeFormSubmitted;
-    args->isRedirected = type == QWebEnginePage::NavigationTypeRedirect;
-    args->navigationId =
-        type == QWebEnginePage::NavigationTypeRedirect ? m_navigationId : ++m_navigationId;
-    m_documentCreated = false;
-    m_strings->navigationStarted(url, type);
-    m_lastErrorCode = 0;
-    m_lastErrorDomain = 0;
-    m_navigationStarting.raise(this, args.get());
-    m_navigationCancelled = args->cancel;
-    if (!args->cancel)
-        return true;
-    // A cancelled navigation completes unsuccessfully, as WebView2 reports it.
-    later([this, id = args->navigationId] {
-        auto completed = makeCom<NavigationCompletedArgs>();
-        completed->status = COREWEBVIEW2_WEB_ERROR_STATUS_OPERATION_CANCELED;
-        completed->navigationId = id;
-        m_navigationCompleted.raise(this, completed.get());
-    });
-    return false;
-}
-
-void CoreWebView2::documentCreated() {
-    m_documentCreated = true;
-    m_page->documentAnnounced();
-    auto args = makeCom<ContentLoadingArgs>();
-    args->navigationId = m_navigationId;
-    m_contentLoading.raise(this, args.get());
-}
-
-void CoreWebView2::loadFinished(bool ok) {
-    // A cancelled navigation has completed already, once, as cancelled.
-    if (std::exchange(m_navigationCancelled, false) && !ok)
-        return;
-    // An about:blank document completes once its text is written and loaded,
-    // after the notifications its scripts sent on the way.
-    if (m_strings->loadFinished(ok, [this, id = m_navigationId] {
-            later([this, id] {
-                if (id == m_navigationId)
-                    completeNavigation(true);
-            });
-        }))
-        return;
-    // A document that missed the page's scripts after a crash is loaded again.
-    if (ok && !m_documentCreated && m_page->reloadIfScriptsMissed())
-        return;
-    completeNavigation(ok);
-}
-
-void CoreWebView2::completeNavigation(bool ok) {
-    // Pages that run no script (scripting off, error pages) announce no document.
-    if (!m_documentCreated) {
-        m_documentCreated = true;
-        auto loading = makeCom<ContentLoadingArgs>();
-        loading->isErrorPage = !ok;
-        loading->navigationId = m_navigationId;
-        m_contentLoading.raise(this, loading.get());
-    }
-    auto args = makeCom<NavigationCompletedArgs>();
-    args->isSuccess = ok;
-    args->status = ok ? COREWEBVIEW2_WEB_ERROR_STATUS_UNKNOWN
-                      : enginevalues::webErrorStatus(m_lastErrorDomain, m_lastErrorCode);
-    args->navigationId = m_navigationId;
-    m_navigationCompleted.raise(this, args.get());
+    return m_navigations->requested(url, type);
 }
 
 bool CoreWebView2::defaultScriptDialogs() const {
@@ -301,65 +181,27 @@ bool CoreWebView2::defaultScriptDialogs() const {
 bool CoreWebView2::scriptDialog(COREWEBVIEW2_SCRIPT_DIALOG_KIND kind, const QUrl& origin,
                                 const QString& message, const QString& defaultText,
                                 QString* result) {
-    auto args = makeCom<ScriptDialogOpeningArgs>();
-    args->kind = kind;
-    args->uri = origin.toString();
-    args->message = message;
-    args->defaultText = defaultText;
-    m_scriptDialogOpening.raise(this, args.get());
-    if (args->accepted)
-        *result = args->resultText;
-    return args->accepted;
-}
-
-void CoreWebView2::featurePermission(const QUrl& origin, QWebEnginePage::Feature feature) {
-    auto args = makeCom<PermissionRequestedArgs>();
-    args->uri = origin.toString();
-    args->kind = enginevalues::permissionKind(feature);
-    m_permissionRequested.raise(this, args.get());
-    const auto policy =
-        args->state == COREWEBVIEW2_PERMISSION_STATE_ALLOW ? QWebEnginePage::PermissionGrantedByUser
-        : args->state == COREWEBVIEW2_PERMISSION_STATE_DENY ? QWebEnginePage::PermissionDeniedByUser
-                                                            : QWebEnginePage::PermissionUnknown;
-    m_page->setFeaturePermission(origin, feature, policy);
+    return m_requests.scriptDialog(kind, origin, message, defaultText, result);
 }
 
 void CoreWebView2::downloadRequested(QWebEngineDownloadRequest* download) {
-    auto args = makeCom<DownloadStartingArgs>();
-    args->operation = makeCom<DownloadOperation>(download);
-    args->resultFilePath =
-        QDir(download->downloadDirectory()).filePath(download->downloadFileName());
-    m_downloadStarting.raise(this, args.get());
-    if (args->cancel) {
-        download->cancel();
-        return;
-    }
-    const QFileInfo target(args->resultFilePath);
-    download->setDownloadDirectory(target.absolutePath());
-    download->setDownloadFileName(target.fileName());
-    download->accept();
+    m_requests.download(*download);
 }
 
 void CoreWebView2::interceptRequest(QWebEngineUrlRequestInfo& info) {
-    if (m_closed || m_webResourceRequested.empty() ||
+    if (m_closed || m_events.webResourceRequested.empty() ||
         BridgeSchemeHandler::isBridgeUrl(info.requestUrl()))
         return;
     const QString uri = info.requestUrl().toString();
     const COREWEBVIEW2_WEB_RESOURCE_CONTEXT context =
         enginevalues::resourceContext(info.resourceType());
-    const bool filtered =
-        std::any_of(m_filters.cbegin(), m_filters.cend(), [&](const auto& filter) {
-            return (filter.context == COREWEBVIEW2_WEB_RESOURCE_CONTEXT_ALL ||
-                    filter.context == context) &&
-                   filter.pattern.match(uri).hasMatch();
-        });
-    if (!filtered)
+    if (!m_filters.matches(uri, context))
         return;
     auto args = makeCom<WebResourceRequestedArgs>();
     args->request->uri = uri;
     args->request->method = QString::fromLatin1(info.requestMethod());
     args->context = context;
-    m_webResourceRequested.raise(this, args.get());
+    m_events.webResourceRequested.raise(this, args.get());
     if (args->response)
         info.block(true);
 }
@@ -369,40 +211,8 @@ void CoreWebView2::webMessage(const QString& json, bool isString) {
     args->source = m_page->url().toString();
     args->json = json;
     args->isString = isString;
-    m_webMessageReceived.raise(this, args.get());
+    m_events.webMessageReceived.raise(this, args.get());
 }
-
-#define KWV_EVENT(Name, list)                                                                      \
-    HRESULT CoreWebView2::add_##Name(decltype(list)::HandlerType* handler,                         \
-                                     EventRegistrationToken* token) {                              \
-        return list.add(handler, token);                                                           \
-    }                                                                                              \
-    HRESULT CoreWebView2::remove_##Name(EventRegistrationToken token) {                            \
-        return list.remove(token);                                                                 \
-    }
-
-KWV_EVENT(NavigationStarting, m_navigationStarting)
-KWV_EVENT(ContentLoading, m_contentLoading)
-KWV_EVENT(SourceChanged, m_sourceChanged)
-KWV_EVENT(HistoryChanged, m_historyChanged)
-KWV_EVENT(NavigationCompleted, m_navigationCompleted)
-KWV_EVENT(ScriptDialogOpening, m_scriptDialogOpening)
-KWV_EVENT(PermissionRequested, m_permissionRequested)
-KWV_EVENT(ProcessFailed, m_processFailed)
-KWV_EVENT(WebMessageReceived, m_webMessageReceived)
-KWV_EVENT(NewWindowRequested, m_newWindowRequested)
-KWV_EVENT(DocumentTitleChanged, m_documentTitleChanged)
-KWV_EVENT(ContainsFullScreenElementChanged, m_fullScreenChanged)
-KWV_EVENT(WebResourceRequested, m_webResourceRequested)
-KWV_EVENT(WindowCloseRequested, m_windowCloseRequested)
-KWV_EVENT(DOMContentLoaded, m_domContentLoaded)
-KWV_EVENT(DownloadStarting, m_downloadStarting)
-KWV_EVENT(IsMutedChanged, m_isMutedChanged)
-KWV_EVENT(IsDocumentPlayingAudioChanged, m_audioChanged)
-KWV_EVENT(BasicAuthenticationRequested, m_basicAuthentication)
-KWV_EVENT(StatusBarTextChanged, m_statusBarTextChanged)
-
-#undef KWV_EVENT
 
 HRESULT CoreWebView2::get_Settings(ICoreWebView2Settings** settings) {
     if (!settings)
@@ -480,15 +290,7 @@ HRESULT CoreWebView2::AddScriptToExecuteOnDocumentCreated(
     ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler* handler) {
     if (!usable())
         return hr::ERROR_INVALID_STATE;
-    static int lastId = 0;
-    const QString id = QString::number(++lastId);
-    QWebEngineScript script;
-    script.setName(QStringLiteral("kwv-script-") + id);
-    script.setInjectionPoint(QWebEngineScript::DocumentCreation);
-    script.setWorldId(QWebEngineScript::MainWorld);
-    script.setRunsOnSubFrames(false);
-    script.setSourceCode(StringDocuments::excludingBlank(javaScript));
-    m_page->scripts().insert(script);
+    const QString id = documentscripts::add(*m_page, javaScript);
     if (handler) {
         ComPtr<ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler> completion(
             handler);
@@ -500,9 +302,7 @@ HRESULT CoreWebView2::AddScriptToExecuteOnDocumentCreated(
 HRESULT CoreWebView2::RemoveScriptToExecuteOnDocumentCreated(const QString& id) {
     if (!usable())
         return hr::ERROR_INVALID_STATE;
-    for (const QWebEngineScript& script :
-         m_page->scripts().find(QStringLiteral("kwv-script-") + id))
-        m_page->scripts().remove(script);
+    documentscripts::remove(*m_page, id);
     return hr::S_OK;
 }
 
@@ -512,37 +312,9 @@ HRESULT CoreWebView2::ExecuteScript(const QString& javaScript,
         return hr::ERROR_INVALID_STATE;
     ComPtr<ICoreWebView2ExecuteScriptCompletedHandler> completion(handler);
     ComPtr<CoreWebView2> self(this);
-    m_page->runJavaScript(executeScriptWrapper(javaScript), QWebEngineScript::MainWorld,
-                          [self, completion](const QVariant& result) {
-                              // Also called with nothing when the page goes away.
-                              if (!completion || !self->usable())
-                                  return;
-                              const QString json = result.typeId() == QMetaType::QString
-                                                       ? result.toString()
-                                                       : QStringLiteral("null");
-                              completion->Invoke(hr::S_OK, json);
-                          });
-    return hr::S_OK;
-}
-
-HRESULT CoreWebView2::CapturePreview(COREWEBVIEW2_CAPTURE_PREVIEW_IMAGE_FORMAT imageFormat,
-                                     QIODevice* imageStream,
-                                     ICoreWebView2CapturePreviewCompletedHandler* handler) {
-    if (!usable())
-        return hr::ERROR_INVALID_STATE;
-    if (!imageStream || !handler)
-        return hr::E_POINTER;
-    if (imageFormat != COREWEBVIEW2_CAPTURE_PREVIEW_IMAGE_FORMAT_PNG &&
-        imageFormat != COREWEBVIEW2_CAPTURE_PREVIEW_IMAGE_FORMAT_JPEG)
-        return hr::E_INVALIDARG;
-    ComPtr<ICoreWebView2CapturePreviewCompletedHandler> completion(handler);
-    QPointer<QIODevice> stream(imageStream);
-    later([this, completion, stream, imageFormat] {
-        const char* format =
-            imageFormat == COREWEBVIEW2_CAPTURE_PREVIEW_IMAGE_FORMAT_PNG ? "PNG" : "JPG";
-        const QPixmap picture = m_view->grab();
-        const bool saved = stream && !picture.isNull() && picture.save(stream.data(), format);
-        completion->Invoke(saved ? hr::S_OK : hr::E_FAIL);
+    documentscripts::execute(*m_page, javaScript, [self, completion](const QString& json) {
+        if (completion && self->usable())
+            completion->Invoke(hr::S_OK, json);
     });
     return hr::S_OK;
 }
@@ -657,19 +429,12 @@ HRESULT CoreWebView2::get_ContainsFullScreenElement(bool* containsFullScreenElem
 
 HRESULT CoreWebView2::AddWebResourceRequestedFilter(const QString& uri,
                                                     COREWEBVIEW2_WEB_RESOURCE_CONTEXT context) {
-    if (context < COREWEBVIEW2_WEB_RESOURCE_CONTEXT_ALL ||
-        context > COREWEBVIEW2_WEB_RESOURCE_CONTEXT_OTHER)
-        return hr::E_INVALIDARG;
-    m_filters.append({uri, wildcardPattern(uri), context});
-    return hr::S_OK;
+    return m_filters.add(uri, context);
 }
 
 HRESULT CoreWebView2::RemoveWebResourceRequestedFilter(const QString& uri,
                                                        COREWEBVIEW2_WEB_RESOURCE_CONTEXT context) {
-    const auto removed = m_filters.removeIf([&](const ResourceFilter& filter) {
-        return filter.uri == uri && filter.context == context;
-    });
-    return removed ? hr::S_OK : hr::E_INVALIDARG;
+    return m_filters.remove(uri, context);
 }
 
 HRESULT CoreWebView2::get_CookieManager(ICoreWebView2CookieManager** cookieManager) {

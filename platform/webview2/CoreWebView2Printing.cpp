@@ -1,5 +1,5 @@
-// Printing of the page: PDF files and streams with WebView2's print
-// settings, and the print dialog that prints on a printer.
+// Pictures of the page: the preview capture, PDF files and streams with
+// WebView2's print settings, and the print dialog that prints on a printer.
 
 #include "CoreWebView2.h"
 
@@ -10,10 +10,33 @@
 #include "platform/UiServices.h"
 
 #include <QFileInfo>
+#include <QPixmap>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QTimer>
 #include <QWebEngineSettings>
+
+HRESULT CoreWebView2::CapturePreview(COREWEBVIEW2_CAPTURE_PREVIEW_IMAGE_FORMAT imageFormat,
+                                     QIODevice* imageStream,
+                                     ICoreWebView2CapturePreviewCompletedHandler* handler) {
+    if (!usable())
+        return hr::ERROR_INVALID_STATE;
+    if (!imageStream || !handler)
+        return hr::E_POINTER;
+    if (imageFormat != COREWEBVIEW2_CAPTURE_PREVIEW_IMAGE_FORMAT_PNG &&
+        imageFormat != COREWEBVIEW2_CAPTURE_PREVIEW_IMAGE_FORMAT_JPEG)
+        return hr::E_INVALIDARG;
+    ComPtr<ICoreWebView2CapturePreviewCompletedHandler> completion(handler);
+    QPointer<QIODevice> stream(imageStream);
+    later([this, completion, stream, imageFormat] {
+        const char* format =
+            imageFormat == COREWEBVIEW2_CAPTURE_PREVIEW_IMAGE_FORMAT_PNG ? "PNG" : "JPG";
+        const QPixmap picture = m_view->grab();
+        const bool saved = stream && !picture.isNull() && picture.save(stream.data(), format);
+        completion->Invoke(saved ? hr::S_OK : hr::E_FAIL);
+    });
+    return hr::S_OK;
+}
 
 // Qt applies changed page settings from a zero-interval timer; a timer with
 // a longer interval started after it fires after it.

@@ -37,3 +37,13 @@ private:
     static inline std::int64_t s_lastToken = 0;
     std::vector<std::pair<std::int64_t, ComPtr<Handler>>> m_handlers;
 };
+
+// Defines Class::add_Name and Class::remove_Name, which register handlers in `list`.
+#define KWV_EVENT_REGISTRATION(Class, Name, list)                                                  \
+    HRESULT Class::add_##Name(decltype(list)::HandlerType* handler,                                \
+                              EventRegistrationToken* token) {                                     \
+        return list.add(handler, token);                                                           \
+    }                                                                                              \
+    HRESULT Class::remove_##Name(EventRegistrationToken token) {                                   \
+        return list.remove(token);                                                                 \
+    }

@@ -108,6 +108,14 @@ function attempt(name, action) {
 attempt("unknownProgId", function () { Host.createObject("KestScriptTest.NoSuchClass"); });
 attempt("typeMismatch", function () { probe.Count = "abc"; });
 attempt("unknownMember", function () { return probe.NoSuchMember; });
+attempt("unknownMethod", function () { return probe.NoSuchMember(1); });
+attempt("unknownMethodNoArgs", function () { probe.NoSuchMember(); });
+attempt("unknownMethodByIndex", function () { return probe["NoSuchMember"](1, 2); });
+attempt("otherTypeError", function () { null.x; });
+var assigned = new TypeError("x");
+assigned.number = 5;
+assigned.description = "own";
+out.assignedToTypeError = assigned.number + "|" + assigned.description;
 attempt("raised", function () { probe.Fail(1234, "custom text"); });
 attempt("notOptional", function () { probe.Increment(); });
 attempt("tooMany", function () { probe.Greet("a", "b"); });
@@ -119,6 +127,11 @@ Host.echo(JSON.stringify(out));
     const std::pair<const char*, const char*> expected[] = {
         {"typeMismatch", "13|Type mismatch||true"},
         {"unknownMember", "438|Object doesn't support this property or method||true"},
+        {"unknownMethod", "438|Object doesn't support this property or method||true"},
+        {"unknownMethodNoArgs", "438|Object doesn't support this property or method||true"},
+        {"unknownMethodByIndex", "438|Object doesn't support this property or method||true"},
+        {"otherTypeError", "undefined|undefined|undefined|true"},
+        {"assignedToTypeError", "5|own"},
         {"raised", "1234|custom text|KestScriptTest.Probe|true"},
         {"notOptional", "449|Argument not optional||true"},
         {"tooMany", "450|Wrong number of arguments or invalid property assignment||true"},
@@ -184,6 +197,11 @@ TEST_F(KestScriptTest, HowARunEndsGivesItsExitCodeAndLine) {
         {"quit code", "Host.echo('before');\nHost.quit(7);\nHost.echo('after');\n", {}, 7, ""},
         {"uncaught", "var a = 1;\nnull.x;\n", {}, 1, ":2: TypeError"},
         {"automation error", "\n\nHost.createObject('No.Such');\n", {}, 1, ":3: Error:"},
+        {"unknown method",
+         "var p = Host.createObject('KestScriptTest.Probe');\n\np.NoSuchMember(1);\n",
+         {},
+         1,
+         ":3: Error: Object doesn't support this property or method (error 438)"},
         {"thrown string", "throw 'plain';\n", {}, 1, ":1: uncaught exception: plain"},
         {"syntax error", "var a = 1;\nvar b = (;\n", {}, 2, ":2: SyntaxError"},
         {"waitFor",

@@ -127,28 +127,33 @@ TEST(ArchiveTest, FilterSelectsEntries) {
 TEST(ArchiveTest, NamesUseTheCodePageOrTheUtf8Flag) {
     const QString german = QStringLiteral("M\u00fcller/\u00e9t\u00e9.txt");
     const QString japanese = QStringLiteral("\u65e5\u672c.txt");
-    cZipArchive writer;
-    writer.AddFile(QByteArray("x"), german);
-    writer.AddFile(QByteArray("y"), japanese);
-    writer.AddFile(QByteArray("z"), QStringLiteral("plain.txt"));
-    const QByteArray archive = compress(writer, Utf8Mode::WhenNeeded);
-    // CP437 holds the German name: no UTF-8 flag and the bytes of code page 437.
-    EXPECT_TRUE(archive.contains(QByteArray("M\x81ller/\x82t\x82.txt")));
-
-    cZipArchive zip;
-    ASSERT_TRUE(zip.OpenArchive(archive));
-    EXPECT_EQ(zip.FileInfo(0, cZipArchive::FileName).toString(), german);
-    EXPECT_EQ(zip.FileInfo(0, cZipArchive::Flags).toInt() & 0x800, 0);
-    EXPECT_EQ(zip.FileInfo(1, cZipArchive::FileName).toString(), japanese);
-    EXPECT_EQ(zip.FileInfo(1, cZipArchive::Flags).toInt() & 0x800, 0x800);
-    EXPECT_EQ(zip.FileInfo(2, cZipArchive::Flags).toInt() & 0x800, 0);
-
-    cZipArchive utf8Writer;
-    utf8Writer.AddFile(QByteArray("x"), german);
-    cZipArchive utf8;
-    ASSERT_TRUE(utf8.OpenArchive(compress(utf8Writer, Utf8Mode::Always)));
-    EXPECT_EQ(utf8.FileInfo(0, cZipArchive::Flags).toInt() & 0x800, 0x800);
-    EXPECT_EQ(utf8.FileInfo(0, cZipArchive::FileName).toString(), german);
+    const auto write = [&](Utf8Mode utf8) {
+        cZipArchive writer;
+        writer.AddFile(QByteArray("x"), german);
+        writer.AddFile(QByteArray("y"), japanese);
+        writer.AddFile(QByteArray("z"), QStringLiteral("plain.txt"));
+        return compress(writer, utf8);
+    };
+    const auto utf8Flags = [&](const QByteArray& archive) {
+        cZipArchive zip;
+        EXPECT_TRUE(zip.OpenArchive(archive));
+        EXPECT_EQ(zip.FileInfo(0, cZipArchive::FileName).toString(), german);
+        EXPECT_EQ(zip.FileInfo(1, cZipArchive::FileName).toString(), japanese);
+        QList<int> flags;
+        for (int i = 0; i < zip.FileCount(); ++i)
+            flags << (zip.FileInfo(i, cZipArchive::Flags).toInt() & 0x800);
+        return flags;
+    };
+    // Without the flag the German name is in the bytes of code page 437.
+    const QByteArray codePage = write(Utf8Mode::Never);
+    EXPECT_TRUE(codePage.contains(QByteArray("M\x81ller/\x82t\x82.txt")));
+    EXPECT_EQ(utf8Flags(codePage), QList<int>({0, 0, 0}));
+    // Only non-ASCII names take the flag, also those the code page holds.
+    const QByteArray whenNeeded = write(Utf8Mode::WhenNeeded);
+    EXPECT_TRUE(whenNeeded.contains(german.toUtf8()));
+    EXPECT_FALSE(whenNeeded.contains(QByteArray("M\x81ller")));
+    EXPECT_EQ(utf8Flags(whenNeeded), QList<int>({0x800, 0x800, 0}));
+    EXPECT_EQ(utf8Flags(write(Utf8Mode::Always)), QList<int>({0x800, 0x800, 0x800}));
 }
 
 TEST(ArchiveTest, UnsupportedMethodReportsAndCopiesRawDataUnlessCancelled) {

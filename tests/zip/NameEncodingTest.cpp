@@ -118,10 +118,12 @@ protected:
         EXPECT_EQ(readFile(out + QStringLiteral("/src/") + japanese), QByteArray("japanese"));
     }
 
-    // An archive of src/ written here with the given UTF-8 choice.
-    QString createHere(const QString& name, Utf8Mode utf8) {
+    // An archive of src/ written here with the given UTF-8 choice and encryption.
+    QString createHere(const QString& name, Utf8Mode utf8, const QString& password = {},
+                       int strength = 0) {
         cZipArchive zip;
-        EXPECT_TRUE(zip.AddFromFolder(path(QStringLiteral("src")), true, QStringLiteral("src")));
+        EXPECT_TRUE(zip.AddFromFolder(path(QStringLiteral("src")), true, QStringLiteral("src"),
+                                      false, password, strength));
         const QString archive = path(name);
         EXPECT_TRUE(zip.CompressArchive(archive, {}, 6, utf8)) << qPrintable(zip.LastError());
         return archive;
@@ -176,6 +178,81 @@ TEST_F(NameInteropTest, InfoZipAnd7ZipReadNonAsciiNamesWrittenHere) {
         const RunResult result = run(QStringLiteral("unzip"), {"-q", archive, "-d", unzipped});
         EXPECT_EQ(result.exitCode, 0) << qPrintable(result.output);
         EXPECT_EQ(readFile(unzipped + QStringLiteral("/src/") + naive), QByteArray("naive"));
+    }
+}
+
+// Python's zipfile: the names it reads, one a line, then "tested" when every entry it can
+// decrypt passes its CRC check. Its command line tests only unencrypted archives.
+RunResult pythonZipfile(const QString& python, const QString& archive, const QString& password,
+                        bool canDecrypt) {
+    if (password.isEmpty())
+        return run(python, {"-m", "zipfile", "-t", archive});
+    static const QString script = QStringLiteral("import sys, zipfile\n"
+                                                 "with zipfile.ZipFile(sys.argv[1]) as z:\n"
+                                                 "    z.setpassword(sys.argv[2].encode())\n"
+                                                 "    print('\\n'.join(z.namelist()))\n"
+                                                 "    if sys.argv[3] == 'decrypt':\n"
+                                                 "        bad = z.testzip()\n"
+                                                 "        if bad:\n"
+                                                 "            sys.exit('corrupted: ' + bad)\n"
+                                                 "        print('tested')\n");
+    return run(python, {"-c", script, archive, password, canDecrypt ? "decrypt" : "names"});
+}
+
+TEST_F(NameInteropTest, ToolsTestEncryptedAndPlainArchivesWithNonAsciiNames) {
+    const QString sevenZ = sevenZip();
+    const QString unzip = QStandardPaths::findExecutable(QStringLiteral("unzip"));
+    const QString python = QStandardPaths::findExecutable(QStringLiteral("python3"));
+    if (sevenZ.isEmpty() || unzip.isEmpty() || python.isEmpty())
+        GTEST_SKIP() << "unzip, 7-Zip and python3 are all needed";
+    const QStringList names = {QStringLiteral("src/") + naive, QStringLiteral("src/") + japanese};
+    const struct {
+        const char* name;
+        QString password;
+        int strength;
+        Utf8Mode utf8;
+    } cases[] = {
+        {"plain.zip", {}, 0, Utf8Mode::WhenNeeded},
+        {"traditional.zip", QStringLiteral("pw \u00e9"), 0, Utf8Mode::WhenNeeded},
+        {"aes128.zip", QStringLiteral("pw"), 1, Utf8Mode::WhenNeeded},
+        {"aes256.zip", QStringLiteral("pw"), 3, Utf8Mode::WhenNeeded},
+        {"traditional-always-utf8.zip", QStringLiteral("pw"), 0, Utf8Mode::Always},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString archive = createHere(QLatin1String(c.name), c.utf8, c.password, c.strength);
+
+        // Info-ZIP has no AES: of an AES archive it lists the names.
+        const bool aes = !c.password.isEmpty() && c.strength > 0;
+        const RunResult infoZip =
+            aes ? run(unzip, {"-l", archive}) : run(unzip, {"-t", "-P", c.password, archive});
+        EXPECT_EQ(infoZip.exitCode, 0) << qPrintable(infoZip.output);
+        EXPECT_TRUE(aes || infoZip.output.contains(QStringLiteral("No errors detected")))
+            << qPrintable(infoZip.output);
+
+        const RunResult sevenZipTest = run(sevenZ, {"t", "-p" + c.password, archive});
+        EXPECT_EQ(sevenZipTest.exitCode, 0) << qPrintable(sevenZipTest.output);
+        EXPECT_TRUE(sevenZipTest.output.contains(QStringLiteral("Everything is Ok")))
+            << qPrintable(sevenZipTest.output);
+
+        // zipfile decrypts traditional encryption only; of an AES archive it reads the names.
+        const RunResult pythonTest = pythonZipfile(python, archive, c.password, !aes);
+        EXPECT_EQ(pythonTest.exitCode, 0) << qPrintable(pythonTest.output);
+        if (c.password.isEmpty())
+            EXPECT_TRUE(pythonTest.output.contains(QStringLiteral("Done testing")) &&
+                        !pythonTest.output.contains(QStringLiteral("corrupted")))
+                << qPrintable(pythonTest.output);
+        else
+            EXPECT_EQ(pythonTest.output.contains(QStringLiteral("tested")), !aes)
+                << qPrintable(pythonTest.output);
+
+        // Each tool shows both names as written.
+        QStringList listings = {infoZip.output, run(sevenZ, {"l", archive}).output};
+        if (!c.password.isEmpty())
+            listings << pythonTest.output;
+        for (const QString& listing : listings)
+            for (const QString& name : names)
+                EXPECT_TRUE(listing.contains(name)) << qPrintable(listing);
     }
 }
 

@@ -20,6 +20,52 @@ const char* const Source = R"js(
     const languageNames = new Set(["toString", "valueOf", "toJSON", "then", "constructor",
                                    "inspect", "toLocaleString", "prototype", "length", "name"]);
 
+    // The engine loses an error thrown while it looks up the method of a call
+    // (`obj.Name(...)`): it throws a TypeError of its own in its place, with the
+    // text "Property 'Name' of object <the error as text> is not a function".
+    // Errors that member reads throw are kept under that text, so that such a
+    // TypeError reads as the error it replaced: its number, description and
+    // source, and its text where the host reports it.
+    const replaced = new Map();
+    const maxReplaced = 256;
+
+    function throwFromRead(name, error) {
+        if (replaced.size >= maxReplaced)
+            replaced.clear();
+        replaced.set("Property '" + name + "' of object " + String(error) + " is not a function",
+                     error);
+        throw error;
+    }
+
+    function originalError(error) {
+        if (!(error instanceof TypeError))
+            return error;
+        const original = replaced.get(error.message);
+        return original === undefined ? error : original;
+    }
+
+    for (const key of ["number", "description", "source"]) {
+        Object.defineProperty(TypeError.prototype, key, {
+            configurable: true,
+            get() {
+                const original = originalError(this);
+                return original === this ? undefined : original[key];
+            },
+            set(value) {
+                Object.defineProperty(this, key, { value: value, writable: true,
+                                                   enumerable: true, configurable: true });
+            },
+        });
+    }
+
+    function read(object, name) {
+        try {
+            return object.get(name);
+        } catch (error) {
+            return throwFromRead(name, error);
+        }
+    }
+
     function wrap(object) {
         let proxy = null;
         const on = function (event, handler) { object.on(String(event), handler); return proxy; };
@@ -34,12 +80,12 @@ const char* const Source = R"js(
                     return on;
                 const kind = object.kindOf(name);
                 if (kind === 1)
-                    return object.get(name);
+                    return read(object, name);
                 if (kind === 2)
                     return function (...args) { return object.invoke(name, args); };
                 if (languageNames.has(name))
                     return name === "toString" ? describe : undefined;
-                return object.get(name);
+                return read(object, name);
             },
             set(target, name, value) {
                 if (typeof name === "symbol")
@@ -74,7 +120,7 @@ const char* const Source = R"js(
     }
 
     return { Ref: Ref, wrap: wrap, bytesOf: bytesOf, makeBytes: makeBytes,
-             callSafely: callSafely };
+             callSafely: callSafely, originalError: originalError };
 })()
 )js";
 
@@ -90,6 +136,7 @@ Prelude Prelude::install(QJSEngine& engine) {
     prelude.bytesOf = parts.property(QStringLiteral("bytesOf"));
     prelude.makeBytes = parts.property(QStringLiteral("makeBytes"));
     prelude.callSafely = parts.property(QStringLiteral("callSafely"));
+    prelude.originalError = parts.property(QStringLiteral("originalError"));
     engine.globalObject().setProperty(QStringLiteral("Ref"), prelude.refClass);
     return prelude;
 }

@@ -17,6 +17,9 @@ struct Prelude {
     QJSValue makeBytes;
     // callSafely(function, argsArray) -> {threw, value}.
     QJSValue callSafely;
+    // originalError(value) -> the error that the engine's TypeError replaced when a
+    // member read threw during a call, else the value itself.
+    QJSValue originalError;
 
     static Prelude install(QJSEngine& engine);
     bool isRef(const QJSValue& value) const;

@@ -103,7 +103,15 @@ std::optional<int> ScriptRuntime::scriptLine(const QJSValue& error) const {
     return std::nullopt;
 }
 
-QString ScriptRuntime::errorText(const QJSValue& error, const QStringList& trace) const {
+QJSValue ScriptRuntime::originalError(const QJSValue& thrown) const {
+    // An interrupted engine runs no script code, the prelude's included.
+    if (thrown.errorType() != QJSValue::TypeError || m_engine.isInterrupted())
+        return thrown;
+    return m_prelude.originalError.call({thrown});
+}
+
+QString ScriptRuntime::errorText(const QJSValue& thrown, const QStringList& trace) const {
+    const QJSValue error = originalError(thrown);
     QString where = m_scriptName;
     std::optional<int> line = scriptLine(error);
     if (!line)

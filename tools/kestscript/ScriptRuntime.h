@@ -69,6 +69,9 @@ public:
     void releaseObjects();
 
 private:
+    // The error the engine's TypeError replaced, when a member read threw
+    // during a call (see the prelude); else the value itself.
+    QJSValue originalError(const QJSValue& thrown) const;
     std::optional<int> scriptLine(const QJSValue& error) const;
     QString timeoutText() const;
 

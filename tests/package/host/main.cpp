@@ -6,7 +6,7 @@
 // Prints the loaded document and the saved picture; exits 0 when the file is
 // shown, else with one of the codes of HostExit.
 
-#include "library/KestDicomViewWidget.h"
+#include <KestDicomView/KestDicomViewWidget.h>
 
 #include <QApplication>
 #include <QImage>
