@@ -29,9 +29,19 @@ endfunction()
 # Installs the headers a host includes itself at the top of the header folder,
 # so that they are included as <KestDicomView/Name.h>, the way Qt's and KDE
 # Frameworks' packages name theirs. The headers they include are installed
-# with kest_install_headers and found through the header folder.
+# with kest_install_headers and found through the header folder. A header that
+# hosts used to include by its place in the source tree ("library/Name.h") keeps
+# that place as a one-line header that includes the public one.
 function(kest_install_public_headers)
+  file(RELATIVE_PATH folder ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
   install(FILES ${ARGN} DESTINATION ${KEST_INSTALL_INCLUDEDIR})
+  foreach(header ${ARGN})
+    set(forward ${CMAKE_CURRENT_BINARY_DIR}/forwarding/${header})
+    file(WRITE ${forward}
+      "// This place is kept for hosts that include it; new code includes the header below.\n"
+      "#pragma once\n#include <KestDicomView/${header}>\n")
+    install(FILES ${forward} DESTINATION ${KEST_INSTALL_INCLUDEDIR}/${folder})
+  endforeach()
 endfunction()
 
 # The exported targets (KestDicomView::<name>), the package configuration and
