@@ -17,6 +17,7 @@
 #include <optional>
 
 #include <signal.h>
+#include <sys/resource.h>
 
 #include <gtest/gtest.h>
 
@@ -95,6 +96,23 @@ TEST_F(DecoderProcess, ADataSetNotEncodedAsItsSyntaxSaysStillDecodes) {
     EXPECT_EQ(description.value("samples").toInt(), 3);
     EXPECT_EQ(description.value("photometric").toString(), QStringLiteral("RGB"));
     EXPECT_EQ(frames.size(), 256 * 256 * 3);
+}
+
+// Read as its syntax says, that data set's second element claims a value of
+// 1.3 GB, which the reader allocates and zeroes before it finds the file ends.
+// The decoder's bound on its memory makes that allocation fail at once, and
+// the file still decodes.
+TEST_F(DecoderProcess, AValueClaimingMoreThanTheFileHoldsCostsNoMemory) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer reserves the address space the bound would limit";
+#endif
+    const QJsonObject description = decode(pydicomFile(QStringLiteral("SC_rgb_jpeg.dcm")));
+    EXPECT_EQ(description.value("error").toString(), QString());
+    EXPECT_EQ(frames.size(), 256 * 256 * 3);
+    rusage children{};
+    ASSERT_EQ(getrusage(RUSAGE_CHILDREN, &children), 0);
+    // The largest resident size of any decoder this process ran, in KiB.
+    EXPECT_LT(children.ru_maxrss, 256 * 1024);
 }
 
 // Two 16 x 12 frames of 12-bit samples in HTJ2K lossless (made by the
