@@ -139,10 +139,9 @@ int main(int argc, char* argv[]) {
     // Chromium refuses to run its sandbox as root.
     if (geteuid() == 0)
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    // The flags of the viewer's browser hosts.
-    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", qgetenv("QTWEBENGINE_CHROMIUM_FLAGS") +
-                                              " --disable-gpu --allow-file-access-from-files"
-                                              " --disable-web-security");
+    // The viewer's browser hosts read local files through the profile's settings (below),
+    // with web security on.
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", qgetenv("QTWEBENGINE_CHROMIUM_FLAGS") + " --disable-gpu");
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
 

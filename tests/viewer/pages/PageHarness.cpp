@@ -131,10 +131,6 @@ void initWebEngine() {
     if (done)
         return;
     done = true;
-    // The viewer's hosts run with local-file access and web security off.
-    QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
-    flags += " --allow-file-access-from-files --disable-web-security";
-    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.trimmed());
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     testing_support::app();
 }
@@ -151,9 +147,10 @@ PageView::PageView()
     host.setWorldId(QWebEngineScript::MainWorld);
     host.setRunsOnSubFrames(false);
     page->scripts().insert(host);
+    // As in the viewer's browsers: local pages read local files, and web security stays on.
     QWebEngineSettings* settings = page->settings();
     settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
-    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
+    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
     m_view->setPage(page);
     m_view->resize(800, 600);
     m_view->show();
