@@ -61,8 +61,9 @@ QString writePage(const QString& base, const QString& name, const QString& media
                  QStringLiteral("/KestDicomAx/KDVAX_DICOMDIR.dll"));
     if (!source.open(QIODevice::ReadOnly))
         return {};
-    const QString text = pageassets::dicomdirPage(QString::fromUtf8(source.readAll()), media);
     const QString folder = base + QStringLiteral("/Temp/") + name;
+    const QString text =
+        pageassets::dicomdirPage(QString::fromUtf8(source.readAll()), media, folder);
     QDir().mkpath(folder);
     QFile page(folder + QStringLiteral("/KDVAX_DICOMDIR.html"));
     if (!page.open(QIODevice::WriteOnly | QIODevice::Truncate) || page.write(text.toUtf8()) < 0)

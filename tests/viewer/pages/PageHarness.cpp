@@ -77,8 +77,9 @@ QString readText(const QString& path) {
     return QString::fromUtf8(file.readAll());
 }
 
-InstanceFolder::InstanceFolder() {
-    const QString base = m_dir.path() + QStringLiteral("/Tarnwell/KestDicomAx/");
+InstanceFolder::InstanceFolder(const QString& parentName) {
+    const QString parent = parentName.isEmpty() ? m_dir.path() : m_dir.path() + '/' + parentName;
+    const QString base = parent + QStringLiteral("/Tarnwell/KestDicomAx/");
     QDir().mkpath(base + QStringLiteral("Bin"));
     m_instance =
         base + QStringLiteral("Temp/") + QUuid::createUuid().toString(QUuid::WithBraces).toUpper();
@@ -109,9 +110,9 @@ QString InstanceFolder::fillDicomdirPage(const QString& templateName,
     // The page is filled by the viewer's own code, as a DICOMDIR load fills it.
     const QString page = path(QStringLiteral("KDVAX_DICOMDIR.html"));
     QFile::remove(page);
-    writeFile(page,
-              pageassets::dicomdirPage(readText(assetFolder() + '/' + templateName), dicomdirFolder)
-                  .toUtf8());
+    writeFile(page, pageassets::dicomdirPage(readText(assetFolder() + '/' + templateName),
+                                             dicomdirFolder, root())
+                        .toUtf8());
     return page;
 }
 
