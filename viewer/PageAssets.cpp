@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QUrl>
 
 #include <cstring>
 
@@ -125,22 +126,57 @@ QString substituteCaptions(QString text, const QString& prefix, const QString& l
     return text;
 }
 
+namespace {
+
+// Text for an HTML attribute or element: quotes and markup characters escaped.
+QString htmlText(const QString& text) {
+    return text.toHtmlEscaped().replace(QLatin1Char(0x27), QStringLiteral("&#39;"));
+}
+
+// A CSP source matching a local path: "file://*" (Chromium refuses an empty
+// host in a source, and the wildcard is the one that matches a file URL's)
+// and the path with every byte but letters, digits, "-._~" and "/"
+// percent-encoded, so that no quote, space, ";" or "," of a folder name can
+// end the source, the directive or the attribute.
+QString localSource(const QString& path) {
+    return QStringLiteral("file://*") +
+           QString::fromLatin1(QUrl::toPercentEncoding(path, QByteArrayLiteral("/")));
+}
+
+// The pages of an instance folder load their libraries and scripts from the
+// Bin folder two levels up.
+QString binSource(const QString& instanceFolder) {
+    return localSource(QDir::cleanPath(instanceFolder + QStringLiteral("/../../Bin")) +
+                       QLatin1Char('/'));
+}
+
+} // namespace
+
+QString scriptSources(const QString& instanceFolder, bool withFileList) {
+    QString sources = binSource(instanceFolder);
+    if (withFileList)
+        sources += QLatin1Char(' ') +
+                   localSource(QDir::cleanPath(instanceFolder) + QStringLiteral("/liste.js"));
+    return sources;
+}
+
 void writePageFile(const QString& templatePath, const QString& pagePath, const QString& rootFolder,
                    const QString& captionPrefix, const QString& language,
                    const QString& localeIni) {
     if (files::fileExists(pagePath))
         return;
     QString text = files::readTextFile(templatePath);
-    text.replace(QStringLiteral("###ROOTDIR###"), rootFolder);
+    text.replace(QStringLiteral("###SCRIPTSRC###"), scriptSources(rootFolder, true));
+    text.replace(QStringLiteral("###ROOTDIR###"), htmlText(rootFolder));
     if (!captionPrefix.isEmpty())
         text = substituteCaptions(text, captionPrefix, language, localeIni);
     files::writeTextFile(text, pagePath, false);
 }
 
-QString dicomdirPage(QString templateText, const QString& folder) {
-    return templateText.replace(
-        QStringLiteral("###DICOMDIR###"),
-        folder.toHtmlEscaped().replace(QLatin1Char(0x27), QStringLiteral("&#39;")));
+QString dicomdirPage(QString templateText, const QString& folder, const QString& instanceFolder) {
+    return templateText
+        .replace(QStringLiteral("###SCRIPTSRC###"), scriptSources(instanceFolder, false))
+        .replace(QStringLiteral("###DICOMDIR###"), htmlText(folder));
 }
 
 QString fileListScript(const QString& workingCopyName) {

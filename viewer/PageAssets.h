@@ -28,16 +28,23 @@ void deployLibraries(const QString& assetFolder, const QString& binFolder, bool 
 QString substituteCaptions(QString text, const QString& prefix, const QString& language,
                            const QString& localeIni);
 
+// The script sources of the policy of a page in the instance folder: the Bin
+// folder, and with the file list the instance's "liste.js" (not the folder,
+// which holds the working copy). Percent-encoded file URL sources.
+QString scriptSources(const QString& instanceFolder, bool withFileList);
+
 // Writes the page file from its template unless it exists already; the root
-// folder replaces "###ROOTDIR###" and captions are substituted when a prefix
-// is given. Raises error 53 when the template is missing.
+// folder replaces "###ROOTDIR###" (escaped for HTML), its script sources
+// "###SCRIPTSRC###", and captions are substituted when a prefix is given.
+// Raises error 53 when the template is missing.
 void writePageFile(const QString& templatePath, const QString& pagePath, const QString& rootFolder,
                    const QString& captionPrefix, const QString& language, const QString& localeIni);
 
 // The DICOMDIR page from its template: every "###DICOMDIR###" replaced by
 // the folder, escaped for HTML text and attributes (a folder name may hold
-// quotes or markup; the page reads it back as plain text).
-QString dicomdirPage(QString templateText, const QString& folder);
+// quotes or markup; the page reads it back as plain text), and
+// "###SCRIPTSRC###" by the script sources of the instance folder it is written in.
+QString dicomdirPage(QString templateText, const QString& folder, const QString& instanceFolder);
 
 // The text of "liste.js" naming the working copy.
 QString fileListScript(const QString& workingCopyName);

@@ -179,7 +179,8 @@ bool KestDicomViewAX::LoadDICOMDIR(QString& path, std::int16_t& flag) {
                                      ? QStringLiteral("KDVAX_DICOMDIR_FR.dll")
                                      : QStringLiteral("KDVAX_DICOMDIR.dll");
     const QString filled =
-        pageassets::dicomdirPage(files::readTextFile(m_assetFolder + templateName), folder);
+        pageassets::dicomdirPage(files::readTextFile(m_assetFolder + templateName), folder,
+                                 files::withoutTrailingSeparator(m_instanceFolder));
     files::deleteFile(page);
     files::writeTextFile(filled, page, false);
     m_dicomDir->navigateToFile(page);

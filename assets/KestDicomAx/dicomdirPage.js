@@ -75,13 +75,9 @@
     return n + '\u00a0' + forms[n === 1 || (n === 0 && T.zeroIsSingular) ? 0 : 1];
   }
 
-  // The folder that holds the DICOMDIR, '/'-separated without a trailing slash; the page's
-  // own folder when it is opened unfilled.
+  // The folder that holds the DICOMDIR, '/'-separated without a trailing slash.
   function dicomdirFolder() {
     var value = document.querySelector('meta[name="kest-dicomdir"]').content;
-    if (value.indexOf('###') === 0) {
-      value = decodeURIComponent(new URL('.', document.baseURI).pathname);
-    }
     return value.replace(/\\/g, '/').replace(/\/+$/, '');
   }
 

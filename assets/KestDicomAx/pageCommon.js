@@ -20,10 +20,9 @@
     } catch (e) { /* no host: nothing to tell */ }
   }
 
-  // The instance folder as a file URL; the page's own folder when opened unfilled.
+  // The instance folder as a file URL.
   function rootUrl() {
     var root = document.querySelector('meta[name="kest-root"]').content;
-    if (root.indexOf('###') === 0) { return new URL('.', document.baseURI).href; }
     var segments = root.replace(/\\/g, '/').split('/').map(function (s) {
       return /^[A-Za-z]:$/.test(s) ? s : encodeURIComponent(s);
     });

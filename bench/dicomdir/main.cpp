@@ -61,8 +61,9 @@ QString writePage(const QString& base, const QString& name, const QString& media
                  QStringLiteral("/KestDicomAx/KDVAX_DICOMDIR.dll"));
     if (!source.open(QIODevice::ReadOnly))
         return {};
-    const QString text = pageassets::dicomdirPage(QString::fromUtf8(source.readAll()), media);
     const QString folder = base + QStringLiteral("/Temp/") + name;
+    const QString text =
+        pageassets::dicomdirPage(QString::fromUtf8(source.readAll()), media, folder);
     QDir().mkpath(folder);
     QFile page(folder + QStringLiteral("/KDVAX_DICOMDIR.html"));
     if (!page.open(QIODevice::WriteOnly | QIODevice::Truncate) || page.write(text.toUtf8()) < 0)
@@ -139,10 +140,9 @@ int main(int argc, char* argv[]) {
     // Chromium refuses to run its sandbox as root.
     if (geteuid() == 0)
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    // The flags of the viewer's browser hosts.
-    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", qgetenv("QTWEBENGINE_CHROMIUM_FLAGS") +
-                                              " --disable-gpu --allow-file-access-from-files"
-                                              " --disable-web-security");
+    // The viewer's browser hosts read local files through the profile's settings (below),
+    // with web security on.
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", qgetenv("QTWEBENGINE_CHROMIUM_FLAGS") + " --disable-gpu");
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
 

@@ -95,9 +95,10 @@ void start(const QString& runtimeFolder, const QStringList& browserArguments) {
     ensureSharedContext();
     qputenv("QTWEBENGINE_PROCESS_PATH",
             QFile::encodeName(browserruntime::executableIn(runtimeFolder)));
-    if (!browserArguments.isEmpty()) {
+    if (const QStringList switches = ProfileContext::chromiumArguments(browserArguments);
+        !switches.isEmpty()) {
         QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
-        flags += ' ' + browserArguments.join(QLatin1Char(' ')).toLocal8Bit();
+        flags += ' ' + switches.join(QLatin1Char(' ')).toLocal8Bit();
         qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.trimmed());
     }
     BridgeSchemeHandler::registerSchemes();

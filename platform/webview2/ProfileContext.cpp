@@ -56,16 +56,49 @@ void ProfileContext::forgetCookie(const QNetworkCookie& cookie) {
     m_cookies.removeIf([&](const QNetworkCookie& known) { return sameCookie(known, cookie); });
 }
 
+namespace {
+
+// Switches that only grant local pages what Chromium's own switch would: they
+// become profile settings and never reach Chromium. Chromium's
+// "--disable-web-security" would turn the same-origin policy off for every page
+// of the process, remote ones included.
+bool translatedOnly(const QString& name) {
+    return name == QLatin1String("--allow-file-access-from-files") ||
+           name == QLatin1String("--disable-web-security");
+}
+
+QString switchName(const QString& argument) {
+    return argument.section(QLatin1Char('='), 0, 0);
+}
+
+} // namespace
+
+QStringList ProfileContext::chromiumArguments(const QStringList& browserArguments) {
+    QStringList kept;
+    for (const QString& argument : browserArguments) {
+        if (!translatedOnly(switchName(argument)))
+            kept.append(argument);
+    }
+    return kept;
+}
+
 // Switches with a Qt WebEngine setting take effect through it on every
 // environment; the rest reach Chromium through the process's first environment.
+// The translations:
+//   --allow-file-access-from-files, --disable-web-security
+//       local (file:) pages may read local files (LocalContentCanAccessFileUrls);
+//       the same-origin policy stays on: they read no other origin's answers.
+//   --user-agent=X       the profile's user agent
+//   --lang=X             the profile's Accept-Language
+//   --autoplay-policy=no-user-gesture-required   media plays without a gesture
+//   --disable-javascript pages run no script
 void ProfileContext::applyArguments(const QStringList& browserArguments) {
     QWebEngineSettings* settings = m_profile->settings();
     for (const QString& argument : browserArguments) {
-        const QString name = argument.section(QLatin1Char('='), 0, 0);
+        const QString name = switchName(argument);
         const QString value = argument.section(QLatin1Char('='), 1);
-        if (name == QLatin1String("--allow-file-access-from-files")) {
+        if (translatedOnly(name)) {
             settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
-            settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
         } else if (name == QLatin1String("--user-agent")) {
             m_profile->setHttpUserAgent(value);
         } else if (name == QLatin1String("--lang")) {

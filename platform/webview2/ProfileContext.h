@@ -19,6 +19,9 @@ public:
                    const QString& language);
     ~ProfileContext();
 
+    // The switches handed to Chromium: all but those that become settings only.
+    static QStringList chromiumArguments(const QStringList& browserArguments);
+
     QWebEngineProfile* profile() const { return m_profile.get(); }
     const QString& userDataFolder() const { return m_userDataFolder; }
 

@@ -70,6 +70,26 @@ TEST_F(PageAssetsTest, PageFilesAreWrittenOnce) {
               QByteArray("<script src=\"/tmp/Temp/{ID}/../../Bin/x.js\"></script>Level"));
 }
 
+// The policy names the Bin folder and the file list as file URL sources; a folder name's
+// quotes, spaces, ";" and "," are percent-encoded and cannot end the source, the directive
+// or the attribute. The root folder is escaped for the attribute it fills.
+TEST_F(PageAssetsTest, PagesNameTheirScriptFoldersInTheirPolicy) {
+    const QString templ = write("KDVAX_TAGS.dll", "<meta content=\"script-src ###SCRIPTSRC###; "
+                                                  "x\"><meta content=\"###ROOTDIR###\">");
+    const QString root = QStringLiteral("/h/a b\"c;d,e'<f>%g\u00e9/KestDicomAx/Temp/{ID}");
+    EXPECT_EQ(pageassets::scriptSources(root, false),
+              QStringLiteral("file://*/h/a%20b%22c%3Bd%2Ce%27%3Cf%3E%25g%C3%A9/KestDicomAx/Bin/"));
+    EXPECT_EQ(pageassets::scriptSources("/t/Temp/{ID}/", true),
+              QStringLiteral("file://*/t/Bin/ file://*/t/Temp/%7BID%7D/liste.js"));
+    const QString plain = QStringLiteral("/h/a b\"c;d,e'<f>%g/Temp/{ID}");
+    pageassets::writePageFile(templ, dir.filePath("KDVAX_TAGS.html"), plain, {}, "en", {});
+    EXPECT_EQ(read("KDVAX_TAGS.html"),
+              QStringLiteral("<meta content=\"script-src %1; x\"><meta content=\"/h/a b&quot;c;d,"
+                             "e&#39;&lt;f&gt;%g/Temp/{ID}\">")
+                  .arg(pageassets::scriptSources(plain, true))
+                  .toUtf8());
+}
+
 TEST_F(PageAssetsTest, FileListNamesTheWorkingCopy) {
     EXPECT_EQ(pageassets::fileListScript("a.dcm"),
               QStringLiteral("window.dicomFileList = [\r\n\"a.dcm\"\r\n];\r\n"));

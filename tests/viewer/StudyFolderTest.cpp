@@ -132,10 +132,12 @@ TEST_F(StudyFolderTest, MissingPathsAreMatchedWithoutRegardToCase) {
 
 TEST(DicomdirPage, FolderTextIsEscapedForTheTemplate) {
     const QString page = pageassets::dicomdirPage(
-        "<meta name=\"kest-dicomdir\" content=\"###DICOMDIR###\"><p>###DICOMDIR###</p>",
-        "/media/a\"b'<c>&d");
+        "<meta name=\"kest-dicomdir\" content=\"###DICOMDIR###\"><p>###DICOMDIR###</p>"
+        "<meta content=\"script-src ###SCRIPTSRC###\">",
+        "/media/a\"b'<c>&d", "/x/Temp/{ID}");
     EXPECT_EQ(page, QStringLiteral("<meta name=\"kest-dicomdir\" content=\"/media/a&quot;b&#39;"
-                                   "&lt;c&gt;&amp;d\"><p>/media/a&quot;b&#39;&lt;c&gt;&amp;d</p>"));
+                                   "&lt;c&gt;&amp;d\"><p>/media/a&quot;b&#39;&lt;c&gt;&amp;d</p>"
+                                   "<meta content=\"script-src file://*/x/Bin/\">"));
 }
 
 } // namespace

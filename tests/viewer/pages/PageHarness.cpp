@@ -77,8 +77,9 @@ QString readText(const QString& path) {
     return QString::fromUtf8(file.readAll());
 }
 
-InstanceFolder::InstanceFolder() {
-    const QString base = m_dir.path() + QStringLiteral("/Tarnwell/KestDicomAx/");
+InstanceFolder::InstanceFolder(const QString& parentName) {
+    const QString parent = parentName.isEmpty() ? m_dir.path() : m_dir.path() + '/' + parentName;
+    const QString base = parent + QStringLiteral("/Tarnwell/KestDicomAx/");
     QDir().mkpath(base + QStringLiteral("Bin"));
     m_instance =
         base + QStringLiteral("Temp/") + QUuid::createUuid().toString(QUuid::WithBraces).toUpper();
@@ -109,9 +110,9 @@ QString InstanceFolder::fillDicomdirPage(const QString& templateName,
     // The page is filled by the viewer's own code, as a DICOMDIR load fills it.
     const QString page = path(QStringLiteral("KDVAX_DICOMDIR.html"));
     QFile::remove(page);
-    writeFile(page,
-              pageassets::dicomdirPage(readText(assetFolder() + '/' + templateName), dicomdirFolder)
-                  .toUtf8());
+    writeFile(page, pageassets::dicomdirPage(readText(assetFolder() + '/' + templateName),
+                                             dicomdirFolder, root())
+                        .toUtf8());
     return page;
 }
 
@@ -131,10 +132,6 @@ void initWebEngine() {
     if (done)
         return;
     done = true;
-    // The viewer's hosts run with local-file access and web security off.
-    QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
-    flags += " --allow-file-access-from-files --disable-web-security";
-    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.trimmed());
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     testing_support::app();
 }
@@ -151,9 +148,10 @@ PageView::PageView()
     host.setWorldId(QWebEngineScript::MainWorld);
     host.setRunsOnSubFrames(false);
     page->scripts().insert(host);
+    // As in the viewer's browsers: local pages read local files, and web security stays on.
     QWebEngineSettings* settings = page->settings();
     settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
-    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
+    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
     m_view->setPage(page);
     m_view->resize(800, 600);
     m_view->show();

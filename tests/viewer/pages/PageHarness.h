@@ -27,7 +27,8 @@ struct PageMessage {
 // holding the filled pages, the working copy and liste.js.
 class InstanceFolder {
 public:
-    InstanceFolder();
+    // The folders under a temporary folder, below a folder of that name when one is given.
+    explicit InstanceFolder(const QString& parentName = QString());
 
     // The instance folder in the form that replaces ###ROOTDIR###.
     QString root() const;

@@ -10,6 +10,8 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QTcpServer>
+#include <QTemporaryDir>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
@@ -56,7 +58,10 @@ TEST(PageTemplates, PoliciesAllowNoInlineScript) {
         EXPECT_TRUE(policy.startsWith(QStringLiteral("default-src 'none';")));
         const QString scriptSources =
             policy.section(QStringLiteral("script-src"), 1).section(';', 0, 0);
-        EXPECT_FALSE(scriptSources.isEmpty());
+        // The folders are named when the page is written; no template allows file: as a whole.
+        EXPECT_EQ(scriptSources.split(' ', Qt::SkipEmptyParts).value(0),
+                  QStringLiteral("###SCRIPTSRC###"));
+        EXPECT_FALSE(scriptSources.contains(QStringLiteral("file:")));
         EXPECT_FALSE(scriptSources.contains(QStringLiteral("unsafe-inline")));
         EXPECT_FALSE(scriptSources.contains(QStringLiteral("'sha")));
         EXPECT_FALSE(scriptSources.contains(QStringLiteral("'nonce-")));
@@ -392,6 +397,54 @@ TEST_F(HostilePage, PoliciesBlockInjectedHandlersAndRemoteRequests) {
                 " try { var t = document.createElement('script'); t.textContent = "
                 "'window.__pwned = 9'; document.body.appendChild(t); } catch (e) {}")
                 .arg(port));
+        expectNothingRan();
+    }
+}
+
+// A page runs scripts from the Bin folder and its file list only, even in an instance folder
+// whose path holds quotes, spaces, ";" and ",": not the working copy or another file beside
+// the page, nor a file of another folder.
+TEST_F(HostilePage, PagesRunScriptsFromTheirNamedFoldersOnly) {
+    InstanceFolder hostile(QStringLiteral("a\"'; b, c %41"));
+    const QString source = hostile.path(QStringLiteral("source.bin"));
+    ASSERT_TRUE(writeHostileImage(source));
+    QTemporaryDir other;
+    const QString otherUrl =
+        QUrl::fromLocalFile(other.filePath(QStringLiteral("other.js"))).toString();
+    const QList<std::pair<QString, QByteArray>> scripts = {
+        {hostile.path(QStringLiteral("../../Bin/probe.js")), "window.__binProbe = 1;"},
+        {hostile.path(QStringLiteral("beside.js")), "window.__pwned = 1;"},
+        {other.filePath(QStringLiteral("other.js")), "window.__pwned = 2;"}};
+    for (const auto& [path, text] : scripts) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text);
+    }
+    hostile.setWorkingCopy(source, QStringLiteral("image.js"));
+    const QString sources =
+        QStringLiteral("['../../Bin/probe.js', 'beside.js', 'image.js', '%1']").arg(otherUrl);
+    for (const QString& page :
+         {QStringLiteral("KDVAX_MONO.dll"), QStringLiteral("KDVAX_TAGS.dll")}) {
+        SCOPED_TRACE(page.toStdString());
+        ASSERT_TRUE(view.load(hostile.fillPage(page, QStringLiteral("page.html"), QString())));
+        // The page's own scripts and its file list ran: it reports the file it shows.
+        ASSERT_TRUE(
+            view.waitForAnyMessage({QStringLiteral("imageChanged"), QStringLiteral("dicomTags")}));
+        view.run(QStringLiteral("window.__loads = {}; %1.forEach(function (src) {"
+                                " var s = document.createElement('script'); s.src = src;"
+                                " s.onload = function () { window.__loads[src] = 'ran'; };"
+                                " s.onerror = function () { window.__loads[src] = 'refused'; };"
+                                " document.head.appendChild(s); })")
+                     .arg(sources));
+        const QDeadlineTimer deadline(10000);
+        while (!deadline.hasExpired() &&
+               view.run(QStringLiteral("Object.keys(window.__loads).length")).toInt() < 4)
+            view.pump(20);
+        EXPECT_EQ(view.run(QStringLiteral("%1.map(function (src) { return window.__loads[src]; })"
+                                          ".join(' ')")
+                               .arg(sources))
+                      .toString(),
+                  QStringLiteral("ran refused refused refused"));
         expectNothingRan();
     }
 }
