@@ -304,6 +304,7 @@ private:
     bool pvBridgeInvoke(const QString& member, const QList<Variant>& leading,
                         const QList<Variant>& trailing, Variant& result);
     static QString pvBuildCallScript(const QString& name, const QList<Variant>& args);
+    static std::optional<QString> pvEvalText(const QString& name, const QList<Variant>& args);
     static bool pvIsScriptPath(const QString& path);
 
     // completions and events

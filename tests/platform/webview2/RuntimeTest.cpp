@@ -92,6 +92,29 @@ TEST_F(RuntimeTest, ExecuteScriptAnswersWithTheJsonTextOfTheValue) {
     EXPECT_EQ(execute(QStringLiteral("g")), QStringLiteral("5")) << "a global script";
 }
 
+// A page whose policy refuses script built from text still runs the host's scripts, each once,
+// with their values (objects through the engine's conversion, whose keys come out sorted).
+TEST_F(RuntimeTest, ExecuteScriptRunsInAPageThatRefusesEval) {
+    open();
+    const QString page =
+        writePage("noeval.html", "<html><head><meta http-equiv=\"Content-Security-Policy\" "
+                                 "content=\"default-src 'none'\"></head><body>x</body></html>");
+    ASSERT_TRUE(load([&] { webview->Navigate(page); }));
+    EXPECT_EQ(execute(QStringLiteral("try { eval('1'); 'eval ran' } catch (e) { e.name }")),
+              QStringLiteral("\"EvalError\""));
+    const QList<std::pair<QString, QString>> rows{
+        {"1+1", "2"},
+        {"'a\"b'", "\"a\\\"b\""},
+        {"undefined", "null"},
+        {"({a: [true, null, 'x']})", "{\"a\":[true,null,\"x\"]}"},
+        {"throw new Error('x')", "null"},
+        {"window.runs = (window.runs || 0) + 1", "1"},
+        {"window.runs = (window.runs || 0) + 1", "2"},
+    };
+    for (const auto& [script, json] : rows)
+        EXPECT_EQ(execute(script), json) << script.toStdString();
+}
+
 TEST_F(RuntimeTest, PagesTalkToTheHostThroughChromeWebview) {
     open();
     QList<std::pair<QString, QString>> received;
