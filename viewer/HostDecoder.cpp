@@ -216,6 +216,28 @@ std::string stringOf(const gdcm::DataSet& set, const gdcm::Tag& tag) {
     return value ? trimmed(std::string(value->GetPointer(), value->GetLength())) : std::string();
 }
 
+// Signed samples narrower than their words, as the data set's pixel
+// representation says: a codestream may hold them unsigned (its own
+// signedness differs from the data set's), and the decoder then leaves the
+// top bits clear. Extending the sign from the highest stored bit changes
+// nothing for samples already extended.
+template <typename Sample> void extendSign(QByteArray& data, int bitsStored) {
+    const int shift = int(sizeof(Sample)) * 8 - bitsStored;
+    auto* samples = reinterpret_cast<Sample*>(data.data());
+    const qsizetype count = data.size() / qsizetype(sizeof(Sample));
+    for (qsizetype i = 0; i < count; ++i)
+        samples[i] = Sample(Sample(samples[i] << shift) >> shift);
+}
+
+void extendSignedSamples(Frames& frames, int bitsAllocated) {
+    if (frames.bitsStored <= 0 || frames.bitsStored >= bitsAllocated)
+        return;
+    if (bitsAllocated == 16)
+        extendSign<std::int16_t>(frames.data, frames.bitsStored);
+    else if (bitsAllocated == 8)
+        extendSign<std::int8_t>(frames.data, frames.bitsStored);
+}
+
 // Compressed fragments other than RLE go through GDCM's codecs.
 bool decodeWithCodec(const gdcm::DataElement& pixels, const std::string& syntax, int bitsAllocated,
                      int pixelRepresentation, int planar, Frames& frames) {
@@ -242,6 +264,8 @@ bool decodeWithCodec(const gdcm::DataElement& pixels, const std::string& syntax,
                              .trimmed();
     if (frames.samples > 1 && image.GetPlanarConfiguration() == 1)
         interleave(frames, bitsAllocated / 8);
+    if (pixelRepresentation == 1)
+        extendSignedSamples(frames, bitsAllocated);
     return true;
 }
 

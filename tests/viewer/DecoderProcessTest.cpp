@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <QtEndian>
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 
@@ -155,6 +156,19 @@ TEST_F(DecoderProcess, AHighThroughputCodestreamOfAnotherSizeIsRefused) {
     EXPECT_EQ(decode(file).value("error").toString(),
               QStringLiteral("the pixel data could not be decoded"));
     EXPECT_TRUE(frames.isEmpty());
+}
+
+// A JPEG 2000 codestream of unsigned 13-bit samples in a data set that says they are signed:
+// the samples are the data set's, sign-extended from their highest stored bit (as pydicom
+// reads them).
+TEST_F(DecoderProcess, SignedSamplesFollowTheDataSetNotTheCodestream) {
+    const QJsonObject answer = decode(pydicomFile(QStringLiteral("J2K_pixelrep_mismatch.dcm")));
+    EXPECT_EQ(answer.value("type").toString(), QStringLiteral("int16"));
+    ASSERT_EQ(frames.size(), 512 * 512 * 2);
+    const auto* samples = reinterpret_cast<const qint16*>(frames.constData());
+    const auto [low, high] = std::minmax_element(samples, samples + 512 * 512);
+    EXPECT_EQ(*low, -2000);
+    EXPECT_EQ(*high, 1896);
 }
 
 TEST_F(DecoderProcess, FloatPixelDataIsHandedOverAsItIsStored) {
