@@ -37,13 +37,13 @@ qint64 addressSpaceInUse() {
     return ok ? pages * sysconf(_SC_PAGESIZE) : -1;
 }
 
-} // namespace
-
 qint64 budgetFor(qint64 fileSize) {
     const qint64 size = std::max<qint64>(fileSize, 0);
     const qint64 room = (std::numeric_limits<qint64>::max() - fixedAllowance) / bytesPerFileByte;
     return fixedAllowance + std::min(size, room) * bytesPerFileByte;
 }
+
+} // namespace
 
 bool limitFor(qint64 fileSize) {
     if (sanitizerOwnsAddressSpace)

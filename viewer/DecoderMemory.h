@@ -9,14 +9,10 @@
 // reader goes on as it does with any unreadable value.
 namespace decodermemory {
 
-// What a file of this size may use beyond the process's start: a fixed allowance
-// and a multiple of the file, room for lossy frames that decode to many times
-// their size.
-qint64 budgetFor(qint64 fileSize);
-
-// Bounds the process's address space to its present size plus the budget for
-// the file. Does nothing in a build whose sanitizer reserves the address space
-// itself. False when the bound could not be set.
+// Bounds the process's address space to its present size plus what a file of
+// this size may need: a fixed allowance and a multiple of the file, room for
+// lossy frames that decode to many times their size. Does nothing in a build whose sanitizer
+// reserves the address space itself. False when the bound could not be set.
 bool limitFor(qint64 fileSize);
 
 } // namespace decodermemory

@@ -31,8 +31,8 @@ QApplication& app() {
     static char name[] = "kest-tests";
     static char* argv[] = {name, nullptr};
     if (!instance()) {
-        // The browser engine's files go into the process's temporary folder, which outlives
-        // the engine.
+        // The process's temporary folder, made at start, is where the browser engine's
+        // files go; naming it here also links it into every program that makes the app.
         tempRoot();
         instance() = std::make_unique<QApplication>(argc, argv);
         // gtest owns the environment it is handed.
