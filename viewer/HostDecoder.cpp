@@ -20,11 +20,19 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <sstream>
 
 namespace hostdecoder {
 
 namespace {
+
+// The frames a request asks for: count frames from first.
+struct FrameSpan {
+    int first = 0;
+    int count = 1;
+    int end() const { return first + count; }
+};
 
 const gdcm::Tag FloatPixelData(0x7fe0, 0x0008);
 const gdcm::Tag DoublePixelData(0x7fe0, 0x0009);
@@ -238,15 +246,38 @@ void extendSignedSamples(Frames& frames, int bitsAllocated) {
         extendSign<std::int8_t>(frames.data, frames.bitsStored);
 }
 
-// Compressed fragments other than RLE go through GDCM's codecs.
+// The fragments of the frames asked for, as pixel data of their own, when the
+// file stores one fragment per frame; nothing otherwise.
+std::optional<gdcm::DataElement> fragmentsOf(const gdcm::DataElement& pixels, int frameCount,
+                                             FrameSpan span) {
+    const gdcm::SequenceOfFragments& fragments = *pixels.GetSequenceOfFragments();
+    if (frameCount < 2 || int(fragments.GetNumberOfFragments()) != frameCount)
+        return std::nullopt;
+    gdcm::SmartPointer<gdcm::SequenceOfFragments> part = new gdcm::SequenceOfFragments;
+    for (int frame = span.first; frame < span.end(); ++frame)
+        part->AddFragment(fragments.GetFragment(unsigned(frame)));
+    gdcm::DataElement element(pixels.GetTag());
+    element.SetVR(pixels.GetVR());
+    element.SetValue(*part);
+    element.SetVL(pixels.GetVL());
+    return element;
+}
+
+// Compressed fragments other than RLE go through GDCM's codecs: the frames
+// asked for alone when each has a fragment of its own, else the whole image
+// (`whole` then says so).
 bool decodeWithCodec(const gdcm::DataElement& pixels, const std::string& syntax, int bitsAllocated,
-                     int pixelRepresentation, int planar, Frames& frames) {
+                     int pixelRepresentation, int planar, FrameSpan span, Frames& frames,
+                     bool& whole) {
+    const std::optional<gdcm::DataElement> part = fragmentsOf(pixels, frames.frames, span);
+    whole = !part;
+    const int count = whole ? frames.frames : span.count;
     gdcm::Image image;
-    image.SetNumberOfDimensions(frames.frames > 1 ? 3 : 2);
+    image.SetNumberOfDimensions(count > 1 ? 3 : 2);
     image.SetDimension(0, unsigned(frames.columns));
     image.SetDimension(1, unsigned(frames.rows));
-    if (frames.frames > 1)
-        image.SetDimension(2, unsigned(frames.frames));
+    if (count > 1)
+        image.SetDimension(2, unsigned(count));
     image.SetPixelFormat(
         gdcm::PixelFormat(std::uint16_t(frames.samples), std::uint16_t(bitsAllocated),
                           std::uint16_t(frames.bitsStored), std::uint16_t(frames.bitsStored - 1),
@@ -255,7 +286,7 @@ bool decodeWithCodec(const gdcm::DataElement& pixels, const std::string& syntax,
         gdcm::PhotometricInterpretation::GetPIType(frames.photometric.toLatin1().constData()));
     image.SetPlanarConfiguration(unsigned(planar));
     image.SetTransferSyntax(gdcm::TransferSyntax::GetTSType(syntax.c_str()));
-    image.SetDataElement(pixels);
+    image.SetDataElement(part ? *part : pixels);
     frames.data = QByteArray(qsizetype(image.GetBufferLength()), Qt::Uninitialized);
     if (frames.data.isEmpty() || !image.GetBuffer(frames.data.data()))
         return false;
@@ -289,11 +320,12 @@ bool isCut(const gdcm::File& file, qint64 fileSize) {
     return length > fileSize;
 }
 
-bool decodeRle(const gdcm::SequenceOfFragments& fragments, int bytesPerSample, Frames& frames) {
+bool decodeRle(const gdcm::SequenceOfFragments& fragments, int bytesPerSample, FrameSpan span,
+               Frames& frames) {
     if (int(fragments.GetNumberOfFragments()) < frames.frames)
         return false;
     QByteArray out;
-    for (int frame = 0; frame < frames.frames; ++frame) {
+    for (int frame = span.first; frame < span.end(); ++frame) {
         const gdcm::ByteValue* value = fragments.GetFragment(unsigned(frame)).GetByteValue();
         if (!value || !decodeRleFrame(value->GetPointer(), qsizetype(value->GetLength()),
                                       bytesPerSample, frames, out))
@@ -304,7 +336,8 @@ bool decodeRle(const gdcm::SequenceOfFragments& fragments, int bytesPerSample, F
 }
 
 // High-throughput JPEG 2000: one fragment per frame, or a single frame in several fragments.
-bool decodeHtj2k(const gdcm::SequenceOfFragments& fragments, int bytesPerSample, Frames& frames) {
+bool decodeHtj2k(const gdcm::SequenceOfFragments& fragments, int bytesPerSample, FrameSpan span,
+                 Frames& frames) {
     const int count = int(fragments.GetNumberOfFragments());
     QByteArray whole;
     if (frames.frames == 1)
@@ -316,7 +349,7 @@ bool decodeHtj2k(const gdcm::SequenceOfFragments& fragments, int bytesPerSample,
                                   frames.rows, frames.samples, bytesPerSample, frames.data);
     if (count != frames.frames)
         return false;
-    for (int frame = 0; frame < frames.frames; ++frame) {
+    for (int frame = span.first; frame < span.end(); ++frame) {
         const gdcm::ByteValue* value = fragments.GetFragment(unsigned(frame)).GetByteValue();
         if (!value || !htj2k::decodeFrame(value->GetPointer(), value->GetLength(), frames.columns,
                                           frames.rows, frames.samples, bytesPerSample, frames.data))
@@ -342,7 +375,7 @@ bool readFile(const QString& path, gdcm::Reader& reader, std::string& maskedSynt
     return reader.Read();
 }
 
-Frames decode(const QString& path) {
+Frames decode(const QString& path, int first, int count) {
     gdcm::Reader reader;
     std::string maskedSyntax;
     if (!readFile(path, reader, maskedSyntax))
@@ -375,12 +408,17 @@ Frames decode(const QString& path) {
         return failed(QStringLiteral("samples of %1 bits are not supported").arg(bitsAllocated));
     if (frames.rows <= 0 || frames.columns <= 0 || (frames.samples != 1 && frames.samples != 3))
         return failed(QStringLiteral("the image's size or samples are not valid"));
+    if (first < 0 || first >= frames.frames)
+        return failed(QStringLiteral("the image has no frame %1").arg(qint64(first) + 1));
+    const FrameSpan span{first, count < 1 ? frames.frames - first
+                                          : std::min(count, frames.frames - first)};
     const bool singleBits = !floating && bitsAllocated == 1;
     const int bytesPerSample = floating ? frames.bitsStored / 8 : std::max(1, bitsAllocated / 8);
-    const qint64 expected =
-        qint64(frames.rows) * frames.columns * frames.samples * frames.frames * bytesPerSample;
-    if (expected > (qint64(1) << 31))
+    const qint64 frameSamples = qint64(frames.rows) * frames.columns * frames.samples;
+    if (frameSamples * frames.frames * bytesPerSample > (qint64(1) << 31))
         return failed(QStringLiteral("the image is too large"));
+    // Whether data holds every frame of the image or only those asked for.
+    bool whole = true;
     if (!floating) {
         const gdcm::DataElement& pixels = set.GetDataElement(PixelData);
         const gdcm::SequenceOfFragments* fragments = pixels.GetSequenceOfFragments();
@@ -395,23 +433,29 @@ Frames decode(const QString& path) {
             if (decoded && bigEndian && bytesPerSample == 4)
                 swapWords(frames.data);
         } else if (syntax == "1.2.840.10008.1.2.5") {
-            decoded = decodeRle(*fragments, bytesPerSample, frames);
+            decoded = decodeRle(*fragments, bytesPerSample, span, frames);
+            whole = false;
         } else if (htj2k::isHtj2kSyntax(syntax.c_str())) {
-            decoded = decodeHtj2k(*fragments, bytesPerSample, frames);
+            decoded = decodeHtj2k(*fragments, bytesPerSample, span, frames);
+            whole = false;
         } else {
-            decoded =
-                decodeWithCodec(pixels, syntax, bitsAllocated, pixelRepresentation, planar, frames);
+            decoded = decodeWithCodec(pixels, syntax, bitsAllocated, pixelRepresentation, planar,
+                                      span, frames, whole);
         }
         if (!decoded)
             return failed(QStringLiteral("the pixel data could not be decoded"));
-        if (decoded && singleBits)
-            unpackBits(frames, expected);
+        if (singleBits)
+            unpackBits(frames, frameSamples * (whole ? frames.frames : span.count));
         if (planar == 1 && frames.samples > 1 && !fragments)
             interleave(frames, bytesPerSample);
     }
-    if (frames.data.size() < expected)
+    const qint64 frameBytes = frameSamples * bytesPerSample;
+    const qint64 skipped = whole ? frameBytes * span.first : 0;
+    if (frames.data.size() < skipped + frameBytes * span.count)
         return failed(QStringLiteral("the pixel data is shorter than its image"));
-    frames.data.truncate(expected);
+    frames.data = frames.data.mid(skipped, frameBytes * span.count);
+    frames.first = span.first;
+    frames.count = span.count;
     // JPEG 2000's colour transforms are undone by its decoder.
     if (frames.photometric == QLatin1String("YBR_RCT") ||
         frames.photometric == QLatin1String("YBR_ICT"))
@@ -432,14 +476,16 @@ QString describe(const Frames& frames) {
         object.insert(QStringLiteral("columns"), frames.columns);
         object.insert(QStringLiteral("samples"), frames.samples);
         object.insert(QStringLiteral("frames"), frames.frames);
+        object.insert(QStringLiteral("first"), frames.first);
+        object.insert(QStringLiteral("count"), frames.count);
         object.insert(QStringLiteral("bitsStored"), frames.bitsStored);
         object.insert(QStringLiteral("photometric"), frames.photometric);
     }
     return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
 }
 
-QString decodeToFile(const QString& path, const QString& framesPath) {
-    Frames frames = decode(path);
+QString decodeToFile(const QString& path, const QString& framesPath, int first, int count) {
+    Frames frames = decode(path, first, count);
     QSaveFile out(framesPath);
     if (frames.error.isEmpty() && !(out.open(QIODevice::WriteOnly) &&
                                     out.write(frames.data) == frames.data.size() && out.commit()))

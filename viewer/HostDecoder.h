@@ -17,20 +17,25 @@ struct Frames {
     int rows = 0;
     int columns = 0;
     int samples = 0;
-    int frames = 0;
+    int frames = 0; // the image's
+    int first = 0;  // the first frame held in data
+    int count = 0;  // how many frames data holds
     int bitsStored = 0;
     QString photometric;
     QByteArray data;
     QString error; // why decoding failed; the rest is then empty
 };
 
-Frames decode(const QString& path);
+// Decodes `count` frames of the file from `first` (every frame from first
+// when count is negative). Compressed frames stored one to a fragment are
+// decoded alone; others are decoded with the whole image and cut out of it.
+Frames decode(const QString& path, int first = 0, int count = -1);
 
 // The frames' description as a JSON object text: type, rows, columns,
-// samples, frames, bitsStored and photometric, or error.
+// samples, frames, first, count, bitsStored and photometric, or error.
 QString describe(const Frames& frames);
 
-// Decodes the file, writes its frames to framesPath and returns their description.
-QString decodeToFile(const QString& path, const QString& framesPath);
+// Decodes the frames, writes them to framesPath and returns their description.
+QString decodeToFile(const QString& path, const QString& framesPath, int first, int count);
 
 } // namespace hostdecoder

@@ -115,7 +115,7 @@ KestDicomViewAX::KestDicomViewAX(BrowserHostFactory browserHostFactory)
 
 KestDicomViewAX::~KestDicomViewAX() {
     // A decoding under way answers no page any more.
-    m_decoding.reset();
+    m_decoder.reset();
     // The hosts go before the surface that holds their widgets.
     m_image.reset();
     m_tags.reset();

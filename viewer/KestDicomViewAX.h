@@ -17,7 +17,7 @@
 class BrowserHostProxy;
 class ViewerSurface;
 namespace decoderprocess {
-class Run;
+class Decoder;
 }
 
 // The DICOM viewer control. A host creates it by its programmatic identifier
@@ -120,6 +120,8 @@ private:
     void onOffsetChanged(const QString& content);
     void onNoImage();
     void onDecodePixels();
+    void decodeFrames(int first, int count);
+    void cancelDecoding();
     void onImageProcessFailed();
     void raiseImageLoaded(bool noImage);
     void raise(const QString& event, std::initializer_list<Variant> args = {});
@@ -198,8 +200,8 @@ private:
     };
     bool m_imageStale = false;
     TagsPage m_tagsPage = TagsPage::Blank;
-    // The host decoding the image page asked for, while it runs.
-    std::unique_ptr<decoderprocess::Run> m_decoding;
+    // The host decoder the image page's decodings go to, started at the first.
+    std::unique_ptr<decoderprocess::Decoder> m_decoder;
     bool m_inverted = false;
 
     // printing

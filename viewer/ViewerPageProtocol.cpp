@@ -44,7 +44,7 @@ void KestDicomViewAX::onHostEvent(BrowserHostProxy& host, const QString& name,
         m_placeholderAfterCrash = false;
     else if (name == QLatin1String("NavigationStarting")) {
         m_imagePresent = false;
-        m_decoding.reset();
+        cancelDecoding();
     } else if (name == QLatin1String("JSMessage") && args.size() >= 2)
         onPageMessage(args[0].toString(), args[1].toString());
 }

@@ -1,6 +1,7 @@
 // The image page's loads: the file read and parsed, its frames decoded by the
 // page's loader, or by the host when the loader cannot be trusted with them
-// (the host writes them to KDVAX_PIXELS.bin and answers through hostPixels).
+// (the host writes them to KDVAX_PIXELS_<first frame>.bin, the frame shown
+// first and the others after it, and answers each part through hostPixels).
 (function (page) {
   'use strict';
 
@@ -8,7 +9,7 @@
   var { element, state, post, showNotice, textOf, calibrationOf, hasPixelData, fileName, describe, failLoad,
     errorText, ANSWER_MS } = page;
 
-  // Transfer syntaxes the page's loader decodes by itself.
+  // Transfer syntaxes the page's loader knows.
   var LOADER_SYNTAXES = [
     '1.2.840.10008.1.2', '1.2.840.10008.1.2.1', '1.2.840.10008.1.2.2', '1.2.840.10008.1.2.1.99',
     '1.2.840.10008.1.2.5', '1.2.840.10008.1.2.4.50', '1.2.840.10008.1.2.4.51', '1.2.840.10008.1.2.4.57',
@@ -16,9 +17,19 @@
     '1.2.840.10008.1.2.4.90', '1.2.840.10008.1.2.4.91'
   ];
 
+  // Those it would decode with WebAssembly (libjpeg-turbo, CharLS, OpenJPEG),
+  // whose generated bindings build functions from text: the page allows no
+  // such script, and the host decodes them.
+  var WASM_SYNTAXES = {
+    '1.2.840.10008.1.2.4.50': 'JPEG baseline',
+    '1.2.840.10008.1.2.4.80': 'JPEG-LS', '1.2.840.10008.1.2.4.81': 'JPEG-LS',
+    '1.2.840.10008.1.2.4.90': 'JPEG 2000', '1.2.840.10008.1.2.4.91': 'JPEG 2000'
+  };
+
   // Why the loader cannot be trusted with the file's pixel data (it refuses
-  // them, shows them wrongly, or its decoder never answers): the host then
-  // decodes them. Empty when the loader decodes them itself.
+  // them, shows them wrongly, its decoder never answers, or it would need
+  // WebAssembly): the host then decodes them. Empty when the loader decodes
+  // them itself.
   function hostReason(dataSet) {
     if (dataSet.elements.x7fe00008 || dataSet.elements.x7fe00009) { return 'floating-point pixel data'; }
     var bits = dataSet.uint16('x00280100');
@@ -31,6 +42,7 @@
     if (samples > 1 && syntax.indexOf('1.2.840.10008.1.2.4.') === 0) { return 'compressed colour'; }
     // Its 12-bit JPEG decoder shifts every value.
     if (syntax === '1.2.840.10008.1.2.4.51') { return 'extended JPEG'; }
+    if (Object.prototype.hasOwnProperty.call(WASM_SYNTAXES, syntax)) { return WASM_SYNTAXES[syntax]; }
     return '';
   }
 
@@ -101,12 +113,13 @@
              getPixelData: function () { return rgba; } };
   }
 
-  function hostImage(id, description, buffer, frame) {
+  // `at` is the frame's place in the part's buffer.
+  function hostImage(id, description, buffer, frame, at) {
     var Type = SAMPLE_TYPES[description.type];
     var count = description.rows * description.columns * description.samples;
     var bytes = count * Type.BYTES_PER_ELEMENT;
-    if ((frame + 1) * bytes > buffer.byteLength) { throw new Error('the decoded frames are shorter than the image'); }
-    var stored = new Type(buffer.slice(frame * bytes, (frame + 1) * bytes));
+    if ((at + 1) * bytes > buffer.byteLength) { throw new Error('the decoded frames are shorter than the image'); }
+    var stored = new Type(buffer.slice(at * bytes, (at + 1) * bytes));
     var image = description.samples === 3 ? colourImage(description, stored) : greyImage(description, stored, frame);
     var spacing = state.spacing && state.spacing.values;
     image.imageId = id;
@@ -132,16 +145,57 @@
     });
   }
 
+  // The part of the host's answers that holds a frame: a promise of it, kept
+  // until the part arrives; one that fails ends the frames it would hold.
+  function partOf(host, frame) {
+    for (var i = 0; i < host.parts.length; i++) {
+      var part = host.parts[i];
+      if (frame >= part.first && frame < part.first + part.count) { return Promise.resolve(part); }
+    }
+    if (host.failure) { return Promise.reject(new Error(host.failure)); }
+    return new Promise(function (resolve, reject) { host.waiting.push({ frame: frame, resolve: resolve, reject: reject }); });
+  }
+
   // Image loader for frames the host decoded: "kesthost:<load>:<frame>".
   function loadHostImage(id) {
     var host = state.host;
     var frame = parseInt(id.split(':')[2], 10);
-    return { promise: host.buffer.then(function (buffer) { return hostImage(id, host.description, buffer, frame); }) };
+    return {
+      promise: partOf(host, frame).then(function (part) {
+        return part.buffer.then(function (buffer) { return hostImage(id, host.description, buffer, frame, frame - part.first); });
+      })
+    };
   }
 
   function validDescription(d) {
     return !!SAMPLE_TYPES[d.type] && d.rows > 0 && d.columns > 0 && (d.samples === 1 || d.samples === 3) &&
-      d.frames >= 1 && d.bitsStored > 0;
+      d.frames >= 1 && d.bitsStored > 0 && Number.isInteger(d.first) && Number.isInteger(d.count) &&
+      d.first >= 0 && d.count >= 1 && d.first + d.count <= d.frames;
+  }
+
+  // A later part must describe the same image as the first.
+  function samePicture(a, b) {
+    return ['type', 'rows', 'columns', 'samples', 'frames', 'bitsStored', 'photometric'].every(function (key) {
+      return a[key] === b[key];
+    });
+  }
+
+  function addPart(host, description) {
+    var part = { first: description.first, count: description.count,
+                 buffer: readFrames(rootUrl() + 'KDVAX_PIXELS_' + description.first + '.bin') };
+    host.parts.push(part);
+    host.waiting = host.waiting.filter(function (wait) {
+      var held = wait.frame >= part.first && wait.frame < part.first + part.count;
+      if (held) { wait.resolve(part); }
+      return !held;
+    });
+  }
+
+  // A later part that fails fails the frames still waited for, and those asked for after.
+  function failParts(host, reason) {
+    host.failure = reason;
+    host.waiting.forEach(function (wait) { wait.reject(new Error(reason)); });
+    host.waiting = [];
   }
 
   function imageId(frame) {
@@ -224,7 +278,7 @@
 
   // The host answers through hostPixels with the decoded frames' description.
   function askHost(reason) {
-    state.host = { load: state.loads, reason: reason, description: null };
+    state.host = { load: state.loads, reason: reason, description: null, parts: [], waiting: [], failure: '' };
     post('decodePixels', reason);
   }
 
@@ -259,22 +313,30 @@
     }
   }
 
-  // The host's answer to "decodePixels": the decoded frames' description (JSON text).
-  // Called by the viewer (KestDicomViewAX::onDecodePixels) once its decoder has ended.
+  // The host's answer to "decodePixels", one per part of the frames: their
+  // description (JSON text), the first part holding the frame shown first.
+  // Called by the viewer (KestDicomViewAX::decodeFrames) as its decoder answers.
   window.hostPixels = function (text) {
     var host = state.host;
-    if (!host || host.description || state.answered) { return; }
+    if (!host) { return; }
     var description;
     try { description = JSON.parse(String(text)); } catch (e) { description = null; }
     if (!description || typeof description !== 'object') { description = { error: 'no readable answer' }; }
-    if (description.error || !validDescription(description)) {
+    var valid = !description.error && validDescription(description) &&
+      (!host.description || samePicture(host.description, description));
+    if (host.description) {
+      if (valid) { addPart(host, description); } else { failParts(host, 'the host could not decode the other frames (' + (description.error || 'an invalid answer') + ')'); }
+      return;
+    }
+    if (state.answered) { return; }
+    if (!valid) {
       failLoad(host.reason + ': the host could not decode it (' + (description.error || 'an invalid answer') + ')', state.dataSet);
       return;
     }
     host.description = description;
     state.frames = description.frames;
-    host.buffer = readFrames(rootUrl() + 'KDVAX_PIXELS.bin');
-    displayFrame(0, true);
+    addPart(host, description);
+    displayFrame(description.first, true);
   };
 
   page.SAMPLE_TYPES = SAMPLE_TYPES;

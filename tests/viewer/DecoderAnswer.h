@@ -12,17 +12,23 @@
 
 namespace testing_support {
 
-// The decoder's answer for a file, waited for in the event loop as the viewer
-// waits for it; empty when none came.
-inline QString decoderAnswer(const QString& program, const QString& file, const QString& framesPath,
-                             int timeoutMs) {
+// The decoder's answer to a request, waited for in the event loop as the
+// viewer waits for it; empty when none came.
+inline QString decoderAnswer(decoderprocess::Decoder& decoder,
+                             const decoderprocess::Request& request, int timeoutMs) {
     app();
     std::optional<QString> answer;
-    const decoderprocess::Run run(program, file, framesPath, timeoutMs,
-                                  [&answer](const QString& text) { answer = text; });
+    decoder.decode(request, [&answer](const QString& text) { answer = text; });
     pump::waitUntil([&answer] { return answer.has_value(); },
                     std::chrono::milliseconds(timeoutMs + 10000));
     return answer.value_or(QString());
+}
+
+// ... from a decoder process of its own, for every frame of the file.
+inline QString decoderAnswer(const QString& program, const QString& file, const QString& framesPath,
+                             int timeoutMs) {
+    decoderprocess::Decoder decoder(program, timeoutMs);
+    return decoderAnswer(decoder, {file, framesPath, 0, 0}, timeoutMs);
 }
 
 } // namespace testing_support

@@ -20,6 +20,11 @@
 #include <signal.h>
 #include <sys/resource.h>
 
+#include <gdcmImageChangeTransferSyntax.h>
+#include <gdcmImageReader.h>
+#include <gdcmImageWriter.h>
+#include <gdcmTrace.h>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -27,16 +32,43 @@ namespace {
 using testing_support::DicomBuilder;
 using testing_support::pydicomFile;
 
+QJsonObject answerOf(const QString& text) {
+    return QJsonDocument::fromJson(text.toUtf8()).object();
+}
+
+// The file re-encoded in another transfer syntax by GDCM's encoders, which
+// write one fragment per frame.
+bool transcode(const QString& source, gdcm::TransferSyntax::TSType syntax, const QString& target) {
+    // GDCM warns that lossless JPEG of RGB samples is not in the standard's examples.
+    gdcm::Trace::SetWarning(false);
+    gdcm::ImageReader reader;
+    reader.SetFileName(QFile::encodeName(source).constData());
+    if (!reader.Read())
+        return false;
+    gdcm::ImageChangeTransferSyntax change;
+    change.SetTransferSyntax(syntax);
+    change.SetInput(reader.GetImage());
+    if (!change.Change())
+        return false;
+    gdcm::ImageWriter writer;
+    writer.SetFileName(QFile::encodeName(target).constData());
+    writer.SetFile(reader.GetFile());
+    writer.SetImage(change.GetOutput());
+    return writer.Write();
+}
+
 class DecoderProcess : public ::testing::Test {
 protected:
-    // Decodes the file; its description, the frames kept in `frames`.
+    // Decodes every frame of the file in a decoder process of its own; its
+    // description, the frames kept in `frames`.
     QJsonObject decode(const QString& file, const QString& program = KEST_DECODER_PATH) {
-        const QString out = folder.filePath(QStringLiteral("frames.bin"));
-        QFile::remove(out);
-        const QString description = testing_support::decoderAnswer(program, file, out, 20000);
-        QFile written(out);
-        frames = written.open(QIODevice::ReadOnly) ? written.readAll() : QByteArray();
-        return QJsonDocument::fromJson(description.toUtf8()).object();
+        return framesOf(testing_support::decoderAnswer(program, file, clearedOut(), 20000));
+    }
+
+    // Frames [first, first + count) of the file, from the fixture's decoder process.
+    QJsonObject decodeFrames(const QString& file, int first, int count) {
+        return framesOf(
+            testing_support::decoderAnswer(serving, {file, clearedOut(), first, count}, 20000));
     }
 
     // A decoder program made of a shell script.
@@ -53,6 +85,20 @@ protected:
 
     QTemporaryDir folder;
     QByteArray frames;
+    decoderprocess::Decoder serving{QStringLiteral(KEST_DECODER_PATH), 20000};
+
+private:
+    QString clearedOut() const {
+        const QString out = folder.filePath(QStringLiteral("frames.bin"));
+        QFile::remove(out);
+        return out;
+    }
+
+    QJsonObject framesOf(const QString& answer) {
+        QFile written(folder.filePath(QStringLiteral("frames.bin")));
+        frames = written.open(QIODevice::ReadOnly) ? written.readAll() : QByteArray();
+        return answerOf(answer);
+    }
 };
 
 // The same dose grid stored little-endian, big-endian and RLE-compressed
@@ -69,6 +115,51 @@ TEST_F(DecoderProcess, EveryEncodingOfADoseGridGivesTheSameFrames) {
         const QJsonObject other = decode(pydicomFile(QString::fromLatin1(name)));
         EXPECT_EQ(other.value("type").toString(), QStringLiteral("uint32")) << name;
         EXPECT_TRUE(frames == expected) << name;
+    }
+}
+
+// A range of frames holds what the whole image holds at those frames, whether
+// they are decoded alone (compressed one to a fragment) or cut out of it; the
+// re-encoded copies of a lossless file decode to its frames.
+TEST_F(DecoderProcess, ARangeOfFramesIsThoseFramesOfTheWholeImage) {
+    const QString colour = pydicomFile(QStringLiteral("SC_rgb_rle_2frame.dcm"));
+    QStringList files{pydicomFile(QStringLiteral("rtdose.dcm")),
+                      pydicomFile(QStringLiteral("rtdose_rle.dcm")),
+                      QStringLiteral(KEST_TEST_DATA "/ramp_htj2k_2frames.dcm"), colour};
+    const std::pair<gdcm::TransferSyntax::TSType, const char*> encodings[] = {
+        {gdcm::TransferSyntax::JPEG2000Lossless, "j2k.dcm"},
+        {gdcm::TransferSyntax::JPEGLSLossless, "jls.dcm"},
+        {gdcm::TransferSyntax::JPEGLosslessProcess14_1, "jpeg.dcm"}};
+    for (const auto& [syntax, name] : encodings) {
+        files << folder.filePath(QString::fromLatin1(name));
+        ASSERT_TRUE(transcode(colour, syntax, files.last())) << name;
+    }
+    QByteArray colourFrames;
+    for (const QString& file : files) {
+        SCOPED_TRACE(file.toStdString());
+        const QJsonObject all = decodeFrames(file, 0, 0);
+        const int total = all.value("frames").toInt();
+        ASSERT_GE(total, 2) << all.value("error").toString().toStdString();
+        EXPECT_EQ(all.value("count").toInt(), total);
+        const QByteArray whole = frames;
+        const qsizetype frameBytes = whole.size() / total;
+        if (file == colour)
+            colourFrames = whole;
+        if (file.startsWith(folder.path())) {
+            EXPECT_TRUE(whole == colourFrames);
+        }
+
+        const QJsonObject last = decodeFrames(file, total - 1, 1);
+        EXPECT_EQ(last.value("first").toInt(), total - 1);
+        EXPECT_EQ(last.value("count").toInt(), 1);
+        EXPECT_TRUE(frames == whole.mid(frameBytes * (total - 1)));
+        const QJsonObject rest = decodeFrames(file, 1, total + 5);
+        EXPECT_EQ(rest.value("first").toInt(), 1);
+        EXPECT_EQ(rest.value("count").toInt(), total - 1);
+        EXPECT_TRUE(frames == whole.mid(frameBytes));
+        EXPECT_EQ(decodeFrames(file, total, 1).value("error").toString(),
+                  QStringLiteral("the image has no frame %1").arg(total + 1));
+        EXPECT_TRUE(frames.isEmpty());
     }
 }
 
@@ -201,12 +292,21 @@ TEST_F(DecoderProcess, FilesItCannotDecodeGiveAReasonAndNoFrames) {
     EXPECT_TRUE(frames.isEmpty());
 }
 
-// A stalled decoder: the event loop runs while it is waited for, and the
-// time-out kills it and answers once.
+// A decoder program made of a shell script that answers each request with
+// its process id; it stalls on a file named "stall" and aborts on "abort".
+constexpr char ServingScript[] =
+    "while read line; do\n"
+    "  case \"$line\" in\n"
+    "    *stall*) echo $$ > \"$(dirname \"$0\")/pid\"; exec sleep 30;;\n"
+    "    *abort*) kill -ABRT $$;;\n"
+    "  esac\n"
+    "  echo \"{\\\"pid\\\": $$}\"\n"
+    "done\n";
+
+// A stalled decoder: the event loop runs while it is waited for, the
+// time-out kills it and answers once, and the next request has a fresh process.
 TEST_F(DecoderProcess, AStalledDecoderIsKilledAtItsTimeOutWhileTheEventLoopRuns) {
-    const QString pidFile = folder.filePath(QStringLiteral("pid"));
-    const QString stalled =
-        script("stalled-decoder", "echo $$ > '" + pidFile.toUtf8() + "'\nexec sleep 30\n");
+    decoderprocess::Decoder decoder(script("serving-decoder", ServingScript), 1000);
     testing_support::app();
     int ticks = 0;
     QTimer tick;
@@ -216,56 +316,107 @@ TEST_F(DecoderProcess, AStalledDecoderIsKilledAtItsTimeOutWhileTheEventLoopRuns)
     QString answer;
     QElapsedTimer clock;
     clock.start();
-    const decoderprocess::Run run(stalled, pydicomFile(QStringLiteral("CT_small.dcm")),
-                                  folder.filePath(QStringLiteral("frames.bin")), 1000,
-                                  [&](const QString& text) {
-                                      ++answers;
-                                      answer = text;
-                                  });
+    decoder.decode({QStringLiteral("stall"), QStringLiteral("out"), 0, 1},
+                   [&](const QString& text) {
+                       ++answers;
+                       answer = text;
+                   });
     ASSERT_TRUE(pump::waitUntil([&] { return answers > 0; }, std::chrono::seconds(10)));
     EXPECT_LT(clock.elapsed(), 5000);
     EXPECT_GE(ticks, 10) << "the event loop did not run during the decoding";
-    EXPECT_EQ(QJsonDocument::fromJson(answer.toUtf8()).object().value("error").toString(),
+    EXPECT_EQ(answerOf(answer).value("error").toString(),
               QStringLiteral("the decoder did not finish within 1 s"));
-    pump::waitUntil([] { return false; }, std::chrono::milliseconds(200));
+    // The next answer comes after any second answer to the first request would.
+    const QJsonObject next = answerOf(testing_support::decoderAnswer(
+        decoder, {QStringLiteral("next"), QStringLiteral("out"), 0, 1}, 1000));
+    EXPECT_GT(next.value("pid").toInt(), 0);
     EXPECT_EQ(answers, 1);
-    QFile pid(pidFile);
+    QFile pid(folder.filePath(QStringLiteral("pid")));
     ASSERT_TRUE(pid.open(QIODevice::ReadOnly));
-    const pid_t decoder = pid.readAll().trimmed().toInt();
-    ASSERT_GT(decoder, 0);
+    const pid_t stalled = pid.readAll().trimmed().toInt();
+    ASSERT_GT(stalled, 0);
+    EXPECT_NE(next.value("pid").toInt(), stalled);
     EXPECT_TRUE(
-        pump::waitUntil([decoder] { return ::kill(decoder, 0) != 0; }, std::chrono::seconds(5)))
-        << "the decoder still runs";
+        pump::waitUntil([stalled] { return ::kill(stalled, 0) != 0; }, std::chrono::seconds(5)))
+        << "the stalled decoder still runs";
 }
 
-// A run given up (the page that asked has gone) kills its decoder and never
-// answers; a run may also be destroyed from its own answer.
-TEST_F(DecoderProcess, ARunGivenUpNeverAnswersAndOneMayEndInItsAnswer) {
-    const QString stalled = script("slow-decoder", "exec sleep 30\n");
+// One process answers request after request; one that stops on a file is
+// replaced by a fresh one for the next request.
+TEST_F(DecoderProcess, OneProcessServesRequestAfterRequestUntilItStops) {
+    decoderprocess::Decoder decoder(script("serving-decoder", ServingScript), 20000);
+    const auto ask = [&decoder](const char* file) {
+        return answerOf(testing_support::decoderAnswer(
+            decoder, {QString::fromLatin1(file), QStringLiteral("out"), 0, 1}, 20000));
+    };
+    const int first = ask("a.dcm").value("pid").toInt();
+    ASSERT_GT(first, 0);
+    EXPECT_EQ(ask("b.dcm").value("pid").toInt(), first);
+    EXPECT_EQ(ask("c.dcm").value("pid").toInt(), first);
+    EXPECT_EQ(ask("abort.dcm").value("error").toString(),
+              QStringLiteral("the decoder stopped on this file"));
+    const int fresh = ask("d.dcm").value("pid").toInt();
+    EXPECT_GT(fresh, 0);
+    EXPECT_NE(fresh, first);
+}
+
+// Cancelled requests are never answered: the one under way is stopped with
+// its process, the queued ones dropped, and the decoder serves the next at once.
+TEST_F(DecoderProcess, CancelledRequestsAreNeverAnswered) {
+    decoderprocess::Decoder decoder(script("serving-decoder", ServingScript), 20000);
     testing_support::app();
-    bool answered = false;
-    auto run =
-        std::make_unique<decoderprocess::Run>(stalled, pydicomFile(QStringLiteral("CT_small.dcm")),
-                                              folder.filePath(QStringLiteral("frames.bin")), 20000,
-                                              [&answered](const QString&) { answered = true; });
-    pump::waitUntil([] { return false; }, std::chrono::milliseconds(200));
+    int cancelledAnswers = 0;
+    const auto count = [&cancelledAnswers](const QString&) {
+        ++cancelledAnswers;
+    };
+    decoder.decode({QStringLiteral("a.dcm"), QStringLiteral("out"), 0, 1}, count);
+    decoder.cancel();
+    decoder.decode({QStringLiteral("stall"), QStringLiteral("out"), 0, 1}, count);
+    decoder.decode({QStringLiteral("queued.dcm"), QStringLiteral("out"), 0, 1}, count);
+    ASSERT_TRUE(
+        pump::waitUntil([this] { return QFile::exists(folder.filePath(QStringLiteral("pid"))); },
+                        std::chrono::seconds(10)));
+    decoder.cancel();
     QElapsedTimer clock;
     clock.start();
-    run.reset();
+    // Answers to the cancelled requests would come before this one.
+    const QJsonObject next = answerOf(testing_support::decoderAnswer(
+        decoder, {QStringLiteral("next.dcm"), QStringLiteral("out"), 0, 1}, 20000));
+    EXPECT_GT(next.value("pid").toInt(), 0);
+    EXPECT_LT(clock.elapsed(), 5000);
+    EXPECT_EQ(cancelledAnswers, 0);
+}
+
+// A decoder destroyed with a request under way kills its process and never
+// answers; one may also be destroyed from its own answer.
+TEST_F(DecoderProcess, ADecoderGoneNeverAnswersAndOneMayEndInItsAnswer) {
+    testing_support::app();
+    bool answered = false;
+    auto decoder =
+        std::make_unique<decoderprocess::Decoder>(script("serving-decoder", ServingScript), 20000);
+    decoder->decode({QStringLiteral("stall"), QStringLiteral("out"), 0, 1},
+                    [&answered](const QString&) { answered = true; });
+    ASSERT_TRUE(
+        pump::waitUntil([this] { return QFile::exists(folder.filePath(QStringLiteral("pid"))); },
+                        std::chrono::seconds(10)));
+    QElapsedTimer clock;
+    clock.start();
+    decoder.reset();
     EXPECT_LT(clock.elapsed(), 5000);
     pump::waitUntil([] { return false; }, std::chrono::milliseconds(200));
     EXPECT_FALSE(answered);
 
     std::optional<QString> answer;
-    run = std::make_unique<decoderprocess::Run>(
-        QStringLiteral(KEST_DECODER_PATH), pydicomFile(QStringLiteral("CT_small.dcm")),
-        folder.filePath(QStringLiteral("frames.bin")), 20000, [&](const QString& text) {
-            run.reset();
-            answer = text;
-        });
+    decoder = std::make_unique<decoderprocess::Decoder>(QStringLiteral(KEST_DECODER_PATH), 20000);
+    decoder->decode({pydicomFile(QStringLiteral("CT_small.dcm")),
+                     folder.filePath(QStringLiteral("frames.bin")), 0, 1},
+                    [&](const QString& text) {
+                        decoder.reset();
+                        answer = text;
+                    });
     ASSERT_TRUE(pump::waitUntil([&] { return answer.has_value(); }, std::chrono::seconds(20)));
-    EXPECT_EQ(run, nullptr);
-    EXPECT_EQ(QJsonDocument::fromJson(answer->toUtf8()).object().value("rows").toInt(), 128);
+    EXPECT_EQ(decoder, nullptr);
+    EXPECT_EQ(answerOf(*answer).value("rows").toInt(), 128);
 }
 
 } // namespace

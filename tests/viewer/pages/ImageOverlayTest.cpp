@@ -38,7 +38,7 @@ protected:
         if (!view.messages(QStringLiteral("decodePixels")).isEmpty()) {
             const QString description = testing_support::decoderAnswer(
                 QStringLiteral(KEST_DECODER_PATH), folder.path(QStringLiteral("image.dcm")),
-                folder.path(QStringLiteral("KDVAX_PIXELS.bin")), 20000);
+                folder.path(QStringLiteral("KDVAX_PIXELS_0.bin")), 20000);
             const QByteArray literal =
                 QJsonDocument(QJsonArray{description}).toJson(QJsonDocument::Compact);
             view.run(QStringLiteral("hostPixels(%1)")
