@@ -9,10 +9,17 @@
 
 namespace {
 
-// Each process's parent, from the fourth field of /proc/PID/stat (after the
-// name in parentheses, which may itself hold blanks).
-std::multimap<pid_t, pid_t> childrenByParent() {
-    std::multimap<pid_t, pid_t> children;
+struct ProcessStat {
+    pid_t pid = 0;
+    QByteArray name;
+    // The fields after the name: state, parent, ... (utime and stime are 11 and 12).
+    QList<QByteArray> fields;
+};
+
+// Every process's /proc/PID/stat, its name in parentheses (which may itself
+// hold blanks) apart.
+std::vector<ProcessStat> processStats() {
+    std::vector<ProcessStat> stats;
     const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
     for (const QString& entry : entries) {
         bool numeric = false;
@@ -23,11 +30,21 @@ std::multimap<pid_t, pid_t> childrenByParent() {
         if (!stat.open(QIODevice::ReadOnly))
             continue;
         const QByteArray line = stat.readAll();
+        const qsizetype open = line.indexOf('(');
         const qsizetype close = line.lastIndexOf(')');
-        const QList<QByteArray> fields = line.mid(close + 2).split(' ');
-        if (fields.size() > 1)
-            children.emplace(fields[1].toInt(), pid);
+        if (open < 0 || close < open)
+            continue;
+        stats.push_back(
+            {pid, line.mid(open + 1, close - open - 1), line.mid(close + 2).split(' ')});
     }
+    return stats;
+}
+
+std::multimap<pid_t, pid_t> childrenByParent() {
+    std::multimap<pid_t, pid_t> children;
+    for (const ProcessStat& stat : processStats())
+        if (stat.fields.size() > 1)
+            children.emplace(stat.fields[1].toInt(), stat.pid);
     return children;
 }
 
@@ -60,4 +77,12 @@ long long processTreePss(pid_t root) {
             pending.push_back(it->second);
     }
     return total;
+}
+
+long long childrenCpuTicks(pid_t parent, const QByteArray& name) {
+    long long ticks = 0;
+    for (const ProcessStat& stat : processStats())
+        if (stat.name == name && stat.fields.size() > 12 && stat.fields[1].toInt() == parent)
+            ticks += stat.fields[11].toLongLong() + stat.fields[12].toLongLong();
+    return ticks;
 }
