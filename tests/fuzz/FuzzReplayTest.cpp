@@ -19,6 +19,7 @@ extern "C" int fuzzPageMessage(const std::uint8_t*, std::size_t);
 extern "C" int fuzzZipArchive(const std::uint8_t*, std::size_t);
 extern "C" int fuzzIsDicomFile(const std::uint8_t*, std::size_t);
 extern "C" int fuzzCrxToZip(const std::uint8_t*, std::size_t);
+extern "C" int fuzzSeriesHeader(const std::uint8_t*, std::size_t);
 
 namespace {
 
@@ -73,4 +74,8 @@ TEST(FuzzReplayTest, IsDicomFile) {
 
 TEST(FuzzReplayTest, CrxToZip) {
     replay(QStringLiteral("crx_to_zip"), fuzzCrxToZip);
+}
+
+TEST(FuzzReplayTest, SeriesHeader) {
+    replay(QStringLiteral("series_header"), fuzzSeriesHeader);
 }
