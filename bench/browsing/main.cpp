@@ -3,6 +3,8 @@
 //   reference  a C loop that opens each file and reads its first 132 bytes;
 //   listing    the viewer's folder listing alone (no widgets);
 //   member     LoadDirectory through the control, its browsers already started.
+#include "bench/MedianTime.h"
+
 #include "platform/FileDialogHook.h"
 #include "platform/MessagePump.h"
 #include "platform/automation/ControlSite.h"
@@ -65,15 +67,7 @@ int referenceCount(const char* folder) {
 }
 
 double median(const std::function<void()>& work) {
-    std::vector<double> times;
-    for (int run = 0; run < Runs; ++run) {
-        QElapsedTimer timer;
-        timer.start();
-        work();
-        times.push_back(double(timer.nsecsElapsed()) / 1e6);
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
+    return bench::medianMs(Runs, work);
 }
 
 void report(const char* what, double ms, double reference) {

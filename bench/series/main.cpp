@@ -2,6 +2,8 @@
 // names shuffled) and times it against a reference in the same run: gdcm::Scanner reading
 // the same eight tags of the same files, given their list. Prints the medians and the ratio
 // against the goal of 1.5.
+#include "bench/MedianTime.h"
+
 #include "tests/common/DicomFiles.h"
 #include "viewer/SeriesStack.h"
 #include "viewer/StudyFolder.h"
@@ -110,15 +112,7 @@ bool makeFolder(const QString& folder) {
 }
 
 double median(const std::function<void()>& work) {
-    std::vector<double> times;
-    for (int run = 0; run < kRuns; ++run) {
-        QElapsedTimer timer;
-        timer.start();
-        work();
-        times.push_back(double(timer.nsecsElapsed()) / 1e6);
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
+    return bench::medianMs(kRuns, work);
 }
 
 // The number of files the scanner read the Series Instance UID of.
