@@ -1,5 +1,6 @@
 # The demo folders beside the program, made from the Debian pydicom test data:
-#   Demo/  a CT, an MR, a multi-frame dose grid, an RGB picture and a structured report;
+#   Demo/  a CT, an MR, a multi-frame dose grid, an RGB picture and a structured report, and
+#          Phantom/, an axial series;
 #   DEMO/  copies of the same files under media file IDs, with a DICOMDIR made by dcmmkdir.
 set(KEST_PYDICOM_DATA /usr/lib/python3/dist-packages/pydicom/data/test_files
   CACHE PATH "Folder of the pydicom test files the demo data is copied from")
@@ -46,5 +47,17 @@ add_custom_command(OUTPUT ${media_dir}/DICOMDIR
     --output-file DICOMDIR ${media_ids}
   WORKING_DIRECTORY ${media_dir}
   DEPENDS ${media_outputs})
+# Demo/Phantom/: an axial CT series of 128 slices written with pydicom, a 3-D Shepp-Logan head
+# phantom numbered from the top of the head down.
+find_program(KEST_SYSTEM_PYTHON python3 PATHS /usr/bin NO_DEFAULT_PATH)
+if(KEST_SYSTEM_PYTHON)
+  set(phantom_last ${demo_dir}/Phantom/IM0128.dcm)
+  add_custom_command(OUTPUT ${phantom_last}
+    COMMAND ${KEST_SYSTEM_PYTHON} ${CMAKE_CURRENT_SOURCE_DIR}/make_phantom_series.py
+      ${demo_dir}/Phantom 128
+    DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/make_phantom_series.py)
+  list(APPEND demo_outputs ${phantom_last})
+endif()
+
 add_custom_target(test_host_demo ALL DEPENDS ${demo_outputs} ${media_dir}/DICOMDIR)
 add_dependencies(Test test_host_demo)

@@ -6,6 +6,7 @@
 #include "tests/common/TestFiles.h"
 #include "viewer/SeriesHeader.h"
 
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtEndian>
 
@@ -156,6 +157,32 @@ TEST_F(SeriesStackTest, OrderFollowsThePositionOnTheNormalNotNamesOrNumbers) {
     ASSERT_TRUE(fromAnother);
     EXPECT_EQ(names(fromAnother), names(stack));
     EXPECT_EQ(fromAnother->current, 1);
+}
+
+// The demo's phantom series as pydicom writes it, under names that sort against its slices, with
+// another series in the folder: one stack from the top of the head down, as it is numbered.
+TEST_F(SeriesStackTest, ThePhantomSeriesWrittenByPydicomRunsFromHeadToFeet) {
+    const QString written = path(QStringLiteral("written"));
+    ASSERT_EQ(
+        QProcess::execute(QStringLiteral(KEST_SYSTEM_PYTHON),
+                          {QStringLiteral(KEST_PHANTOM_SCRIPT), written, QStringLiteral("12")}),
+        0);
+    QStringList expected;
+    for (int number = 1; number <= 12; ++number) {
+        const QString name = QStringLiteral("slice-%1").arg(number * 7 % 13);
+        ASSERT_TRUE(QFile::rename(
+            written + QStringLiteral("/IM%1.dcm").arg(number, 4, 10, QLatin1Char('0')),
+            path(name)));
+        expected << name;
+    }
+    ASSERT_TRUE(QFile::copy(testing_support::pydicomFile(QStringLiteral("CT_small.dcm")),
+                            path(QStringLiteral("slice-0"))));
+    const std::optional<Stack> stack = stackWithin(QStringLiteral("slice-3"));
+    ASSERT_TRUE(stack);
+    EXPECT_EQ(names(stack), expected);
+    EXPECT_EQ(stack->current, 5);
+    for (qsizetype at = 0; at < stack->entries.size(); ++at)
+        EXPECT_EQ(stack->entries[at].instanceNumber, int(at) + 1);
 }
 
 TEST_F(SeriesStackTest, ASagittalSeriesRunsAlongItsOwnNormal) {
