@@ -64,8 +64,10 @@ void KestDicomViewAX::decodeFrames(int first, int count) {
 
 // Drops the decoding under way and the frames written for an earlier page.
 void KestDicomViewAX::cancelDecoding() {
-    if (m_decoder)
-        m_decoder->cancel();
+    // Frames are only ever written by a decoder: without one, there is nothing to remove.
+    if (!m_decoder)
+        return;
+    m_decoder->cancel();
     const QDir folder(m_instanceFolder);
     for (const QString& name :
          folder.entryList({QStringLiteral("KDVAX_PIXELS_*.bin")}, QDir::Files))
