@@ -11,6 +11,7 @@
 #include "platform/BrowserRuntime.h"
 #include "platform/Environment.h"
 #include "platform/ModulePath.h"
+#include "platform/automation/AutomationError.h"
 #include "support/modGUID.h"
 #include "support/modLocalisation.h"
 #include "support/modOperationFichierSimple.h"
@@ -198,6 +199,8 @@ void KestDicomViewAX::initNew() {
     m_useEvergreen = false;
     m_showTagsOnLoad = VFalse;
     m_showSidebarOnLoad = VFalse;
+    m_stackMode = false;
+    m_cacheSizeMB = DefaultCacheSizeMB;
 }
 
 void KestDicomViewAX::load(const PropertyBag& bag) {
@@ -213,6 +216,15 @@ void KestDicomViewAX::load(const PropertyBag& bag) {
     applyBrowserFolders();
     m_showTagsOnLoad = bag.read("ShowTagsOnLoad", flag(false)).toVBool();
     m_showSidebarOnLoad = bag.read("ShowSidebarOnLoad", flag(false)).toVBool();
+    m_stackMode = bag.read("StackMode", flag(false)).toBool();
+    // A stored size that is not a number in range (a hand-edited store) falls back to the default.
+    m_cacheSizeMB = DefaultCacheSizeMB;
+    try {
+        const std::int32_t cache = bag.read("CacheSizeMB", Variant(DefaultCacheSizeMB)).toLong();
+        if (isCacheSize(cache))
+            m_cacheSizeMB = cache;
+    } catch (const AutomationError&) {
+    }
 }
 
 void KestDicomViewAX::save(PropertyBag& bag) {
@@ -234,6 +246,8 @@ void KestDicomViewAX::save(PropertyBag& bag) {
     applyBrowserFolders();
     write("ShowTagsOnLoad", flag(m_showTagsOnLoad != 0), flag(false));
     write("ShowSidebarOnLoad", flag(m_showSidebarOnLoad != 0), flag(false));
+    write("StackMode", flag(m_stackMode), flag(false));
+    write("CacheSizeMB", Variant(m_cacheSizeMB), Variant(DefaultCacheSizeMB));
 }
 
 // ---------------------------------------------------------------- layout

@@ -2,6 +2,7 @@
 
 #include "DicomTools.h"
 #include "DocumentState.h"
+#include "OpenStack.h"
 
 #include "platform/automation/ControlSite.h"
 #include "platform/automation/Dispatch.h"
@@ -67,9 +68,22 @@ public:
     void setSideBarVisible(VBool value);
     void setUseEvergreenWebview2(bool value);
     void setZoomFactor(std::int16_t percent);
+    // Stacks: a file opened with the other images of its series, stepped in place.
+    void setStackMode(bool value);
+    void setCacheSizeMB(std::int32_t megabytes);
+    void setStackIndex(std::int32_t index);
+    std::int32_t stackCount() const;
+    void PlayCine(double framesPerSecond);
+    void StopCine();
 
     // The largest file shown: the image page reads the whole file into its memory.
     static constexpr qint64 MaxDicomFileSize = qint64(512) << 20;
+    // The decoded images a stack keeps by default, in MiB.
+    static constexpr std::int32_t DefaultCacheSizeMB = 512;
+    // The cache a host may ask for: from 16 MiB (a few images) to 64 GiB.
+    static constexpr bool isCacheSize(std::int32_t megabytes) {
+        return megabytes >= 16 && megabytes <= 65536;
+    }
 
     // Folders of this instance.
     const QString& instanceFolder() const { return m_instanceFolder; }
@@ -88,7 +102,8 @@ private:
 
     // loading
     bool canLoad(const QString& path) const;
-    bool loadProcedure(const QString& path);
+    // seriesFiles: the files of the DICOMDIR series record the file was chosen from.
+    bool loadProcedure(const QString& path, const QStringList& seriesFiles = {});
     void startHost(BrowserHostProxy& host);
     bool waitForHosts(std::initializer_list<BrowserHostProxy*> hosts);
     void preparePages(const QString& language);
@@ -100,6 +115,12 @@ private:
     void scheduleDueTags();
     void loadDueTags();
 
+    // stacks
+    void openStackFor(const QString& path, const QStringList& seriesFiles);
+    bool stepToFile(const QString& path);
+    void onStackImageChanged(const QString& content);
+    void followStackSelection(const QString& path);
+
     // browsing
     void startOrBlank(BrowserHostProxy& host);
     void listFolder(const QString& folder);
@@ -110,6 +131,7 @@ private:
     void onHostEvent(BrowserHostProxy& host, const QString& name, QList<Variant>& args);
     void onPageMessage(const QString& name, const QString& content);
     void onImageChanged(const QString& content);
+    void readDescription(const QString& content);
     void onImageClicked(const QString& content);
     void onZoomChanged(const QString& content);
     void onButtonClicked(const QString& button);
@@ -119,8 +141,10 @@ private:
     void onImageDimensions(const QString& content);
     void onOffsetChanged(const QString& content);
     void onNoImage();
-    void onDecodePixels();
-    void decodeFrames(int first, int count);
+    void onDecodePixels(const QString& content);
+    // file: the stack's file whose frames are decoded, or WorkingCopy.
+    void decodeFrames(qsizetype file, int first, int count);
+    void onReleasePixels(const QString& content);
     void cancelDecoding();
     void onImageProcessFailed();
     void raiseImageLoaded(bool noImage);
@@ -166,6 +190,8 @@ private:
     QString m_assetFolder;
     QString m_placeholderPage;
     QString m_lastListedFolder;
+    // The folder of the DICOMDIR shown in the third browser host.
+    QString m_dicomdirFolder;
 
     // persisted
     bool m_invertOnLoad = false;
@@ -175,6 +201,8 @@ private:
     VBool m_showTagsOnLoad = VFalse;
     VBool m_showSidebarOnLoad = VFalse;
     int m_borderStyle = 0;
+    bool m_stackMode = false;
+    std::int32_t m_cacheSizeMB = DefaultCacheSizeMB;
 
     DocumentState m_document;
     std::int16_t m_zoomFactor = 0;
@@ -203,6 +231,11 @@ private:
     // The host decoder the image page's decodings go to, started at the first.
     std::unique_ptr<decoderprocess::Decoder> m_decoder;
     bool m_inverted = false;
+    // The stack handed to the image page with the file shown (empty when the
+    // file shows alone), the image it shows and how many the page steps through.
+    OpenStack m_stack;
+    std::int32_t m_stackIndex = 0;
+    std::int32_t m_stackCount = 0;
 
     // printing
     QString m_savedPrinter;

@@ -13,9 +13,14 @@
 
 #include "dialogs/CmnDialogEx.h"
 #include "platform/MessagePump.h"
+#include "platform/automation/AutomationError.h"
 #include "support/modConfig.h"
 #include "support/modOperationFichierSimple.h"
 
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QListWidget>
 
@@ -45,6 +50,29 @@ bool isDicomdirName(const QString& path) {
 std::int16_t integerCount(std::int32_t count) {
     return static_cast<std::int16_t>(
         std::clamp<std::int32_t>(count, 0, std::numeric_limits<std::int16_t>::max()));
+}
+
+// The most files of one DICOMDIR series record a stack is made from.
+constexpr qsizetype MaxSeriesFiles = 20000;
+
+// The files of the series record a DICOMDIR selection came from, as the page
+// lists them: only those within the medium's folder.
+QStringList seriesFilesOf(const QString& content, const QString& mediumFolder) {
+    const QJsonArray urls = QJsonDocument::fromJson(content.toUtf8())
+                                .object()
+                                .value(QStringLiteral("series"))
+                                .toArray();
+    const QString root = files::withTrailingSeparator(mediumFolder);
+    QStringList paths;
+    for (const QJsonValue& url : urls) {
+        if (paths.size() >= MaxSeriesFiles)
+            break;
+        const QString path = studyfolder::resolveIgnoringCase(
+            QDir::cleanPath(studyfolder::pathFromPageUrl(url.toString())));
+        if (!mediumFolder.isEmpty() && path.startsWith(root))
+            paths.append(path);
+    }
+    return paths;
 }
 
 } // namespace
@@ -160,6 +188,7 @@ bool KestDicomViewAX::LoadDICOMDIR(QString& path, std::int16_t& flag) {
     if (path.isEmpty() || !files::fileExists(path) || !isDicomdirName(path))
         return false;
     const QString folder = files::withoutTrailingSeparator(files::folderPart(path));
+    m_dicomdirFolder = folder;
     m_documentPath.clear();
     m_inverted = false;
     raise(QStringLiteral("BeforeLoading"));
@@ -217,5 +246,29 @@ void KestDicomViewAX::onDicomdirMessage(const QString& name, const QString& cont
     const QString path = studyfolder::resolveIgnoringCase(studyfolder::pathFromPageUrl(*url));
     raise(QStringLiteral("DicomdirImageSelected"), {text(path), text(*type)});
     if (!isPaneMode(m_surface->dicomDirTag(), PaneMode::WholeControl))
-        loadProcedure(path);
+        loadProcedure(path, seriesFilesOf(content, m_dicomdirFolder));
+}
+
+// The folder list and the DICOMDIR tree show the stack's file as selected,
+// without raising their selection events.
+void KestDicomViewAX::followStackSelection(const QString& path) {
+    QListWidget* list = m_surface->fileList();
+    const QString folder = list->property("Tag").toString();
+    if (list->isVisible() && !folder.isEmpty() &&
+        files::withTrailingSeparator(files::folderPart(path)) == folder) {
+        const auto items =
+            list->findItems(ListItemPrefix + files::fileNamePart(path), Qt::MatchExactly);
+        if (!items.isEmpty()) {
+            const QSignalBlocker quiet(list);
+            list->setCurrentItem(items.first());
+            list->scrollToItem(items.first());
+        }
+    }
+    if (isPaneMode(m_surface->dicomDirTag(), PaneMode::Hidden) || !m_dicomDir->isWebViewInit())
+        return;
+    try {
+        m_dicomDir->runJs(QStringLiteral("showSelectedFile"), {text(path)});
+    } catch (const AutomationError&) {
+        // The DICOMDIR page is gone: there is no selection to follow.
+    }
 }

@@ -53,6 +53,8 @@ bool KestDicomViewAX::canLoad(const QString& path) const {
 }
 
 bool KestDicomViewAX::LoadDicomFile(const QString& path) {
+    if (stepToFile(path))
+        return true;
     m_surface->setListTag(paneTag(PaneMode::Hidden));
     m_surface->setDicomDirTag(paneTag(PaneMode::Hidden));
     if (!canLoad(path))
@@ -121,7 +123,9 @@ bool isSameFile(const QString& a, const QString& b) {
 
 } // namespace
 
-bool KestDicomViewAX::loadProcedure(const QString& path) {
+bool KestDicomViewAX::loadProcedure(const QString& path, const QStringList& seriesFiles) {
+    if (stepToFile(path))
+        return true;
     const auto clearing = qScopeGuard([this] { clearStalePages(); });
     if (!canLoad(path))
         return false;
@@ -153,8 +157,11 @@ bool KestDicomViewAX::loadProcedure(const QString& path) {
         throw AutomationError::standard(vberr::PathFileAccessError);
     m_document.dcmFile = name;
     m_documentPath = pageassets::extractPdf(workingCopy, m_instanceFolder);
-    files::writeTextFile(pageassets::fileListScript(name),
-                         m_instanceFolder + QStringLiteral("liste.js"), false);
+    openStackFor(path, seriesFiles);
+    QString fileList = pageassets::fileListScript(name);
+    if (!m_stack.isSingleImage())
+        fileList += m_stack.pageScript(qint64(m_cacheSizeMB) << 20);
+    files::writeTextFile(fileList, m_instanceFolder + QStringLiteral("liste.js"), false);
     const bool tagsInFront = m_showTagsOnLoad == VTrue;
     m_displayDicomTags = toVBool(tagsInFront);
     bringToFront(tagsInFront ? *m_tags : *m_image);

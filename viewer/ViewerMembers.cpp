@@ -93,6 +93,13 @@ void KestDicomViewAX::bindProperties() {
     });
     getter("SideBarVisible", [this] { return Variant(m_sideBarVisible != 0); });
     letter("SideBarVisible", [this](const Variant& v) { setSideBarVisible(v.toVBool()); });
+    getter("StackMode", [this] { return flag(m_stackMode); });
+    letter("StackMode", [this](const Variant& v) { setStackMode(v.toBool()); });
+    getter("CacheSizeMB", [this] { return Variant(m_cacheSizeMB); });
+    letter("CacheSizeMB", [this](const Variant& v) { setCacheSizeMB(v.toLong()); });
+    getter("StackIndex", [this] { return Variant(m_imagePresent ? m_stackIndex : 0); });
+    letter("StackIndex", [this](const Variant& v) { setStackIndex(v.toLong()); });
+    getter("StackCount", [this] { return Variant(stackCount()); });
 }
 
 namespace {
@@ -188,6 +195,14 @@ void KestDicomViewAX::bindMethods() {
     });
     method("RunJs", [this](QList<Variant>& a) {
         RunJs(a[0].toString(), a.mid(1));
+        return Variant();
+    });
+    method("PlayCine", [this](QList<Variant>& a) {
+        PlayCine(a[0].toDouble());
+        return Variant();
+    });
+    method("StopCine", [this](QList<Variant>&) {
+        StopCine();
         return Variant();
     });
     method("IsDicomFile", [this](QList<Variant>& a) { return flag(IsDicomFile(a[0].toString())); });

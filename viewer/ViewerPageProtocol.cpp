@@ -73,7 +73,11 @@ void KestDicomViewAX::onPageMessage(const QString& name, const QString& content)
         else if (name == QLatin1String("NoImage"))
             onNoImage();
         else if (name == QLatin1String("decodePixels"))
-            onDecodePixels();
+            onDecodePixels(content);
+        else if (name == QLatin1String("stackImageChanged"))
+            onStackImageChanged(content);
+        else if (name == QLatin1String("releasePixels"))
+            onReleasePixels(content);
     } catch (const AutomationError&) {
     }
 }
@@ -100,8 +104,8 @@ QString zeroIfEmpty(const QString& value) {
 
 } // namespace
 
-void KestDicomViewAX::onImageChanged(const QString& content) {
-    m_awaitingPage = false;
+// The description of the image shown, which the page sends with each image.
+void KestDicomViewAX::readDescription(const QString& content) {
     m_document.patientName = valueOf(content, "nom");
     m_document.birthDate = valueOf(content, "naissance");
     m_document.examDate = valueOf(content, "dateExamen");
@@ -124,6 +128,13 @@ void KestDicomViewAX::onImageChanged(const QString& content) {
     m_document.heightText = zeroIfEmpty(m_document.heightText);
     m_imagePresent = required(pagemessage::toLong(m_document.heightText)) >= 1 &&
                      required(pagemessage::toLong(m_document.widthText)) >= 1;
+}
+
+void KestDicomViewAX::onImageChanged(const QString& content) {
+    m_awaitingPage = false;
+    readDescription(content);
+    m_stackIndex = m_stack.isSingleImage() ? m_document.frame : m_stack.firstImage();
+    m_stackCount = m_stack.isSingleImage() ? std::max<int>(m_document.frames, 1) : m_stack.count();
     if (m_invertOnLoad)
         callPage(QStringLiteral("PressButton"), {text(QStringLiteral("Invert"))});
     else
@@ -194,8 +205,10 @@ void KestDicomViewAX::onButtonClicked(const QString& button) {
 // document's frames, and so does the frame index kept here.
 void KestDicomViewAX::followFrameStep(int step) {
     const int frame = m_document.frame + step;
-    if (m_imagePresent && frame >= 0 && frame < m_document.frames)
+    if (m_imagePresent && frame >= 0 && frame < m_document.frames && m_stack.isSingleImage()) {
         m_document.frame = static_cast<std::int16_t>(frame);
+        m_stackIndex = frame;
+    }
 }
 
 void KestDicomViewAX::onSaveImage(const QString& content) {

@@ -85,6 +85,18 @@ QList<MemberInfo> members() {
     addProperty(m, 0x68030049, "SideBarVisible", V::Boolean, true,
                 "Returns or sets the visibility of the viewer's tool sidebar for the document "
                 "currently displayed");
+    addProperty(m, 0x68030062, "StackMode", V::Boolean, true,
+                "Returns or sets whether a file is opened with the other images of its series "
+                "as a stack, stepped through with the mouse wheel, the keys and StackIndex");
+    addProperty(m, 0x68030063, "CacheSizeMB", V::Long, true,
+                "Returns or sets how many megabytes of decoded images a stack keeps, from 16 "
+                "to 65536; the images shown least recently go first");
+    addProperty(m, 0x68030064, "StackIndex", V::Long, true,
+                "Returns or sets the index, from 0, of the image of the stack currently "
+                "displayed");
+    addProperty(m, 0x68030065, "StackCount", V::Long, false,
+                "Returns the number of images of the stack currently displayed (the frames "
+                "of a multiframe image), 0 when no image is displayed");
 
     const std::optional<Variant> none;
     const auto inOut = [](const char* name, VarType type, std::optional<Variant> defaultValue,
@@ -204,6 +216,14 @@ QList<MemberInfo> members() {
               V::Empty,
               {},
               "Clears graphics and text generated at run time from a Form, Image, or PictureBox."});
+    m.append({0x600300A3,
+              "PlayCine",
+              Call,
+              V::Empty,
+              {ParamInfo("FramesPerSecond", V::Double, false, true, Variant(0.0))},
+              "Plays the stack, or the frames of a multiframe image, in a loop; at 0 or less, "
+              "at the rate the file gives (10 images per second when it gives none)"});
+    m.append({0x600300A4, "StopCine", Call, V::Empty, {}, "Stops the cine started by PlayCine"});
     m.append({0x60030092,
               "IsDicomFile",
               Call,
@@ -325,6 +345,11 @@ QList<EventInfo> events() {
           byRef("viewportLeft", V::Long), byRef("viewportTop", V::Long),
           byRef("WindowsDPR", V::Double)},
          "Occurs when the image coordinates change within the display"},
+        {24,
+         "StackImageChanged",
+         {{"Index", V::Long}, {"Count", V::Long}, {"FileName", V::String}},
+         "Occurs when the stack displays another of its images, at most once per displayed "
+         "frame"},
     };
 }
 

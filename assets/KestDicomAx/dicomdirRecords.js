@@ -238,6 +238,7 @@
         if (!record) { directory.problems.push(say(T.badOffset, [offset])); break; }
         visited.add(offset);
         if (record.inUse) {
+          record.parent = job.parent;
           list.push(record);
           if (record.lower) { jobs.push({ parent: record, offset: record.lower }); }
         }
@@ -262,6 +263,7 @@
       var level = levelOf(record.type);
       var parent = null;
       for (var above = level - 1; above >= 0 && !parent; above--) { parent = open[above] || null; }
+      record.parent = parent;
       (parent ? parent.children : roots).push(record);
       open.length = level;
       open[level] = record;

@@ -228,16 +228,48 @@
     row.scrollIntoView({ block: 'nearest' });
   }
 
+  // The most files of one series the host is given to make a stack of.
+  var SERIES_FILES = 20000;
+  // The files of the last selection's series, by URL, so that the selection can follow the host's stack.
+  var seriesRecords = new Map();
+
+  // The files of the record's series record that exist: those of its kind beside it.
+  function seriesOf(record) {
+    var siblings = (record.parent ? record.parent.children : [record]).filter(function (other) {
+      return other.selectable && other.components && other.type === record.type;
+    }).slice(0, SERIES_FILES);
+    return Promise.all(siblings.map(checkFile)).then(function (paths) {
+      seriesRecords = new Map();
+      paths.forEach(function (path, index) { if (path !== null) { seriesRecords.set(plainUrl(path), siblings[index]); } });
+      return Array.from(seriesRecords.keys());
+    });
+  }
+
+  function markSelected(row) {
+    if (selected) { selected.classList.remove('selected'); }
+    selected = row;
+    row.classList.add('selected');
+  }
+
   function select(record, row) {
     if (!record.components) { return; }
     checkFile(record).then(function (path) {
-      if (path === null) { return; }
-      if (selected) { selected.classList.remove('selected'); }
-      selected = row;
-      row.classList.add('selected');
-      post('dicomdirImageSelected', JSON.stringify({ url: plainUrl(path), type: record.type }));
+      if (path === null) { return null; }
+      markSelected(row);
+      return seriesOf(record).then(function (series) {
+        post('dicomdirImageSelected', JSON.stringify({ url: plainUrl(path), type: record.type, series: series }));
+      });
     });
   }
+
+  // The host shows another file of the selection's series: the tree follows it
+  // without reporting a selection. Called by the viewer (followStackSelection).
+  window.showSelectedFile = function (path) {
+    var record = seriesRecords.get(plainUrl(String(path)));
+    if (!record || !record.row) { return; }
+    markSelected(record.row);
+    setCurrent(record.row);
+  };
 
   function activate(row) {
     if (row.kestMore) { showMore(row); return; }

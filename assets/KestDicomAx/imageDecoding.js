@@ -145,6 +145,18 @@
     });
   }
 
+  // The host's decodings, by key: the working copy's ("L<load>") and those of
+  // the stack's other files ("F<file>.<n>").
+  var hosts = {};
+  var hostCount = 0;
+
+  function newHost(key, reason, file) {
+    var host = { key: key, load: state.loads, reason: reason, file: file, description: null, parts: [], waiting: [],
+                 failure: '' };
+    hosts[key] = host;
+    return host;
+  }
+
   // The part of the host's answers that holds a frame: a promise of it, kept
   // until the part arrives; one that fails ends the frames it would hold.
   function partOf(host, frame) {
@@ -153,13 +165,16 @@
       if (frame >= part.first && frame < part.first + part.count) { return Promise.resolve(part); }
     }
     if (host.failure) { return Promise.reject(new Error(host.failure)); }
+    if (host.description && frame >= host.description.frames) { return Promise.reject(new Error('no such frame')); }
     return new Promise(function (resolve, reject) { host.waiting.push({ frame: frame, resolve: resolve, reject: reject }); });
   }
 
-  // Image loader for frames the host decoded: "kesthost:<load>:<frame>".
+  // Image loader for frames the host decoded: "kesthost:<host key>:<frame>".
   function loadHostImage(id) {
-    var host = state.host;
-    var frame = parseInt(id.split(':')[2], 10);
+    var fields = id.split(':');
+    var host = hosts[fields[1]];
+    var frame = parseInt(fields[2], 10);
+    if (!host) { return { promise: Promise.reject(new Error('the decoded frames are gone')) }; }
     return {
       promise: partOf(host, frame).then(function (part) {
         return part.buffer.then(function (buffer) { return hostImage(id, host.description, buffer, frame, frame - part.first); });
@@ -181,8 +196,9 @@
   }
 
   function addPart(host, description) {
-    var part = { first: description.first, count: description.count,
-                 buffer: readFrames(rootUrl() + 'KDVAX_PIXELS_' + description.first + '.bin') };
+    var name = host.file === null ? 'KDVAX_PIXELS_' + description.first
+      : 'KDVAX_PIXELS_F' + host.file + '_' + description.first;
+    var part = { first: description.first, count: description.count, buffer: readFrames(rootUrl() + name + '.bin') };
     host.parts.push(part);
     host.waiting = host.waiting.filter(function (wait) {
       var held = wait.frame >= part.first && wait.frame < part.first + part.count;
@@ -198,9 +214,14 @@
     host.waiting = [];
   }
 
+  // The image of a frame of a file: read by the page's loader, or decoded by the host.
+  function imageIdOf(url, frames, host, frame) {
+    if (host) { return 'kesthost:' + host.key + ':' + frame; }
+    return 'wadouri:' + url + (frames > 1 ? '?frame=' + frame : '');
+  }
+
   function imageId(frame) {
-    if (state.host && state.host.description) { return 'kesthost:' + state.host.load + ':' + frame; }
-    return 'wadouri:' + state.url + (state.frames > 1 ? '?frame=' + frame : '');
+    return imageIdOf(state.url, state.frames, state.host && state.host.description ? state.host : null, frame);
   }
 
   // Registered above the loader's own provider: adds imager pixel spacing as a calibration.
@@ -227,6 +248,7 @@
   }
 
   function loadCurrentFile() {
+    state.name = '';
     var name = fileName();
     state.dataSet = null;
     state.image = null;
@@ -278,52 +300,82 @@
 
   // The host answers through hostPixels with the decoded frames' description.
   function askHost(reason) {
-    state.host = { load: state.loads, reason: reason, description: null, parts: [], waiting: [], failure: '' };
+    state.host = newHost('L' + state.loads, reason, null);
     post('decodePixels', reason);
   }
 
+  // The same for another file of the stack, whose frames are shown once they arrive.
+  function askHostForFile(file, reason) {
+    hostCount += 1;
+    var host = newHost('F' + file + '.' + hostCount, reason, file);
+    host.description = null;
+    post('decodePixels', JSON.stringify({ file: file, reason: reason }));
+    return host;
+  }
+
+  // A file's decoded frames are no longer kept: the host removes their files.
+  function releaseHost(host) {
+    delete hosts[host.key];
+    if (host.file !== null) { post('releasePixels', JSON.stringify({ file: host.file })); }
+  }
+
+  // Shows an image of the file in state (its data set, frames and host), the
+  // first of a load when fresh, else keeping the view.
+  function showImage(image, frame, fresh) {
+    var dataSet = state.dataSet;
+    KestValues.prepareImage(image, dataSet, frame);
+    var viewport = KestValues.shown(element, image, fresh ? cornerstone.getDefaultViewportForImage(element, image) : cornerstone.getViewport(element), fresh);
+    cornerstone.displayImage(element, image, viewport);
+    if (fresh) { cornerstone.fitToWindow(element); }
+    state.frame = frame;
+    state.image = image;
+    var plane = KestValues.planeOf(dataSet, frame);
+    KestOverlay.show(function (tag) { return textOf(dataSet, tag); },
+                     { frame: frame, frames: state.frames, calibration: state.calibration,
+                       spacing: state.spacing && state.spacing.values,
+                       orientation: plane.orientation, thickness: plane.thickness });
+    if (fresh) {
+      state.answered = true;
+      post('imageChanged', describe(dataSet, image.width, image.height));
+      page.stack.loaded();
+    }
+  }
+
+  // A frame of the file shown; the promise ends once it is shown, or failed.
   function displayFrame(frame, fresh) {
     var dataSet = state.dataSet;
-    cornerstone.loadAndCacheImage(imageId(frame)).then(function (image) {
+    return cornerstone.loadAndCacheImage(imageId(frame)).then(function (image) {
+      if (state.dataSet !== dataSet) { return false; }
       try {
-        show(image);
+        showImage(image, frame, fresh);
+        return true;
       } catch (e) {
         failLoad('the image could not be shown (' + errorText(e) + ')', dataSet);
+        return false;
       }
     }, function (err) {
       failLoad('the image could not be decoded (' + errorText(err) + ')', dataSet);
+      return false;
     });
-
-    function show(image) {
-      KestValues.prepareImage(image, dataSet, frame);
-      var viewport = KestValues.shown(element, image, fresh ? cornerstone.getDefaultViewportForImage(element, image) : cornerstone.getViewport(element), fresh);
-      cornerstone.displayImage(element, image, viewport);
-      if (fresh) { cornerstone.fitToWindow(element); }
-      state.frame = frame;
-      state.image = image;
-      var plane = KestValues.planeOf(dataSet, frame);
-      KestOverlay.show(function (tag) { return textOf(dataSet, tag); },
-                       { frame: frame, frames: state.frames, calibration: state.calibration,
-                         spacing: state.spacing && state.spacing.values,
-                         orientation: plane.orientation, thickness: plane.thickness });
-      if (fresh) {
-        state.answered = true;
-        post('imageChanged', describe(dataSet, image.width, image.height));
-      }
-    }
   }
 
   // The host's answer to "decodePixels", one per part of the frames: their
   // description (JSON text), the first part holding the frame shown first.
   // Called by the viewer (KestDicomViewAX::decodeFrames) as its decoder answers.
   window.hostPixels = function (text) {
-    var host = state.host;
-    if (!host) { return; }
     var description;
     try { description = JSON.parse(String(text)); } catch (e) { description = null; }
     if (!description || typeof description !== 'object') { description = { error: 'no readable answer' }; }
+    var host = typeof description.file === 'number' ? hostOfFile(description.file) : state.host;
+    if (!host) { return; }
     var valid = !description.error && validDescription(description) &&
       (!host.description || samePicture(host.description, description));
+    if (host.file !== null && !host.description) {
+      if (!valid) { failParts(host, host.reason + ': the host could not decode it (' + (description.error || 'an invalid answer') + ')'); return; }
+      host.description = description;
+      addPart(host, description);
+      return;
+    }
     if (host.description) {
       if (valid) { addPart(host, description); } else { failParts(host, 'the host could not decode the other frames (' + (description.error || 'an invalid answer') + ')'); }
       return;
@@ -339,7 +391,19 @@
     displayFrame(description.first, true);
   };
 
+  // The latest decoding asked for a file of the stack.
+  function hostOfFile(file) {
+    var found = null;
+    Object.keys(hosts).forEach(function (key) { if (hosts[key].file === file) { found = hosts[key]; } });
+    return found;
+  }
+
   page.SAMPLE_TYPES = SAMPLE_TYPES;
+  page.hostReason = hostReason;
+  page.imageIdOf = imageIdOf;
+  page.askHostForFile = askHostForFile;
+  page.releaseHost = releaseHost;
+  page.showImage = showImage;
   page.setUpLoaders = setUpLoaders;
   page.loadCurrentFile = loadCurrentFile;
   page.displayFrame = displayFrame;

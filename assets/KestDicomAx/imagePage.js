@@ -8,7 +8,7 @@
   var { charsetOf, post } = KestPage;
 
   var element = document.getElementById('image');
-  var state = { fileIndex: 0, url: '', dataSet: null, frame: 0, frames: 1, calibration: 'none',
+  var state = { fileIndex: 0, name: '', url: '', dataSet: null, frame: 0, frames: 1, calibration: 'none',
                 spacing: null, image: null, zoom: null, translation: null };
 
   function showNotice(text) { document.getElementById('notice').textContent = text; }
@@ -39,13 +39,15 @@
     return !!(dataSet.elements.x7fe00010 || dataSet.elements.x7fe00008 || dataSet.elements.x7fe00009);
   }
 
-  function fileName() { return (window.dicomFileList || [])[state.fileIndex] || ''; }
+  // The name of the file shown: the working copy's, or another file's of the stack.
+  function fileName() { return state.name || (window.dicomFileList || [])[state.fileIndex] || ''; }
 
-  function describe(dataSet, width, height) {
+  // extra: further values the message carries (a stack's index and count).
+  function describe(dataSet, width, height, extra) {
     var spacing = state.calibration === 'pixelSpacing' ? state.spacing.text.split('\\').map(function (s) {
       return s.trim();
     }).join('//') : '';
-    return JSON.stringify({
+    return JSON.stringify(Object.assign({
       nom: dataSet ? textOf(dataSet, 'x00100010') : '',
       naissance: dataSet ? textOf(dataSet, 'x00100030') : '',
       dateExamen: dataSet ? textOf(dataSet, 'x00080020') : '',
@@ -57,7 +59,7 @@
       frame: String(state.frame),
       totalFrames: String(state.frames),
       pixelSpacing: spacing
-    });
+    }, extra || {}));
   }
 
   // A load the decoder never ends (a worker that neither answers nor fails)

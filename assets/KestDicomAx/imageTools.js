@@ -168,16 +168,19 @@
     Invert: function () { updateViewport(function (v) { v.invert = !v.invert; }); },
     Clear: clearAnnotations,
     Reinit: resetView,
-    FrameNext: function () { stepFrame(1); },
-    FramePrev: function () { stepFrame(-1); },
-    Precedent: function () { stepFile(-1); },
-    Suivant: function () { stepFile(1); }
+    // In a stack, frame steps stay within its file and file steps go through the stack.
+    FrameNext: function () { if (!page.stack.stepFrame(1)) { stepFrame(1); } },
+    FramePrev: function () { if (!page.stack.stepFrame(-1)) { stepFrame(-1); } },
+    Precedent: function () { if (!page.stack.step(-1)) { stepFile(-1); } },
+    Suivant: function () { if (!page.stack.step(1)) { stepFile(1); } }
   };
 
   // A tool or a command by its page name. Called by the viewer (SelectTool, SetScale1 and the
   // invert-on-load in ViewerCommands.cpp / ViewerPageProtocol.cpp) and by the sidebar's buttons.
   window.PressButton = function (command) {
     command = String(command);
+    // Every command stops the cine; the stack's own steps stop it too.
+    page.stack.stopCine();
     if (Object.prototype.hasOwnProperty.call(TOOLS, command)) {
       activateTool(command);
     } else if (Object.prototype.hasOwnProperty.call(ACTIONS, command)) {

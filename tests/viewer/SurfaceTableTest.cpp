@@ -41,6 +41,10 @@ const ExpectedProperty properties[] = {
     {0x6803004B, "hwnd", VarType::Long, false},
     {0x6803004A, "InvertOnLoad", VarType::Boolean, true},
     {0x68030049, "SideBarVisible", VarType::Boolean, true},
+    {0x68030062, "StackMode", VarType::Boolean, true},
+    {0x68030063, "CacheSizeMB", VarType::Long, true},
+    {0x68030064, "StackIndex", VarType::Long, true},
+    {0x68030065, "StackCount", VarType::Long, false},
 };
 
 struct ExpectedMethod {
@@ -78,6 +82,8 @@ const ExpectedMethod methods[] = {
      "JScript:String:inout:required|Param1:Variant:inout:missing|Param2:Variant:inout:missing|"
      "Param3:Variant:inout:missing"},
     {0x6003008B, "Cls", VarType::Empty, ""},
+    {0x600300A3, "PlayCine", VarType::Empty, "FramesPerSecond:Double:in:0"},
+    {0x600300A4, "StopCine", VarType::Empty, ""},
     {0x60030092, "IsDicomFile", VarType::Boolean, "CheminFichier:String:in:required"},
 };
 
@@ -173,6 +179,7 @@ TEST(ViewerSurfaceTable, EventsInDeclarationOrder) {
         "21 Show ",
         "23 OffsetChanged &imageX:Long &imageY:Long &screenX:Long &screenY:Long &originX:Long "
         "&originY:Long &viewportLeft:Long &viewportTop:Long &WindowsDPR:Double",
+        "24 StackImageChanged Index:Long Count:Long FileName:String",
     };
     QStringList actual;
     for (const EventInfo& event : viewerTypeInfo().events) {
