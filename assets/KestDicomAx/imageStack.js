@@ -78,6 +78,12 @@
     return { file: low, frame: index - files[low].first };
   }
 
+  // A file cut short in its pixel data (removed or truncated since the stack was made).
+  function isCutShort(dataSet) {
+    var pixels = dataSet.elements.x7fe00010;
+    return !pixels || pixels.dataOffset + pixels.length > dataSet.byteArray.length;
+  }
+
   function framesOf(dataSet) { return Math.max(1, parseInt(textOf(dataSet, 'x00280008'), 10) || 1); }
 
   // The file's data set, and the host's decoding when the page's loader cannot be trusted with it.
@@ -90,6 +96,10 @@
     if (!rec.loading) {
       rec.loading = dataSets.load(rec.url).then(function (dataSet) {
         rec.loading = null;
+        if (isCutShort(dataSet)) {
+          while (dataSets.isLoaded(rec.url)) { dataSets.unload(rec.url); }
+          throw new Error('the file has no complete pixel data');
+        }
         rec.dataSet = dataSet;
         rec.fileFrames = framesOf(dataSet);
         rec.reason = hostReason(dataSet);
@@ -190,18 +200,20 @@
   }
 
   // An image that cannot be shown (a file removed or cut short) is passed over
-  // in the direction of the step.
+  // in the direction of a step; a jump to it stays where it was.
   function skip(index) {
     if (stack.target !== index) { return; }
     var next = index + stack.direction;
-    stack.target = next >= 0 && next < stack.count && !cine ? next : stack.shown;
+    stack.target = stack.stepping && next >= 0 && next < stack.count && !cine ? next : stack.shown;
   }
 
-  function request(index) {
+  // stepping: the index is a step from the image shown, not a jump.
+  function request(index, stepping) {
     if (!stack) { return; }
     index = Math.max(0, Math.min(stack.count - 1, index));
     if (index !== stack.shown) { stack.direction = index > stack.shown ? 1 : -1; }
     stack.target = index;
+    stack.stepping = !!stepping;
     if (!stack.busy) { run(); }
   }
 
@@ -311,7 +323,7 @@
   // A step by the user or the host; it stops the cine.
   function step(delta) {
     stopCine();
-    if (stack) { request(stack.target + delta); }
+    if (stack) { request(stack.target + delta, true); }
   }
 
   function onWheel(event) {

@@ -8,6 +8,10 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
+#include <QMouseEvent>
+#include <QWheelEvent>
+
+#include <cstdlib>
 
 #include <optional>
 
@@ -60,7 +64,60 @@ QWidget* focusedWidget(const QList<QWidget*>& windows) {
     return nullptr;
 }
 
+// The innermost widget at the centre of the first window, and that point in its coordinates.
+std::optional<std::pair<QWidget*, QPoint>> centreOf(const QList<QWidget*>& windows) {
+    if (windows.isEmpty())
+        return std::nullopt;
+    QWidget* window = windows.first();
+    const QPoint centre = window->rect().center();
+    QWidget* target = window->childAt(centre);
+    if (!target)
+        target = window;
+    return std::pair{target, target->mapFrom(window, centre)};
+}
+
 } // namespace
+
+bool turnWheel(const QList<QWidget*>& windows, int steps, bool control) {
+    const auto centre = centreOf(windows);
+    if (!centre)
+        return false;
+    const auto [target, point] = *centre;
+    const Qt::KeyboardModifiers modifiers = control ? Qt::ControlModifier : Qt::NoModifier;
+    const int direction = steps < 0 ? 1 : -1;
+    for (int i = 0; i < std::abs(steps); ++i) {
+        QWheelEvent wheel(QPointF(point), QPointF(target->mapToGlobal(point)), QPoint(),
+                          QPoint(0, 120 * direction), Qt::NoButton, modifiers, Qt::NoScrollPhase,
+                          false);
+        QApplication::sendEvent(target, &wheel);
+        pump::processPending();
+    }
+    return true;
+}
+
+bool clickCentre(const QList<QWidget*>& windows) {
+    const auto centre = centreOf(windows);
+    if (!centre)
+        return false;
+    const auto [target, point] = *centre;
+    const QPointF global(target->mapToGlobal(point));
+    // Events sent by hand are not spontaneous: Qt gives the focus on a click
+    // only for those, so it is given here as a person's click would.
+    for (QWidget* widget = target; widget; widget = widget->parentWidget()) {
+        if (widget->focusPolicy() & Qt::ClickFocus) {
+            widget->setFocus(Qt::MouseFocusReason);
+            break;
+        }
+    }
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(point), global, Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(point), global, Qt::LeftButton,
+                        Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &press);
+    QApplication::sendEvent(target, &release);
+    pump::processPending();
+    return true;
+}
 
 bool pressKeys(const QList<QWidget*>& windows, const QStringList& keys) {
     for (const QString& name : keys) {

@@ -8,7 +8,8 @@ class QJSEngine;
 class QWidget;
 
 // What a person at the screen does and reads, for unattended scripts: keys
-// typed into the widget that has the focus, and the text of a control's
+// typed into the widget that has the focus, the wheel and clicks at the
+// centre of the control, and the text of a control's
 // child widgets found by their object names.
 namespace personinput {
 
@@ -16,6 +17,15 @@ namespace personinput {
 // in the focused widget of the windows, pumping events after each; false
 // when a name is unknown or no widget has the focus.
 bool pressKeys(const QList<QWidget*>& windows, const QStringList& keys);
+
+// Turns the mouse wheel over the centre of the first window, steps notches
+// (positive: towards the person, scrolling down), with Ctrl held when asked;
+// false when nothing is there.
+bool turnWheel(const QList<QWidget*>& windows, int steps, bool control);
+
+// Clicks the left button at the centre of the first window: the widget there
+// takes the focus as it would for a person; false when nothing is there.
+bool clickCentre(const QList<QWidget*>& windows);
 
 // The first child named so in the windows: a list gives its item texts, a
 // label or button its text, any other widget its window title; also whether

@@ -38,6 +38,8 @@ const char* const HostSource = R"js(
         fileExists: (path) => native.fileExists(String(path)),
         get fileDialogs() { return native.fileDialogs(); },
         pressKeys: (...keys) => native.pressKeys([].concat(...keys).map(String)),
+        turnWheel: (steps, control) => native.turnWheel(Number(steps), !!control),
+        click: () => native.click(),
         widget: (objectName) => native.widget(String(objectName)),
     });
 })
@@ -208,16 +210,30 @@ QList<QWidget*> ScriptHost::controlWindows() const {
     return windows;
 }
 
-void ScriptHost::pressKeys(const QStringList& keys) {
+// A person's action at the control; one that cannot be done ends the script with what.
+void ScriptHost::act(const std::function<bool()>& action, const QString& what) {
     guarded(m_runtime, [&] {
-        if (!personinput::pressKeys(controlWindows(), keys))
-            throw AutomationError(vberr::InvalidProcedureCall,
-                                  QStringLiteral("Host.pressKeys: an unknown key or no widget has "
-                                                 "the focus (%1)")
-                                      .arg(keys.join(QLatin1Char(' '))),
+        if (!action())
+            throw AutomationError(vberr::InvalidProcedureCall, QStringLiteral("Host.") + what,
                                   QStringLiteral("Host"));
         return QJSValue();
     });
+}
+
+void ScriptHost::pressKeys(const QStringList& keys) {
+    act([&] { return personinput::pressKeys(controlWindows(), keys); },
+        QStringLiteral("pressKeys: an unknown key or no widget has the focus (%1)")
+            .arg(keys.join(QLatin1Char(' '))));
+}
+
+void ScriptHost::turnWheel(int steps, bool control) {
+    act([&] { return personinput::turnWheel(controlWindows(), steps, control); },
+        QStringLiteral("turnWheel: no control is shown"));
+}
+
+void ScriptHost::click() {
+    act([&] { return personinput::clickCentre(controlWindows()); },
+        QStringLiteral("click: no control is shown"));
 }
 
 QJSValue ScriptHost::widget(const QString& objectName) {

@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -42,10 +43,13 @@ public:
     Q_INVOKABLE bool fileExists(const QString& path) const;
     Q_INVOKABLE QJSValue fileDialogs();
     Q_INVOKABLE void pressKeys(const QStringList& keys);
+    Q_INVOKABLE void turnWheel(int steps, bool control);
+    Q_INVOKABLE void click();
     Q_INVOKABLE QJSValue widget(const QString& objectName);
 
 private:
     QList<QWidget*> controlWindows() const;
+    void act(const std::function<bool()>& action, const QString& what);
 
     ScriptRuntime& m_runtime;
     UnattendedSeams& m_seams;
