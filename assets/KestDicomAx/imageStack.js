@@ -64,6 +64,7 @@
     stack = { files: files, count: count, shown: current, target: current, busy: false, direction: 1, cached: {},
               prefetching: 0, pending: {}, announcing: false, bytes: given ? given.cacheBytes : 0 };
     if (stack.bytes > 0) { cornerstone.imageCache.setMaximumSizeBytes(stack.bytes); }
+    if (state.image) { stack.cached[state.image.imageId] = current; }
     prefetch();
   }
 

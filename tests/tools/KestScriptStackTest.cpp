@@ -316,6 +316,32 @@ Host.echo(JSON.stringify({ count: count, names: names, after: after, cache: view
     EXPECT_EQ(out["cache"].toInt(), 16);
 }
 
+TEST_F(KestScriptStackTest, CompressedSlicesStepLikeAnyOtherWhoeverDecodesThem) {
+    // JPEG lossless (the page decodes it) and JPEG-LS (the host's decoder
+    // process does), in one series as an archive might mix them.
+    const Series series = makeSeries("compressed", 8);
+    for (qsizetype i = 0; i < series.order.size(); ++i) {
+        const QString path = series.folder + '/' + series.order[i];
+        const QString tool = i % 2 ? "dcmcjpls" : "dcmcjpeg";
+        ASSERT_EQ(QProcess::execute(tool, {path, path + ".tmp"}), 0) << tool.toStdString();
+        ASSERT_TRUE(QFile::remove(path));
+        ASSERT_TRUE(QFile::rename(path + ".tmp", path));
+    }
+    const QJsonObject out = runScript(R"js(
+viewer.StackMode = true;
+viewer.LoadDicomFile(Host.arguments[0] + '/' + Host.arguments[1]);
+waitForEvent('ImageLoaded');
+var names = [];
+for (var i = 0; i < viewer.StackCount; i++) {
+    names.push(i === 3 ? Host.arguments[1] : base(step(i).FileName));
+}
+Host.echo(JSON.stringify({ names: names, width: viewer.dcmImageWidth }));
+)js",
+                                      {series.folder, series.order[3]});
+    EXPECT_EQ(strings(out["names"]), series.order);
+    EXPECT_EQ(out["width"].toInt(), 32);
+}
+
 TEST_F(KestScriptStackTest, WithoutStackModeAFileOfASeriesShowsAlone) {
     const Series series = makeSeries("alone", 5);
     const QJsonObject out = runScript(R"js(

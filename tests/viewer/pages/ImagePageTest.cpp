@@ -406,7 +406,7 @@ TEST_P(ImagePageHostFiles, AreDecodedByTheHostAndShown) {
         EXPECT_EQ(view.run(QStringLiteral(
                                "cornerstone.getImage(document.getElementById('image')).imageId"))
                       .toString(),
-                  QStringLiteral("kesthost:1:1"));
+                  QStringLiteral("kesthost:L1:1"));
     }
 }
 
@@ -518,11 +518,11 @@ TEST_F(ImagePage, HostFramesArriveInParts) {
     view.run(QStringLiteral("PressButton('FrameNext')"));
     ASSERT_TRUE(view.waitForMessage(QStringLiteral("buttonClicked")));
     view.pump(200);
-    EXPECT_EQ(view.run(shown).toString(), QStringLiteral("kesthost:1:0"));
+    EXPECT_EQ(view.run(shown).toString(), QStringLiteral("kesthost:L1:0"));
 
     answerWith(part(1, 14));
     ASSERT_TRUE(
-        pump::waitUntil([&] { return view.run(shown).toString() == QLatin1String("kesthost:1:1"); },
+        pump::waitUntil([&] { return view.run(shown).toString() == QLatin1String("kesthost:L1:1"); },
                         std::chrono::seconds(10)));
     // The values shown are the second frame's: the first of the later part.
     QFile written(folder.path(QStringLiteral("KDVAX_PIXELS_1.bin")));
