@@ -87,6 +87,19 @@ void buildViewMenu(QMenuBar& bar, frmMain& form) {
     addItem(sidebar, "mnuHidesidebar", "Hide", "Ctrl+Shift+B", setter("SideBarVisible", false));
     addItem(view, "mnunvert", "Invert Image", "Ctrl+I",
             [&form] { form.selectTool(frmMain::ToolInvert); });
+    addSeparator(view, "Sep4");
+    // The series of the next file opened as a stack; the mode is saved with the other properties.
+    QMenu& stack = addMenu(view, "mnuStack", "Stack Mode");
+    addItem(stack, "mnuStackOn", "On", "Ctrl+K", setter("StackMode", true));
+    addItem(stack, "mnuStackOff", "Off", "Ctrl+Shift+K", setter("StackMode", false));
+    // Space plays the stack (or a multiframe image's frames) at its own rate, and stops it.
+    addItem(view, "mnuCine", "Play/Stop Cine", "Space", [&form, playing = false]() mutable {
+        playing = !playing;
+        if (playing)
+            form.callViewer(QStringLiteral("PlayCine"), {Variant(0.0)});
+        else
+            form.callViewer(QStringLiteral("StopCine"));
+    });
 }
 
 void buildHelpMenu(QMenuBar& bar, frmMain& form) {

@@ -1,7 +1,8 @@
 // Test: the test host program. Its form creates the viewer by its programmatic identifier from
 // the registered control library, as any container does, and drives it through menus and a
 // tool panel.
-//   Test [PATH]   PATH, a DICOM file, a folder or a DICOMDIR, is opened once the form shows.
+//   Test [--stack] [PATH]   PATH, a DICOM file, a folder or a DICOMDIR, is opened once the form
+//                           shows; with --stack, a file opens with its series as a stack.
 
 #include "frmMain.h"
 
@@ -31,9 +32,11 @@ int main(int argc, char* argv[]) {
         frmMain form(automation::createObject(ProgId), QApplication::applicationDirPath(),
                      settingsFile());
         form.show();
-        const QStringList arguments = QApplication::arguments();
-        if (arguments.size() > 1)
-            QTimer::singleShot(0, &form, [&form, path = arguments.at(1)] { form.open(path); });
+        QStringList arguments = QApplication::arguments().mid(1);
+        if (arguments.removeAll(QStringLiteral("--stack")) > 0)
+            form.putViewer(QStringLiteral("StackMode"), Variant(true));
+        if (!arguments.isEmpty())
+            QTimer::singleShot(0, &form, [&form, path = arguments.first()] { form.open(path); });
         return QApplication::exec();
     } catch (const AutomationError& error) {
         ui::messageBox(QStringLiteral("The viewer %1 could not be created:\n\n%2\n\nRegister the "

@@ -72,6 +72,12 @@ TEST_F(FormTest, MenusInTheirOrderWithSeparatorsAndShortcuts) {
         "mnuHidesidebar Hide Ctrl+Shift+B",
         "<",
         "mnunvert Invert Image Ctrl+I",
+        "-Sep4",
+        ">mnuStack Stack Mode",
+        "mnuStackOn On Ctrl+K",
+        "mnuStackOff Off Ctrl+Shift+K",
+        "<",
+        "mnuCine Play/Stop Cine Space",
         "<",
         ">mnuHelp &?",
         "mnuAbout About... F1",
@@ -145,6 +151,11 @@ TEST_F(FormTest, MenuItemsCallTheirMembers) {
         {"mnuShowSidebar", "SideBarVisible", InvokeFlags::PropertyPut, {yes}},
         {"mnuHidesidebar", "SideBarVisible", InvokeFlags::PropertyPut, {no}},
         {"mnunvert", "SelectTool", InvokeFlags::Method, {Variant(std::int16_t(11))}},
+        {"mnuStackOn", "StackMode", InvokeFlags::PropertyPut, {yes}},
+        {"mnuStackOff", "StackMode", InvokeFlags::PropertyPut, {no}},
+        // Space plays, then stops.
+        {"mnuCine", "PlayCine", InvokeFlags::Method, {Variant(0.0)}},
+        {"mnuCine", "StopCine", InvokeFlags::Method, {}},
         {"mnuAbout", "About", InvokeFlags::Method, {}},
     };
     for (const MenuCall& row : rows) {
