@@ -2,6 +2,7 @@
 
 #include "DicomTools.h"
 #include "DocumentState.h"
+#include "MeasurementList.h"
 #include "OpenStack.h"
 
 #include "platform/automation/ControlSite.h"
@@ -75,6 +76,10 @@ public:
     std::int32_t stackCount() const;
     void PlayCine(double framesPerSecond);
     void StopCine();
+    // Measurements of the document shown, for the host.
+    QString GetMeasurements() const;
+    QString AddMeasurement(const QString& toolName, const QString& points);
+    bool RemoveMeasurement(const QString& id);
 
     // The largest file shown: the image page reads the whole file into its memory.
     static constexpr qint64 MaxDicomFileSize = qint64(512) << 20;
@@ -119,6 +124,7 @@ private:
     void openStackFor(const QString& path, const QStringList& seriesFiles);
     bool stepToFile(const QString& path);
     void onStackImageChanged(const QString& content);
+    void onMeasurementChanged(const QString& content);
     void followStackSelection(const QString& path);
 
     // browsing
@@ -236,6 +242,8 @@ private:
     OpenStack m_stack;
     std::int32_t m_stackIndex = 0;
     std::int32_t m_stackCount = 0;
+    // The measurements the image page reported for the document shown.
+    MeasurementList m_measurements;
 
     // printing
     QString m_savedPrinter;

@@ -205,5 +205,11 @@ void KestDicomViewAX::bindMethods() {
         StopCine();
         return Variant();
     });
+    method("GetMeasurements", [this](QList<Variant>&) { return text(GetMeasurements()); });
+    method("AddMeasurement", [this](QList<Variant>& a) {
+        return text(AddMeasurement(a[0].toString(), a[1].toString()));
+    });
+    method("RemoveMeasurement",
+           [this](QList<Variant>& a) { return flag(RemoveMeasurement(a[0].toString())); });
     method("IsDicomFile", [this](QList<Variant>& a) { return flag(IsDicomFile(a[0].toString())); });
 }

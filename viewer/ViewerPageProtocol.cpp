@@ -44,6 +44,7 @@ void KestDicomViewAX::onHostEvent(BrowserHostProxy& host, const QString& name,
         m_placeholderAfterCrash = false;
     else if (name == QLatin1String("NavigationStarting")) {
         m_imagePresent = false;
+        m_measurements.clear();
         cancelDecoding();
     } else if (name == QLatin1String("JSMessage") && args.size() >= 2)
         onPageMessage(args[0].toString(), args[1].toString());
@@ -78,6 +79,8 @@ void KestDicomViewAX::onPageMessage(const QString& name, const QString& content)
             onStackImageChanged(content);
         else if (name == QLatin1String("releasePixels"))
             onReleasePixels(content);
+        else if (name == QLatin1String("measurementChanged"))
+            onMeasurementChanged(content);
     } catch (const AutomationError&) {
     }
 }

@@ -224,6 +224,30 @@ QList<MemberInfo> members() {
               "Plays the stack, or the frames of a multiframe image, in a loop; at 0 or less, "
               "at the rate the file gives (10 images per second when it gives none)"});
     m.append({0x600300A4, "StopCine", Call, V::Empty, {}, "Stops the cine started by PlayCine"});
+    m.append({0x600300A5,
+              "GetMeasurements",
+              Call,
+              V::String,
+              {},
+              "Returns the measurements of the document displayed (every image of a stack) as a "
+              "JSON array: id, tool, sopInstanceUid, frame (from 0), points in image pixels, "
+              "calibration, and length_mm or length_px, angle_deg, area_mm2 or area_px, mean, "
+              "stdDev, min, max and unit, or the probe's stored and modality values"});
+    m.append({0x600300A6,
+              "AddMeasurement",
+              Call,
+              V::String,
+              {{"ToolName", V::String}, {"Points", V::String}},
+              "Draws a measurement on the image displayed and returns its identifier. ToolName: "
+              "Length (2 points: its ends), Angle (3: an end, the vertex, the other end), Cobb "
+              "(4: the two ends of each line), Rectangle and Ellipse (2: opposite corners of the "
+              "bounding box), Probe (1). Points: a JSON array of image points, [[x,y],...]"});
+    m.append({0x600300A7,
+              "RemoveMeasurement",
+              Call,
+              V::Boolean,
+              {{"Id", V::String}},
+              "Removes a measurement by its identifier; False when there is none"});
     m.append({0x60030092,
               "IsDicomFile",
               Call,
@@ -350,6 +374,12 @@ QList<EventInfo> events() {
          {{"Index", V::Long}, {"Count", V::Long}, {"FileName", V::String}},
          "Occurs when the stack displays another of its images, at most once per displayed "
          "frame"},
+        {25,
+         "MeasurementChanged",
+         {{"Id", V::String}, {"Action", V::String}, {"Json", V::String}},
+         "Occurs once a measurement is added, modified or removed (Action), when the user "
+         "finishes drawing or moving it, or by AddMeasurement, RemoveMeasurement and Clear; "
+         "Json holds it as GetMeasurements does"},
     };
 }
 

@@ -329,6 +329,7 @@
     if (fresh) { cornerstone.fitToWindow(element); }
     state.frame = frame;
     state.image = image;
+    page.measurements.noteImage(image, dataSet, frame);
     var plane = KestValues.planeOf(dataSet, frame);
     KestOverlay.show(function (tag) { return textOf(dataSet, tag); },
                      { frame: frame, frames: state.frames, calibration: state.calibration,

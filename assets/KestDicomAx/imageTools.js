@@ -141,6 +141,7 @@
   function clearAnnotations() {
     ANNOTATION_TOOLS.forEach(function (tool) { cornerstoneTools.clearToolState(element, tool); });
     if (state.image) { cornerstone.updateImage(element); }
+    page.measurements.report();
   }
 
   function resetView() {

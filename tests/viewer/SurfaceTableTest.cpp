@@ -84,6 +84,10 @@ const ExpectedMethod methods[] = {
     {0x6003008B, "Cls", VarType::Empty, ""},
     {0x600300A3, "PlayCine", VarType::Empty, "FramesPerSecond:Double:in:0"},
     {0x600300A4, "StopCine", VarType::Empty, ""},
+    {0x600300A5, "GetMeasurements", VarType::String, ""},
+    {0x600300A6, "AddMeasurement", VarType::String,
+     "ToolName:String:in:required|Points:String:in:required"},
+    {0x600300A7, "RemoveMeasurement", VarType::Boolean, "Id:String:in:required"},
     {0x60030092, "IsDicomFile", VarType::Boolean, "CheminFichier:String:in:required"},
 };
 
@@ -180,6 +184,7 @@ TEST(ViewerSurfaceTable, EventsInDeclarationOrder) {
         "23 OffsetChanged &imageX:Long &imageY:Long &screenX:Long &screenY:Long &originX:Long "
         "&originY:Long &viewportLeft:Long &viewportTop:Long &WindowsDPR:Double",
         "24 StackImageChanged Index:Long Count:Long FileName:String",
+        "25 MeasurementChanged Id:String Action:String Json:String",
     };
     QStringList actual;
     for (const EventInfo& event : viewerTypeInfo().events) {

@@ -64,22 +64,41 @@ QWidget* focusedWidget(const QList<QWidget*>& windows) {
     return nullptr;
 }
 
-// The innermost widget at the centre of the first window, and that point in its coordinates.
-std::optional<std::pair<QWidget*, QPoint>> centreOf(const QList<QWidget*>& windows) {
+// The innermost widget at a point of the first window, and the point in its coordinates.
+std::optional<std::pair<QWidget*, QPoint>> widgetAt(const QList<QWidget*>& windows, QPoint at) {
     if (windows.isEmpty())
         return std::nullopt;
     QWidget* window = windows.first();
-    const QPoint centre = window->rect().center();
-    QWidget* target = window->childAt(centre);
+    QWidget* target = window->childAt(at);
     if (!target)
         target = window;
-    return std::pair{target, target->mapFrom(window, centre)};
+    return std::pair{target, target->mapFrom(window, at)};
+}
+
+// Events sent by hand are not spontaneous: Qt gives the focus on a click only
+// for those, so it is given here as a person's press would.
+void focusOnPress(QWidget* target) {
+    for (QWidget* widget = target; widget; widget = widget->parentWidget()) {
+        if (widget->focusPolicy() & Qt::ClickFocus) {
+            widget->setFocus(Qt::MouseFocusReason);
+            return;
+        }
+    }
+}
+
+void sendMouse(QWidget* target, QEvent::Type type, QPoint point, Qt::MouseButtons buttons) {
+    QMouseEvent event(type, QPointF(point), QPointF(target->mapToGlobal(point)), Qt::LeftButton,
+                      buttons, Qt::NoModifier);
+    QApplication::sendEvent(target, &event);
+    pump::processPending();
 }
 
 } // namespace
 
 bool turnWheel(const QList<QWidget*>& windows, int steps, bool control) {
-    const auto centre = centreOf(windows);
+    if (windows.isEmpty())
+        return false;
+    const auto centre = widgetAt(windows, windows.first()->rect().center());
     if (!centre)
         return false;
     const auto [target, point] = *centre;
@@ -96,26 +115,25 @@ bool turnWheel(const QList<QWidget*>& windows, int steps, bool control) {
 }
 
 bool clickCentre(const QList<QWidget*>& windows) {
-    const auto centre = centreOf(windows);
-    if (!centre)
+    if (windows.isEmpty())
         return false;
-    const auto [target, point] = *centre;
-    const QPointF global(target->mapToGlobal(point));
-    // Events sent by hand are not spontaneous: Qt gives the focus on a click
-    // only for those, so it is given here as a person's click would.
-    for (QWidget* widget = target; widget; widget = widget->parentWidget()) {
-        if (widget->focusPolicy() & Qt::ClickFocus) {
-            widget->setFocus(Qt::MouseFocusReason);
-            break;
-        }
-    }
-    QMouseEvent press(QEvent::MouseButtonPress, QPointF(point), global, Qt::LeftButton,
-                      Qt::LeftButton, Qt::NoModifier);
-    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(point), global, Qt::LeftButton,
-                        Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(target, &press);
-    QApplication::sendEvent(target, &release);
-    pump::processPending();
+    const QPoint centre = windows.first()->rect().center();
+    return drag(windows, centre, centre);
+}
+
+bool drag(const QList<QWidget*>& windows, QPoint from, QPoint to) {
+    const auto start = widgetAt(windows, from);
+    if (!start)
+        return false;
+    const auto [target, point] = *start;
+    const QPoint offset = point - from;
+    focusOnPress(target);
+    sendMouse(target, QEvent::MouseButtonPress, point, Qt::LeftButton);
+    constexpr int Steps = 8;
+    for (int step = 1; step <= Steps && from != to; ++step)
+        sendMouse(target, QEvent::MouseMove, offset + from + (to - from) * step / Steps,
+                  Qt::LeftButton);
+    sendMouse(target, QEvent::MouseButtonRelease, offset + to, Qt::NoButton);
     return true;
 }
 

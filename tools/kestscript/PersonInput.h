@@ -27,6 +27,11 @@ bool turnWheel(const QList<QWidget*>& windows, int steps, bool control);
 // takes the focus as it would for a person; false when nothing is there.
 bool clickCentre(const QList<QWidget*>& windows);
 
+// Drags with the left button from one point of the first window to another
+// (window coordinates), through a few steps as a hand moves; false when
+// nothing is there.
+bool drag(const QList<QWidget*>& windows, QPoint from, QPoint to);
+
 // The first child named so in the windows: a list gives its item texts, a
 // label or button its text, any other widget its window title; also whether
 // it is shown. Undefined when there is none.

@@ -40,6 +40,7 @@ const char* const HostSource = R"js(
         pressKeys: (...keys) => native.pressKeys([].concat(...keys).map(String)),
         turnWheel: (steps, control) => native.turnWheel(Number(steps), !!control),
         click: () => native.click(),
+        drag: (x1, y1, x2, y2) => native.drag(Number(x1), Number(y1), Number(x2), Number(y2)),
         widget: (objectName) => native.widget(String(objectName)),
     });
 })
@@ -234,6 +235,11 @@ void ScriptHost::turnWheel(int steps, bool control) {
 void ScriptHost::click() {
     act([&] { return personinput::clickCentre(controlWindows()); },
         QStringLiteral("click: no control is shown"));
+}
+
+void ScriptHost::drag(int x1, int y1, int x2, int y2) {
+    act([&] { return personinput::drag(controlWindows(), QPoint(x1, y1), QPoint(x2, y2)); },
+        QStringLiteral("drag: no control is shown"));
 }
 
 QJSValue ScriptHost::widget(const QString& objectName) {

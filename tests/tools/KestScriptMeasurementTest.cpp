@@ -1,0 +1,207 @@
+// Measurements seen by a host through the real kestscript and the viewer's
+// pages: the values of each tool, the events of a drawing by hand and of the
+// members, and measurements on several images of a stack.
+
+#include "ScriptRun.h"
+
+#include "tests/common/QtPrinters.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString CreateViewer = R"js(
+var viewer = Host.createControl('KestDicomViewControl.KestDicomViewAX', 800, 600);
+var events = [];
+['ImageLoaded', 'StackImageChanged', 'MeasurementChanged', 'ToolSelected'].forEach(function (name) {
+    viewer.on(name, function (args) { events.push({ name: name, args: args }); });
+});
+function named(name) { return events.filter(function (e) { return e.name === name; }); }
+function waitForEvent(name, count) {
+    Host.waitFor(function () { return named(name).length >= (count || 1); }, 60000);
+    return named(name)[named(name).length - 1].args;
+}
+function changes() {
+    return named('MeasurementChanged').map(function (e) {
+        return { id: e.args.Id, action: e.args.Action, json: JSON.parse(e.args.Json) };
+    });
+}
+// A page round trip that changes nothing: the tool in use chosen again. Once
+// it is back, whatever the page posted before it has been handled.
+function roundTrip(tool) {
+    var before = named('ToolSelected').length;
+    viewer.SelectTool(tool);
+    waitForEvent('ToolSelected', before + 1);
+}
+)js";
+
+class KestScriptMeasurementTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_run.registerLibrary(KEST_CONTROL_PATH)) << m_run.error().toStdString();
+        m_folder = m_run.path("series");
+        QProcess python;
+        python.start(
+            QStringLiteral("/usr/bin/python3"),
+            {KEST_SOURCE_DIR_PATH "/tests/tools/data/make_stack_series.py", m_folder, "8"});
+        ASSERT_TRUE(python.waitForFinished(60000));
+        for (const QJsonValue& name :
+             QJsonDocument::fromJson(python.readAllStandardOutput()).object()["order"].toArray())
+            m_order.append(name.toString());
+        ASSERT_EQ(m_order.size(), 8);
+    }
+
+    QJsonObject runScript(const QString& body) {
+        const auto result =
+            m_run.run(CreateViewer + body, {"--timeout", "150"}, {m_folder, m_order[2]}, 170);
+        EXPECT_EQ(result.exitCode, 0) << result.errors.toStdString();
+        return ScriptRun::lastJson(result);
+    }
+
+    static QJsonObject byTool(const QJsonArray& measurements, const QString& tool) {
+        for (const QJsonValue& value : measurements) {
+            if (value.toObject()["tool"].toString() == tool)
+                return value.toObject();
+        }
+        return {};
+    }
+
+    ScriptRun m_run;
+    QString m_folder;
+    QStringList m_order;
+};
+
+// Slice 2 holds the value 2 everywhere but its first pixel; its pixels are 0.5 mm square.
+TEST_F(KestScriptMeasurementTest, EachToolsValuesAndTheEventsOfTheMembers) {
+    const QJsonObject out = runScript(R"js(
+viewer.StackMode = true;
+viewer.LoadDicomFile(Host.arguments[0] + '/' + Host.arguments[1]);
+waitForEvent('ImageLoaded');
+var ids = [
+    viewer.AddMeasurement('Length', '[[4,4],[4,24]]'),
+    viewer.AddMeasurement('Angle', '[[10,4],[4,4],[4,10]]'),
+    viewer.AddMeasurement('Cobb', '[[2,2],[12,2],[2,20],[12,30]]'),
+    viewer.AddMeasurement('Rectangle', '[[2,2],[12,12]]'),
+    viewer.AddMeasurement('Ellipse', '[[2,2],[12,12]]'),
+    viewer.AddMeasurement('Probe', '[[5,5]]')];
+var errors = [];
+['Arrow|[[1,1]]', 'Length|[[1,1]]', 'Length|[[1,1],[2,"x"]]', 'Probe|not json'].forEach(function (call) {
+    var parts = call.split('|');
+    try { viewer.AddMeasurement(parts[0], parts[1]); errors.push(0); } catch (e) { errors.push(e.number); }
+});
+waitForEvent('MeasurementChanged', 6);
+var first = JSON.parse(viewer.GetMeasurements());
+viewer.StackIndex = 5;
+Host.waitFor(function () { return named('StackImageChanged').length > 0; }, 30000);
+var onFive = viewer.AddMeasurement('Length', '[[0,0],[0,10]]');
+waitForEvent('MeasurementChanged', 7);
+var both = JSON.parse(viewer.GetMeasurements());
+var removed = viewer.RemoveMeasurement(ids[5]);
+var unknown = viewer.RemoveMeasurement('no-such-id');
+waitForEvent('MeasurementChanged', 8);
+viewer.SelectTool(12);
+waitForEvent('MeasurementChanged', 9);
+roundTrip(1);
+Host.echo(JSON.stringify({ ids: ids, onFive: onFive, errors: errors, first: first, both: both,
+    removed: removed, unknown: unknown, changes: changes(),
+    last: JSON.parse(viewer.GetMeasurements()) }));
+)js");
+    EXPECT_EQ(out["errors"].toArray(), QJsonArray({5, 5, 5, 5}));
+    const QJsonArray first = out["first"].toArray();
+    ASSERT_EQ(first.size(), 6);
+    const QJsonObject length = byTool(first, "Length");
+    EXPECT_DOUBLE_EQ(length["length_mm"].toDouble(), 10.0);
+    EXPECT_DOUBLE_EQ(length["length_px"].toDouble(), 20.0);
+    EXPECT_EQ(length["calibration"].toString(), "pixelSpacing");
+    EXPECT_EQ(length["frame"].toInt(), 0);
+    EXPECT_EQ(length["points"].toArray(), QJsonArray({QJsonArray({4, 4}), QJsonArray({4, 24})}));
+    EXPECT_NEAR(byTool(first, "Angle")["angle_deg"].toDouble(), 90.0, 1e-9);
+    EXPECT_NEAR(byTool(first, "Cobb")["angle_deg"].toDouble(), 45.0, 1e-9);
+    const QJsonObject rectangle = byTool(first, "Rectangle");
+    EXPECT_DOUBLE_EQ(rectangle["area_mm2"].toDouble(), 25.0);
+    EXPECT_DOUBLE_EQ(rectangle["mean"].toDouble(), 2.0);
+    EXPECT_DOUBLE_EQ(rectangle["stdDev"].toDouble(), 0.0);
+    EXPECT_DOUBLE_EQ(rectangle["min"].toDouble(), 2.0);
+    EXPECT_DOUBLE_EQ(rectangle["max"].toDouble(), 2.0);
+    EXPECT_EQ(rectangle["unit"].toString(), "HU");
+    const QJsonObject ellipse = byTool(first, "Ellipse");
+    EXPECT_NEAR(ellipse["area_mm2"].toDouble(), 3.14159265 * 25 * 0.25, 1e-6);
+    EXPECT_DOUBLE_EQ(ellipse["mean"].toDouble(), 2.0);
+    const QJsonObject probe = byTool(first, "Probe");
+    EXPECT_EQ(probe["stored"].toInt(), 2);
+    EXPECT_DOUBLE_EQ(probe["modality"].toDouble(), 2.0);
+
+    // The measurement on slice 5 names its own image.
+    const QJsonArray both = out["both"].toArray();
+    ASSERT_EQ(both.size(), 7);
+    EXPECT_NE(both[6].toObject()["sopInstanceUid"].toString(), length["sopInstanceUid"].toString());
+    EXPECT_FALSE(length["sopInstanceUid"].toString().isEmpty());
+    EXPECT_TRUE(out["removed"].toBool());
+    EXPECT_FALSE(out["unknown"].toBool());
+
+    // One event per change, in order: six added, one added on slice 5, the
+    // probe removed, the Clear of slice 5; each event's JSON is its measurement.
+    QStringList actions;
+    QStringList ids;
+    for (const QJsonValue& value : out["changes"].toArray()) {
+        const QJsonObject change = value.toObject();
+        actions.append(change["action"].toString());
+        ids.append(change["id"].toString());
+        EXPECT_EQ(change["json"].toObject()["id"].toString(), change["id"].toString());
+    }
+    EXPECT_EQ(actions, QStringList({"added", "added", "added", "added", "added", "added", "added",
+                                    "removed", "removed"}));
+    QStringList expected;
+    for (const QJsonValue& id : out["ids"].toArray())
+        expected.append(id.toString());
+    expected << out["onFive"].toString() << expected[5] << out["onFive"].toString();
+    EXPECT_EQ(ids, expected);
+    EXPECT_EQ(out["last"].toArray().size(), 5);
+}
+
+TEST_F(KestScriptMeasurementTest, ADrawingByHandIsReportedOnceWhenItEndsAndOnceWhenMoved) {
+    const QJsonObject out = runScript(R"js(
+viewer.LoadDicomFile(Host.arguments[0] + '/' + Host.arguments[1]);
+waitForEvent('ImageLoaded');
+viewer.SelectTool(4);
+Host.drag(300, 200, 500, 400);
+waitForEvent('MeasurementChanged', 1);
+roundTrip(4);
+var drawn = changes();
+// The line's end handle is where the drag ended: dragging it moves the end.
+Host.drag(500, 400, 450, 300);
+waitForEvent('MeasurementChanged', 2);
+roundTrip(4);
+var moved = changes();
+viewer.SelectTool(9);
+Host.drag(250, 300, 250, 300);
+waitForEvent('MeasurementChanged', 3);
+roundTrip(9);
+Host.echo(JSON.stringify({ drawn: drawn, moved: moved, all: changes() }));
+)js");
+    const QJsonArray drawn = out["drawn"].toArray();
+    ASSERT_EQ(drawn.size(), 1) << "nothing is reported during the drag";
+    EXPECT_EQ(drawn[0].toObject()["action"].toString(), "added");
+    const QJsonObject line = drawn[0].toObject()["json"].toObject();
+    EXPECT_EQ(line["tool"].toString(), "Length");
+    EXPECT_GT(line["length_mm"].toDouble(), 0);
+    const QJsonArray moved = out["moved"].toArray();
+    ASSERT_EQ(moved.size(), 2);
+    const QJsonObject after = moved[1].toObject();
+    EXPECT_EQ(after["action"].toString(), "modified");
+    EXPECT_EQ(after["id"].toString(), drawn[0].toObject()["id"].toString());
+    const QJsonArray start = line["points"].toArray();
+    const QJsonArray now = after["json"].toObject()["points"].toArray();
+    EXPECT_EQ(now[0], start[0]) << "the other end stays";
+    EXPECT_LT(now[1].toArray()[1].toDouble(), start[1].toArray()[1].toDouble());
+    const QJsonArray all = out["all"].toArray();
+    ASSERT_EQ(all.size(), 3);
+    EXPECT_EQ(all[2].toObject()["json"].toObject()["tool"].toString(), "Probe");
+    EXPECT_EQ(all[2].toObject()["json"].toObject()["stored"].toInt(), 2);
+}
+
+} // namespace

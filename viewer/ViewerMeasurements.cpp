@@ -1,0 +1,75 @@
+// Measurements for the host: what the image page reports of each one drawn,
+// moved or removed, and the measurements the host draws and removes.
+
+#include "KestDicomViewAX.h"
+
+#include "ViewerValues.h"
+
+#include "platform/automation/AutomationError.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QUuid>
+
+#include <cmath>
+#include <optional>
+
+using viewervalues::text;
+
+namespace {
+
+// The points each tool takes.
+int pointCount(const QString& tool) {
+    static const QHash<QString, int> counts = {
+        {QStringLiteral("Length"), 2},  {QStringLiteral("Angle"), 3},
+        {QStringLiteral("Cobb"), 4},    {QStringLiteral("Rectangle"), 2},
+        {QStringLiteral("Ellipse"), 2}, {QStringLiteral("Probe"), 1}};
+    return counts.value(tool, 0);
+}
+
+// The points as the page takes them, or nothing when they are not count
+// pairs of finite numbers.
+std::optional<QString> pointsOf(const QString& points, int count) {
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(points.toUtf8(), &error);
+    if (error.error != QJsonParseError::NoError || !document.isArray() ||
+        document.array().size() != count)
+        return std::nullopt;
+    for (const QJsonValue& point : document.array()) {
+        const QJsonArray pair = point.toArray();
+        if (pair.size() != 2 || !pair[0].isDouble() || !pair[1].isDouble() ||
+            !std::isfinite(pair[0].toDouble()) || !std::isfinite(pair[1].toDouble()))
+            return std::nullopt;
+    }
+    return QString::fromUtf8(document.toJson(QJsonDocument::Compact));
+}
+
+} // namespace
+
+QString KestDicomViewAX::GetMeasurements() const {
+    return m_measurements.json();
+}
+
+QString KestDicomViewAX::AddMeasurement(const QString& toolName, const QString& points) {
+    const int count = pointCount(toolName);
+    const auto valid = pointsOf(points, count);
+    if (!m_imagePresent || count == 0 || !valid)
+        throw AutomationError::standard(vberr::InvalidProcedureCall);
+    const QString id = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    callPage(QStringLiteral("addMeasurement"), {text(toolName), text(*valid), text(id)});
+    return id;
+}
+
+bool KestDicomViewAX::RemoveMeasurement(const QString& id) {
+    if (!m_imagePresent || !m_measurements.contains(id))
+        return false;
+    callPage(QStringLiteral("removeMeasurement"), {text(id)});
+    return true;
+}
+
+void KestDicomViewAX::onMeasurementChanged(const QString& content) {
+    const auto change = m_measurements.apply(content);
+    if (change)
+        raise(QStringLiteral("MeasurementChanged"),
+              {text(change->id), text(change->action), text(change->json)});
+}
