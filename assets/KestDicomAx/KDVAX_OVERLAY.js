@@ -11,7 +11,8 @@ window.KestOverlay = (function () {
     lossy: 'LOSSY', series: 'Series', image: 'Image', frame: 'Frame', centre: 'C', width: 'W',
     zoom: 'Zoom', thickness: 'Thickness', location: 'Location',
     pixelSpacing: 'calibration: pixel spacing', imagerPixelSpacing: 'calibration: imager pixel spacing',
-    none: 'uncalibrated: pixels', date: 'YYYY-MM-DD'
+    none: 'uncalibrated: pixels', date: 'YYYY-MM-DD', ultrasoundRegion: 'calibration: ultrasound region',
+    detectorPixelSpacing: 'calibration: imager pixel spacing, at the detector'
   };
 
   // Transfer syntaxes whose compression loses information.
@@ -99,7 +100,12 @@ window.KestOverlay = (function () {
     return read('x00282110') === '01' || LOSSY_SYNTAXES.indexOf(read('x00020010')) >= 0;
   }
 
-  function calibrationText(calibration) { return caption(calibration); }
+  // The calibration's caption; the pixel spacing's with its calibration type
+  // when the file names one.
+  function calibrationText(calibration) {
+    var type = calibration === 'pixelSpacing' && read ? value('x00280a02') : '';
+    return caption(calibration) + (type ? ' (' + type + ')' : '');
+  }
 
   // The corners that follow the file and its frame. reader maps a tag to its
   // text; where holds frame, frames, calibration, spacing (rows, columns in mm)
@@ -125,6 +131,7 @@ window.KestOverlay = (function () {
     position = null;
     Array.prototype.forEach.call(document.querySelectorAll('#overlay > div'), function (part) { part.textContent = ''; });
     overlayPart('scalebar').hidden = true;
+    KestOverlayPlanes.clear();
   }
 
   // The round length (1, 2 or 5 times a power of ten, in mm) nearest to a
