@@ -44,6 +44,17 @@ window.KestOverlay = (function () {
 
   function value(tag) { return oneLine(read(tag)); }
 
+  // A decimal string (DS) as a reader expects it: each number with at most
+  // two decimals and no trailing zeros; a value that is not a number as it is.
+  function decimalText(text) {
+    return text.split('\\').map(function (part) {
+      var n = Number(part.trim());
+      if (!part.trim() || !isFinite(n)) { return part; }
+      var rounded = Math.abs(n) < 1e15 ? Math.round(n * 100) / 100 : n;
+      return String(rounded === 0 ? 0 : rounded);
+    }).join('\\');
+  }
+
   function daysIn(year, month) { return new Date(Date.UTC(year, month, 0)).getUTCDate(); }
 
   // A DA value (YYYYMMDD, or the old YYYY.MM.DD) in the pattern's form;
@@ -83,17 +94,18 @@ window.KestOverlay = (function () {
     overlayPart(name).textContent = lines.filter(function (line) { return line; }).join('\n');
   }
 
-  // "Label: value unit" when the file holds the attribute, else nothing.
-  function labelled(name, tag, unit) {
-    var text = value(tag);
+  // "Label: value unit" when the file holds the attribute, else nothing; a
+  // decimal string's numbers through decimalText.
+  function labelled(name, tag, unit, decimal) {
+    var text = decimal ? oneLine(decimalText(read(tag))) : value(tag);
     return text ? caption(name) + ': ' + text + (unit || '') : '';
   }
 
   // The data set's slice thickness, else the frame's (enhanced files keep it
   // in their functional groups) when the page gives it.
   function thicknessLine() {
-    if (value('x00180050') || !(position && isFinite(position.thickness))) { return labelled('thickness', 'x00180050', ' mm'); }
-    return caption('thickness') + ': ' + position.thickness + ' mm';
+    if (value('x00180050') || !(position && isFinite(position.thickness))) { return labelled('thickness', 'x00180050', ' mm', true); }
+    return caption('thickness') + ': ' + decimalText(String(position.thickness)) + ' mm';
   }
 
   function isLossy() {
@@ -121,7 +133,7 @@ window.KestOverlay = (function () {
                            value('x00081030')]);
     setOverlayLines('bl', [labelled('series', 'x00200011'), labelled('image', 'x00200013'),
                            caption('frame') + ': ' + (where.frame + 1) + ' / ' + where.frames,
-                           thicknessLine(), labelled('location', 'x00201041', ' mm'),
+                           thicknessLine(), labelled('location', 'x00201041', ' mm', true),
                            where.spacing ? '' : calibrationText('none')]);
     overlayPart('lossy').textContent = isLossy() ? caption('lossy') : '';
   }
@@ -208,5 +220,6 @@ window.KestOverlay = (function () {
   function toggle() { document.getElementById('overlay').classList.toggle('hidden'); }
 
   return { show: show, follow: follow, clear: clear, toggle: toggle, calibrationText: calibrationText,
-           formatDate: formatDate, formatTime: formatTime, personName: personName, scaleBar: scaleBar };
+           formatDate: formatDate, formatTime: formatTime, personName: personName, scaleBar: scaleBar,
+           decimalText: decimalText };
 })();
