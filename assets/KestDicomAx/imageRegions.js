@@ -80,8 +80,10 @@ window.KestRegions = (function () {
     return spacingOf(data) ? 'ultrasoundRegion' : 'none';
   }
 
+  // Runs a measurement's computation with its region's spacing; a file
+  // without regions keeps its own calibration.
   function within(data, take) {
-    measuring = spacingOf(data);
+    measuring = regions.length ? spacingOf(data) : undefined;
     try {
       return take();
     } finally {
