@@ -17,6 +17,8 @@ window.KestOverlayPlanes = (function (page) {
   canvas.className = 'planes';
   var shown = { image: null, dataSet: null, frame: 0, hidden: [] };
   var described = new WeakMap();
+  // Whether the canvas holds a drawing: a file without planes leaves it be.
+  var painted = false;
 
   function hex4(n) { return ('000' + n.toString(16)).slice(-4); }
   function tagOf(group, element) { return 'x' + hex4(group) + hex4(element); }
@@ -206,10 +208,13 @@ window.KestOverlayPlanes = (function (page) {
   function clear() {
     shown = { image: null, dataSet: null, frame: 0, hidden: [] };
     canvas.getContext('2d').clearRect(0, 0, canvas.width, canvas.height);
+    painted = false;
   }
 
   // The planes of the frame shown, above the image as drawn.
   function draw(event) {
+    var planes = event.detail.image === shown.image ? planesOf(shown.dataSet) : [];
+    if (!planes.length && !painted) { return; }
     var enabledElement = cornerstone.getEnabledElement(page.element);
     var imageCanvas = enabledElement.canvas;
     if (canvas.width !== imageCanvas.width || canvas.height !== imageCanvas.height) {
@@ -220,8 +225,8 @@ window.KestOverlayPlanes = (function (page) {
     canvas.style.height = imageCanvas.clientHeight + 'px';
     var context = canvas.getContext('2d');
     context.clearRect(0, 0, canvas.width, canvas.height);
-    if (event.detail.image !== shown.image) { return; }
-    planesOf(shown.dataSet).forEach(function (plane) {
+    painted = planes.length > 0;
+    planes.forEach(function (plane) {
       if (shown.hidden.indexOf(plane.group) >= 0) { return; }
       var drawing = drawingOf(shown.dataSet, plane, shown.image, shown.frame, COLOUR);
       if (drawing) { drawInImage(context, enabledElement, drawing, plane); }
