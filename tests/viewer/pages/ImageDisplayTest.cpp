@@ -121,7 +121,7 @@ protected:
     QString text(const QString& script) { return view.run(script).toString(); }
 
     // A measurement of that tool drawn by script through its handles; its
-    // value and unit once drawn (Length's length, the ROIs' area).
+    // value and unit once drawn (a length, an angle or an area).
     QJsonObject measure(const QString& tool, const QString& handles) {
         view.run(QStringLiteral("(function () { var e = document.getElementById('image');"
                                 " cornerstoneTools.clearToolState(e, '%1');"
@@ -133,14 +133,15 @@ protected:
                                 " cornerstone.updateImage(e); })()")
                      .arg(tool, handles));
         const QString read =
-            QStringLiteral("(function () { var d = "
-                           "cornerstoneTools.getToolState(document.getElementById('image'),"
-                           " '%1').data[0]; var value = d.length !== undefined ? d.length : "
-                           "(d.cachedStats || {}).area;"
-                           " return d.invalidated || d.unit === undefined ? '' : JSON.stringify({ "
-                           "value: value,"
-                           " unit: d.unit, label: "
-                           "KestOverlay.calibrationText(KestRegions.calibrationOf(d, '')) }); })()")
+            QStringLiteral(
+                "(function () { var d = cornerstoneTools.getToolState("
+                "document.getElementById('image'), '%1').data[0];"
+                " var value = [d.length, d.rAngle, (d.cachedStats || {}).area]"
+                ".filter(function (v) { return v !== undefined; })[0];"
+                " return d.invalidated || value === undefined ? '' : JSON.stringify({ value: value,"
+                " unit: d.unit, label: KestOverlay.calibrationText(KestRegions.calibrationOf(d, "
+                "'')) });"
+                " })()")
                 .arg(tool);
         QString json;
         pump::waitUntil([&] { return !(json = text(read)).isEmpty(); }, std::chrono::seconds(20));
@@ -275,6 +276,12 @@ TEST_F(ImageDisplay, UltrasoundRegionsCalibrateTheMeasurementsInsideThem) {
         measure(QStringLiteral("RectangleRoi"),
                 QStringLiteral("{ start: { x: 10, y: 10 }, end: { x: 20, y: 30 } }"));
     EXPECT_NEAR(area.value("value").toDouble(), 1.0 * 4.0, 1e-6);
+    // An angle between sides of 3 by 8 mm and 3 by 0 mm (53.13 degrees in pixels).
+    const QJsonObject angle = measure(
+        QStringLiteral("Angle"),
+        QStringLiteral(
+            "{ start: { x: 40, y: 50 }, middle: { x: 10, y: 10 }, end: { x: 40, y: 10 } }"));
+    EXPECT_NEAR(angle.value("value").toDouble(), 69.44, 0.01);
 
     ASSERT_TRUE(show(QStringLiteral("ultrasound_one_region")));
     EXPECT_EQ(
