@@ -35,7 +35,7 @@
     var pixelSpacing = KestValues.spacingOf(dataSet, 0);
     if (pixelSpacing) { return pixelSpacing; }
     var spacing = numbersOf(dataSet, 'x00181164');
-    var source = dataSet.elements.x00181114 ? 'detectorPixelSpacing' : 'imagerPixelSpacing';
+    var source = numbersOf(dataSet, 'x00181114').length ? 'detectorPixelSpacing' : 'imagerPixelSpacing';
     if (spacing.length === 2) { return { source: source, text: textOf(dataSet, 'x00181164'), values: spacing }; }
     return { source: 'none', text: '', values: null };
   }
