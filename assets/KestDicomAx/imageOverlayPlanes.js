@@ -119,7 +119,8 @@ window.KestOverlayPlanes = (function (page) {
   }
 
   // Clears the high bits of the decoded values, which would otherwise be
-  // shown as values, and takes their range anew.
+  // shown and probed as values, and takes their range anew (the host's
+  // 16-bit frames are shown through their stored values themselves).
   function clearHighBits(dataSet, image) {
     var values = image.getPixelData();
     if (!(values instanceof Uint16Array)) { return; }
@@ -188,7 +189,7 @@ window.KestOverlayPlanes = (function (page) {
     if (!inPixels.length || image.planeBits || image.color) { return; }
     image.planeBits = {};
     inPixels.forEach(function (plane) { image.planeBits[plane.group] = pixelBits(dataSet, plane, image, frame); });
-    if (!image.storedValues) { clearHighBits(dataSet, image); }
+    clearHighBits(dataSet, image);
   }
 
   // Draws a plane's canvas in the image's pixel space of the element's

@@ -1,13 +1,15 @@
 // What the viewer reports and saves of the image page's display: one
 // ultrasound region's spacings in millimetres, shutters in the saved image,
 // overlay planes in the page's capture but not in the saved image (as the
-// text overlay).
+// text overlay), and those of frames the host decodes.
 
 #include "RenderRun.h"
 
+#include <QFile>
 #include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QtEndian>
 
 #include <gtest/gtest.h>
 
@@ -52,6 +54,25 @@ TEST_F(DisplayRender, OverlayPlanesAreInThePagesCaptureNotInTheSavedImage) {
     const QRgb planeColour = qRgb(255, 64, 255);
     EXPECT_EQ(pixelsOf(QImage(run.output("image.png")), planeColour), 0);
     EXPECT_GT(pixelsOf(QImage(run.output("page.png")), planeColour), 2 * 64);
+}
+
+// JPEG-LS frames are decoded by the host: the overlay in their high bits is
+// drawn, and the values keep their stored bits only.
+TEST_F(DisplayRender, OverlayPlanesInHighBitsOfFramesTheHostDecodes) {
+    RenderRun run;
+    ASSERT_TRUE(run.run(file("overlay_high_bits_jls.dcm"),
+                        {"--values", "image.values", "--canvas", "page.png"}))
+        << run.errors().toStdString();
+    EXPECT_GT(pixelsOf(QImage(run.output("page.png")), qRgb(255, 64, 255)), 100);
+    QFile values(run.output("image.values"));
+    ASSERT_TRUE(values.open(QIODevice::ReadOnly));
+    values.readLine();
+    const QByteArray samples = values.readAll();
+    ASSERT_EQ(samples.size(), 64 * 64 * 2);
+    int other = 0;
+    for (int i = 0; i < 64 * 64; ++i)
+        other += qFromLittleEndian<quint16>(samples.constData() + 2 * i) != 1000;
+    EXPECT_EQ(other, 0);
 }
 
 TEST_F(DisplayRender, ShuttersAreInTheSavedImage) {

@@ -3,7 +3,8 @@
 presentation LUTs, overlay planes (in Overlay Data and in the pixel data's
 high bits), display shutters, ultrasound regions and overlay text values.
 The files whose feature lives in the pixel data are also written transcoded
-by dcmtk, RLE (<name>_rle.dcm) and JPEG lossless (<name>_jpll.dcm).
+by dcmtk, RLE (<name>_rle.dcm) and JPEG lossless (<name>_jpll.dcm), and the
+high-bit overlay in JPEG-LS (overlay_high_bits_jls.dcm).
 
     display_files.py FOLDER
 """
@@ -196,9 +197,9 @@ def text_files():
     return {"text_values": ct, "detector_spacing": dx}
 
 
-def transcode(folder, name):
+def transcode(folder, name, coders):
     source = os.path.join(folder, name + ".dcm")
-    for suffix, tool in (("_rle", ["dcmcrle"]), ("_jpll", ["dcmcjpeg", "+e1"])):
+    for suffix, tool in coders:
         subprocess.run(tool + [source, os.path.join(folder, name + suffix + ".dcm")], check=True)
 
 
@@ -210,8 +211,10 @@ def main():
         files.update(make())
     for name, ds in files.items():
         ds.save_as(os.path.join(folder, name + ".dcm"), write_like_original=False)
-    for name in ("overlay_high_bits", "shutter_combined"):
-        transcode(folder, name)
+    page_coders = [("_rle", ["dcmcrle"]), ("_jpll", ["dcmcjpeg", "+e1"])]
+    transcode(folder, "shutter_combined", page_coders)
+    # JPEG-LS is decoded by the host, not the page.
+    transcode(folder, "overlay_high_bits", page_coders + [("_jls", ["dcmcjpls"])])
 
 
 if __name__ == "__main__":
