@@ -178,8 +178,12 @@ def region(left, top, right, bottom, delta_x, delta_y, units=3, spatial=1):
 def ultrasound_files():
     pixels = np.full((80, 100), 128, dtype=np.uint8)
     two = image(pixels, "US", bits_stored=8)
+    # Besides the two regions, hostile ones: far outside the image with deltas
+    # that are no numbers, and with its corners swapped.
     two.SequenceOfUltrasoundRegions = Sequence([region(0, 0, 49, 79, 0.01, 0.02),
-                                                region(50, 0, 99, 79, 0.05, 0.05)])
+                                                region(50, 0, 99, 79, 0.05, 0.05),
+                                                region(5000, 5000, 6000, 6000, float("nan"), float("inf")),
+                                                region(99, 79, 0, 0, 1.0, 1.0)])
     one = image(pixels, "US", bits_stored=8)
     one.SequenceOfUltrasoundRegions = Sequence([region(0, 0, 99, 79, 0.01, 0.02)])
     return {"ultrasound_two_regions": two, "ultrasound_one_region": one}
