@@ -27,7 +27,11 @@ module.exports = [
         // What the pages' shared scripts make for the scripts loaded after them.
         KestPage: 'readonly',
         KestOverlay: 'readonly',
-        KestValues: 'readonly'
+        KestValues: 'readonly',
+        KestPresentation: 'readonly',
+        KestOverlayPlanes: 'readonly',
+        KestShutters: 'readonly',
+        KestRegions: 'readonly'
       }
     },
     rules: {

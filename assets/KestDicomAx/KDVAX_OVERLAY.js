@@ -11,7 +11,8 @@ window.KestOverlay = (function () {
     lossy: 'LOSSY', series: 'Series', image: 'Image', frame: 'Frame', centre: 'C', width: 'W',
     zoom: 'Zoom', thickness: 'Thickness', location: 'Location',
     pixelSpacing: 'calibration: pixel spacing', imagerPixelSpacing: 'calibration: imager pixel spacing',
-    none: 'uncalibrated: pixels', date: 'YYYY-MM-DD'
+    none: 'uncalibrated: pixels', date: 'YYYY-MM-DD', ultrasoundRegion: 'calibration: ultrasound region',
+    detectorPixelSpacing: 'calibration: imager pixel spacing, at the detector'
   };
 
   // Transfer syntaxes whose compression loses information.
@@ -42,6 +43,17 @@ window.KestOverlay = (function () {
   }
 
   function value(tag) { return oneLine(read(tag)); }
+
+  // A decimal string (DS) as a reader expects it: each number with at most
+  // two decimals and no trailing zeros; a value that is not a number as it is.
+  function decimalText(text) {
+    return text.split('\\').map(function (part) {
+      var n = Number(part.trim());
+      if (!part.trim() || !isFinite(n)) { return part; }
+      var rounded = Math.abs(n) < 1e15 ? Math.round(n * 100) / 100 : n;
+      return String(rounded === 0 ? 0 : rounded);
+    }).join('\\');
+  }
 
   function daysIn(year, month) { return new Date(Date.UTC(year, month, 0)).getUTCDate(); }
 
@@ -82,24 +94,30 @@ window.KestOverlay = (function () {
     overlayPart(name).textContent = lines.filter(function (line) { return line; }).join('\n');
   }
 
-  // "Label: value unit" when the file holds the attribute, else nothing.
-  function labelled(name, tag, unit) {
-    var text = value(tag);
+  // "Label: value unit" when the file holds the attribute, else nothing; a
+  // decimal string's numbers through decimalText.
+  function labelled(name, tag, unit, decimal) {
+    var text = decimal ? oneLine(decimalText(read(tag))) : value(tag);
     return text ? caption(name) + ': ' + text + (unit || '') : '';
   }
 
   // The data set's slice thickness, else the frame's (enhanced files keep it
   // in their functional groups) when the page gives it.
   function thicknessLine() {
-    if (value('x00180050') || !(position && isFinite(position.thickness))) { return labelled('thickness', 'x00180050', ' mm'); }
-    return caption('thickness') + ': ' + position.thickness + ' mm';
+    if (value('x00180050') || !(position && isFinite(position.thickness))) { return labelled('thickness', 'x00180050', ' mm', true); }
+    return caption('thickness') + ': ' + decimalText(String(position.thickness)) + ' mm';
   }
 
   function isLossy() {
     return read('x00282110') === '01' || LOSSY_SYNTAXES.indexOf(read('x00020010')) >= 0;
   }
 
-  function calibrationText(calibration) { return caption(calibration); }
+  // The calibration's caption; the pixel spacing's with its calibration type
+  // when the file names one.
+  function calibrationText(calibration) {
+    var type = calibration === 'pixelSpacing' && read ? value('x00280a02') : '';
+    return caption(calibration) + (type ? ' (' + type + ')' : '');
+  }
 
   // The corners that follow the file and its frame. reader maps a tag to its
   // text; where holds frame, frames, calibration, spacing (rows, columns in mm)
@@ -115,7 +133,7 @@ window.KestOverlay = (function () {
                            value('x00081030')]);
     setOverlayLines('bl', [labelled('series', 'x00200011'), labelled('image', 'x00200013'),
                            caption('frame') + ': ' + (where.frame + 1) + ' / ' + where.frames,
-                           thicknessLine(), labelled('location', 'x00201041', ' mm'),
+                           thicknessLine(), labelled('location', 'x00201041', ' mm', true),
                            where.spacing ? '' : calibrationText('none')]);
     overlayPart('lossy').textContent = isLossy() ? caption('lossy') : '';
   }
@@ -125,6 +143,7 @@ window.KestOverlay = (function () {
     position = null;
     Array.prototype.forEach.call(document.querySelectorAll('#overlay > div'), function (part) { part.textContent = ''; });
     overlayPart('scalebar').hidden = true;
+    KestOverlayPlanes.clear();
   }
 
   // The round length (1, 2 or 5 times a power of ten, in mm) nearest to a
@@ -201,5 +220,6 @@ window.KestOverlay = (function () {
   function toggle() { document.getElementById('overlay').classList.toggle('hidden'); }
 
   return { show: show, follow: follow, clear: clear, toggle: toggle, calibrationText: calibrationText,
-           formatDate: formatDate, formatTime: formatTime, personName: personName, scaleBar: scaleBar };
+           formatDate: formatDate, formatTime: formatTime, personName: personName, scaleBar: scaleBar,
+           decimalText: decimalText };
 })();

@@ -177,6 +177,9 @@
     if (!ref) { return null; }
     var points = pointsOf(tool, data);
     var image = state.image && state.image.imageId === imageId ? state.image : null;
+    // On an ultrasound image, a measurement takes the calibration of the region it lies in.
+    var region = image ? KestRegions.measurementCalibration(data) : undefined;
+    if (region) { ref = Object.assign({}, ref, region); }
     return Object.assign({ id: data.uuid, tool: TOOLS[tool], sopInstanceUid: ref.sopInstanceUid, frame: ref.frame,
                            points: points, calibration: ref.calibration },
                          valuesOf(tool, points, ref, image));

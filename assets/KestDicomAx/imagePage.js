@@ -25,15 +25,24 @@
     return textOf(dataSet, tag).split('\\').map(parseFloat).filter(function (n) { return isFinite(n) && n > 0; });
   }
 
-  // Row and column spacing with where they come from: the frame's pixel
-  // spacing (enhanced files keep it per frame), else the imager's.
+  // Row and column spacing with where they come from: the only spatial
+  // ultrasound region's, else the frame's pixel spacing (enhanced files keep
+  // it per frame), else the imager's (at the detector: named so when the file
+  // gives the magnification it was not corrected for).
   function calibrationOf(dataSet) {
+    var region = KestRegions.use(dataSet);
+    if (region) { return region; }
     var pixelSpacing = KestValues.spacingOf(dataSet, 0);
     if (pixelSpacing) { return pixelSpacing; }
     var spacing = numbersOf(dataSet, 'x00181164');
-    if (spacing.length === 2) { return { source: 'imagerPixelSpacing', text: textOf(dataSet, 'x00181164'), values: spacing }; }
+    var source = numbersOf(dataSet, 'x00181114').length ? 'detectorPixelSpacing' : 'imagerPixelSpacing';
+    if (spacing.length === 2) { return { source: source, text: textOf(dataSet, 'x00181164'), values: spacing }; }
     return { source: 'none', text: '', values: null };
   }
+
+  // The spacing the viewer reports ("rows//columns" in mm): the pixel
+  // spacing's text, or an ultrasound region's.
+  var REPORTED_CALIBRATIONS = ['pixelSpacing', 'ultrasoundRegion'];
 
   function hasPixelData(dataSet) {
     return !!(dataSet.elements.x7fe00010 || dataSet.elements.x7fe00008 || dataSet.elements.x7fe00009);
@@ -44,7 +53,7 @@
 
   // extra: further values the message carries (a stack's index and count).
   function describe(dataSet, width, height, extra) {
-    var spacing = state.calibration === 'pixelSpacing' ? state.spacing.text.split('\\').map(function (s) {
+    var spacing = REPORTED_CALIBRATIONS.indexOf(state.calibration) >= 0 ? state.spacing.text.split('\\').map(function (s) {
       return s.trim();
     }).join('//') : '';
     return JSON.stringify(Object.assign({
@@ -58,7 +67,8 @@
       multiFrame: state.frames > 1 ? 'true' : 'false',
       frame: String(state.frame),
       totalFrames: String(state.frames),
-      pixelSpacing: spacing
+      pixelSpacing: spacing,
+      calibration: state.calibration
     }, extra || {}));
   }
 

@@ -34,7 +34,7 @@
     }));
     cornerstone.enable(element);
     Object.keys(TOOLS).forEach(function (command) {
-      cornerstoneTools.addTool(command === 'Probe' ? KestValues.makeProbeTool() : cornerstoneTools[TOOLS[command] + 'Tool']);
+      cornerstoneTools.addTool(command === 'Probe' ? KestValues.makeProbeTool() : KestRegions.measuredBy(cornerstoneTools[TOOLS[command] + 'Tool']));
     });
     element.addEventListener('contextmenu', function (event) { event.preventDefault(); });
     element.addEventListener(cornerstone.EVENTS.IMAGE_RENDERED, onRendered);
@@ -76,7 +76,6 @@
   // Each length or area measurement carries the source of its calibration beside its value.
   function drawCalibrationLabels(detail) {
     var context = detail.canvasContext;
-    var label = KestOverlay.calibrationText(state.calibration);
     context.save();
     context.setTransform(1, 0, 0, 1, 0, 0);
     context.font = '11px sans-serif';
@@ -85,6 +84,7 @@
       var toolState = cornerstoneTools.getToolState(element, tool);
       (toolState ? toolState.data : []).forEach(function (data) {
         var box = data.handles && data.handles.textBox && data.handles.textBox.boundingBox;
+        var label = KestOverlay.calibrationText(KestRegions.calibrationOf(data, state.calibration));
         if (box) { context.fillText(label, box.left, box.top + box.height + 12); }
       });
     });

@@ -116,27 +116,47 @@
     return ((value - (center - 0.5)) / Math.max(1, width - 1) + 0.5) * 255;
   }
 
-  // Fills the image's lookup table (stored value to grey level) through the
-  // VOI LUT function, where the renderer looks for it before making its own.
-  function fillLut(image, viewport) {
+  // The VOI output (0 to 255) of each stored value, before any inversion: the
+  // renderer's own for a modality or VOI lookup table, else the VOI function's.
+  function voiLut(image, viewport) {
     var voi = viewport.voi;
-    var cached = image.cachedLut;
-    if (cached && cached.voiFunction === image.voiFunction && cached.windowCenter === voi.windowCenter &&
-        cached.windowWidth === voi.windowWidth && cached.invert === viewport.invert) { return; }
+    if (viewport.voiLUT || viewport.modalityLUT) {
+      image.cachedLut = undefined;
+      return cornerstone.generateLut(image, voi.windowWidth, voi.windowCenter, false, viewport.modalityLUT, viewport.voiLUT);
+    }
     var offset = Math.min(image.minPixelValue, 0);
     var lut = new Uint8ClampedArray(image.maxPixelValue - offset + 1);
     for (var stored = image.minPixelValue; stored <= image.maxPixelValue; stored++) {
-      var grey = voiOutput(image.voiFunction, stored * image.slope + image.intercept, voi.windowCenter, voi.windowWidth);
-      lut[stored - offset] = viewport.invert ? 255 - grey : grey;
+      lut[stored - offset] = voiOutput(image.voiFunction, stored * image.slope + image.intercept, voi.windowCenter, voi.windowWidth);
     }
-    image.cachedLut = { lutArray: lut, voiFunction: image.voiFunction, windowCenter: voi.windowCenter,
+    return lut;
+  }
+
+  // Fills the image's lookup table (stored value to grey level) in the file's
+  // order: modality, VOI, presentation, then the user's inversion (the
+  // viewport's inversion away from the image's own), where the renderer looks
+  // for it before making its own.
+  function fillLut(image, viewport) {
+    var voi = viewport.voi;
+    var cached = image.cachedLut;
+    if (cached && cached.filled && cached.voiFunction === image.voiFunction && cached.windowCenter === voi.windowCenter &&
+        cached.windowWidth === voi.windowWidth && cached.invert === viewport.invert &&
+        cached.modalityLUT === viewport.modalityLUT && cached.voiLUT === viewport.voiLUT) { return; }
+    var lut = voiLut(image, viewport);
+    var presentation = image.presentation || { table: null, inverse: !!image.invert };
+    var flip = viewport.invert !== !!image.invert;
+    for (var i = 0; i < lut.length; i++) {
+      var grey = KestPresentation.present(presentation, lut[i]);
+      lut[i] = flip ? 255 - grey : grey;
+    }
+    image.cachedLut = { lutArray: lut, filled: true, voiFunction: image.voiFunction, windowCenter: voi.windowCenter,
                         windowWidth: voi.windowWidth, invert: viewport.invert,
                         modalityLUT: viewport.modalityLUT, voiLUT: viewport.voiLUT };
   }
 
-  function renderThroughFunction(enabledElement, invalidated) {
+  function renderThroughLut(enabledElement, invalidated) {
     var viewport = enabledElement.viewport;
-    if (viewport.voiLUT || viewport.modalityLUT) {
+    if ((viewport.voiLUT || viewport.modalityLUT) && !enabledElement.image.presentation) {
       cornerstone.renderGrayscaleImage(enabledElement, invalidated);
       return;
     }
@@ -176,20 +196,28 @@
 
   var current = { element: null, image: null };
 
-  // Readies a loaded frame for display: its modality unit, VOI choices and VOI LUT function.
+  // How a grey frame is drawn: through the page's own lookup table when the
+  // file has a VOI LUT function or a presentation stage, else the renderer's.
+  function greyRender(image, dataSet, frame) {
+    image.voiChoices = choicesOf(image, dataSet, frame);
+    image.voiFunction = voiFunctionOf(dataSet, frame);
+    image.presentation = KestPresentation.presentationOf(dataSet, image);
+    if (!image.voiFunction && !image.presentation) { return image.ownRender; }
+    if (!image.throughLut) { image.cachedLut = undefined; }
+    image.throughLut = true;
+    return renderThroughLut;
+  }
+
+  // Readies a loaded frame for display: its modality unit, VOI choices, VOI
+  // LUT function and presentation, overlay planes and shutters.
   function prepareImage(image, dataSet, frame) {
     image.frameIndex = frame;
     image.modalityUnit = unitOf(dataSet, frame);
-    if (image.color || !dataSet) {
-      image.voiChoices = [];
-      return;
-    }
-    image.voiChoices = choicesOf(image, dataSet, frame);
-    image.voiFunction = voiFunctionOf(dataSet, frame);
-    if (image.voiFunction && image.render !== renderThroughFunction) {
-      image.render = renderThroughFunction;
-      image.cachedLut = undefined;
-    }
+    if (!('ownRender' in image)) { image.ownRender = image.render; }
+    image.voiChoices = [];
+    KestOverlayPlanes.prepare(image, dataSet, frame);
+    var render = image.color || !dataSet ? image.ownRender : greyRender(image, dataSet, frame);
+    image.render = KestShutters.around(render, dataSet, frame);
   }
 
   // Called when a frame is shown: a fresh load starts with the first choice; a
