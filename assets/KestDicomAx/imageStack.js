@@ -141,11 +141,16 @@
     });
   }
 
+  // Overlay planes may live in the pixel data's unused bits, read again as the image shows.
+  function hasOverlayPlanes(dataSet) {
+    return Object.keys(dataSet.elements).some(function (tag) { return tag >= 'x60000000' && tag < 'x60200000'; });
+  }
+
   // Once a single-frame file is decoded, its pixel data is not read again: the
   // data set keeps its header only, so that the cache's budget is what it holds.
   function keepHeaderOnly(rec, image) {
     var pixels = rec.dataSet && rec.dataSet.elements.x7fe00010;
-    if (rec.fileFrames > 1 || rec.host || !pixels || rec.dataSet.headerOnly) { return; }
+    if (rec.fileFrames > 1 || rec.host || !pixels || rec.dataSet.headerOnly || hasOverlayPlanes(rec.dataSet)) { return; }
     try {
       var header = dicomParser.parseDicom(rec.dataSet.byteArray.slice(0, pixels.dataOffset), { untilTag: 'x7fe00010' });
       header.headerOnly = true;
