@@ -80,6 +80,8 @@ public:
     QString GetMeasurements() const;
     QString AddMeasurement(const QString& toolName, const QString& points);
     bool RemoveMeasurement(const QString& id);
+    bool SaveMeasurementsAsSR(const QString& fileName);
+    std::int32_t LoadMeasurements(const QString& fileName);
 
     // The largest file shown: the image page reads the whole file into its memory.
     static constexpr qint64 MaxDicomFileSize = qint64(512) << 20;

@@ -3,10 +3,12 @@
 
 #include "KestDicomViewAX.h"
 
+#include "MeasurementReport.h"
 #include "ViewerValues.h"
 
 #include "platform/automation/AutomationError.h"
 
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QUuid>
@@ -72,4 +74,49 @@ void KestDicomViewAX::onMeasurementChanged(const QString& content) {
     if (change)
         raise(QStringLiteral("MeasurementChanged"),
               {text(change->id), text(change->action), text(change->json)});
+}
+
+bool KestDicomViewAX::SaveMeasurementsAsSR(const QString& fileName) {
+    const QJsonArray measurements = QJsonDocument::fromJson(m_measurements.json().toUtf8()).array();
+    if (!m_imagePresent || measurements.isEmpty() || fileName.isEmpty())
+        return false;
+    // Written beside the target first, so that a failed write leaves the target as it was.
+    const QString partial = fileName + QStringLiteral(".part");
+    const QString error =
+        measurementreport::write(partial, measurements, m_instanceFolder + m_document.dcmFile);
+    if (!error.isEmpty()) {
+        QFile::remove(partial);
+        throw AutomationError(vberr::PathFileAccessError, error, QStringLiteral("KestDicomView"));
+    }
+    QFile::remove(fileName);
+    if (!QFile::rename(partial, fileName)) {
+        QFile::remove(partial);
+        throw AutomationError::standard(vberr::PathFileAccessError);
+    }
+    return true;
+}
+
+std::int32_t KestDicomViewAX::LoadMeasurements(const QString& fileName) {
+    if (!m_imagePresent)
+        return 0;
+    const measurementreport::Read report = measurementreport::read(fileName);
+    if (!report.error.isEmpty())
+        throw AutomationError(vberr::InvalidProcedureCall, report.error,
+                              QStringLiteral("KestDicomView"));
+    std::int32_t drawn = 0;
+    for (const QJsonValue& value : report.measurements) {
+        const QJsonObject measurement = value.toObject();
+        const QString points =
+            QString::fromUtf8(QJsonDocument(measurement.value(QStringLiteral("points")).toArray())
+                                  .toJson(QJsonDocument::Compact));
+        const Variant added =
+            callPage(QStringLiteral("addMeasurementOn"),
+                     {text(measurement.value(QStringLiteral("sopInstanceUid")).toString()),
+                      Variant(std::int32_t(measurement.value(QStringLiteral("frame")).toInt())),
+                      text(measurement.value(QStringLiteral("tool")).toString()), text(points),
+                      text(QUuid::createUuid().toString(QUuid::WithoutBraces))});
+        if (added.toBool())
+            ++drawn;
+    }
+    return drawn;
 }

@@ -211,5 +211,9 @@ void KestDicomViewAX::bindMethods() {
     });
     method("RemoveMeasurement",
            [this](QList<Variant>& a) { return flag(RemoveMeasurement(a[0].toString())); });
+    method("SaveMeasurementsAsSR",
+           [this](QList<Variant>& a) { return flag(SaveMeasurementsAsSR(a[0].toString())); });
+    method("LoadMeasurements",
+           [this](QList<Variant>& a) { return Variant(LoadMeasurements(a[0].toString())); });
     method("IsDicomFile", [this](QList<Variant>& a) { return flag(IsDicomFile(a[0].toString())); });
 }

@@ -248,6 +248,21 @@ QList<MemberInfo> members() {
               V::Boolean,
               {{"Id", V::String}},
               "Removes a measurement by its identifier; False when there is none"});
+    m.append({0x600300A8,
+              "SaveMeasurementsAsSR",
+              Call,
+              V::Boolean,
+              {{"FileName", V::String}},
+              "Writes the measurements of the document displayed to a DICOM Comprehensive SR "
+              "with the Measurement Report template (TID 1500); False when there is none"});
+    m.append({0x600300A9,
+              "LoadMeasurements",
+              Call,
+              V::Long,
+              {{"FileName", V::String}},
+              "Draws the measurements of a TID 1500 report whose coordinates reference the images "
+              "displayed (the image shown and the images of its stack read so far) and returns "
+              "how many were drawn"});
     m.append({0x60030092,
               "IsDicomFile",
               Call,

@@ -31,12 +31,37 @@
     return textOf(dataSet, 'x00281054');
   }
 
+  function refOf(dataSet, frame, spacing, calibration) {
+    var values = spacing && spacing.values;
+    return { studyInstanceUid: textOf(dataSet, 'x0020000d'), seriesInstanceUid: textOf(dataSet, 'x0020000e'),
+             sopClassUid: textOf(dataSet, 'x00080016'), sopInstanceUid: textOf(dataSet, 'x00080018'), frame: frame,
+             spacing: values ? { row: values[0], column: values[1] } : null, calibration: calibration || 'none',
+             unit: unitOf(dataSet) };
+  }
+
   // Called as each image is shown (imageDecoding.js showImage).
   function noteImage(image, dataSet, frame) {
-    var values = state.spacing && state.spacing.values;
-    images[image.imageId] = { sopInstanceUid: textOf(dataSet, 'x00080018'), frame: frame,
-                              spacing: values ? { row: values[0], column: values[1] } : null,
-                              calibration: state.calibration || 'none', unit: unitOf(dataSet) };
+    images[image.imageId] = refOf(dataSet, frame, state.spacing, state.calibration);
+  }
+
+  // An image of the stack read but not shown yet: its pixel spacing only.
+  function noteUnshown(imageId, dataSet, frame) {
+    if (images[imageId]) { return; }
+    var spacing = KestValues.spacingOf(dataSet, frame);
+    images[imageId] = refOf(dataSet, frame, spacing, spacing ? spacing.source : 'none');
+  }
+
+  // The image of an instance and frame the page has read: the one shown, one
+  // shown before, or one of the stack read ahead.
+  function imageIdOf(sopInstanceUid, frame) {
+    var seen = Object.keys(images).find(function (id) {
+      return images[id].sopInstanceUid === sopInstanceUid && images[id].frame === frame;
+    });
+    if (seen) { return seen; }
+    var read = page.stack.imageOfInstance(sopInstanceUid, frame);
+    if (!read) { return null; }
+    noteUnshown(read.imageId, read.dataSet, frame);
+    return read.imageId;
   }
 
   function pointsOf(tool, data) {
@@ -180,7 +205,9 @@
     // On an ultrasound image, a measurement takes the calibration of the region it lies in.
     var region = image ? KestRegions.measurementCalibration(data) : undefined;
     if (region) { ref = Object.assign({}, ref, region); }
-    return Object.assign({ id: data.uuid, tool: TOOLS[tool], sopInstanceUid: ref.sopInstanceUid, frame: ref.frame,
+    return Object.assign({ id: data.uuid, tool: TOOLS[tool], studyInstanceUid: ref.studyInstanceUid,
+                           seriesInstanceUid: ref.seriesInstanceUid, sopClassUid: ref.sopClassUid,
+                           sopInstanceUid: ref.sopInstanceUid, frame: ref.frame,
                            points: points, calibration: ref.calibration },
                          valuesOf(tool, points, ref, image));
   }
@@ -239,17 +266,37 @@
     });
   }
 
-  // Draws a measurement on the image shown. Called by the viewer's AddMeasurement
-  // with the tool's name, the points as JSON and the identifier it chose.
-  window.addMeasurement = function (name, pointsText, id) {
+  // A measurement of the tool from its points, or null when they do not fit the tool.
+  function measurementData(name, pointsText, id) {
     var tool = toolOf(String(name));
     var points;
     try { points = JSON.parse(String(pointsText)); } catch (e) { points = null; }
-    if (!state.image || !tool || !validPoints(tool, points)) { return; }
-    cornerstoneTools.addToolState(element, tool, { visible: true, active: false, invalidated: true, complete: true,
-                                                   uuid: String(id), handles: handlesOf(tool, points) });
+    if (!tool || !validPoints(tool, points)) { return null; }
+    return { tool: tool, data: { visible: true, active: false, invalidated: true, complete: true, uuid: String(id),
+                                 handles: handlesOf(tool, points) } };
+  }
+
+  // Draws a measurement on the image shown. Called by the viewer's AddMeasurement
+  // with the tool's name, the points as JSON and the identifier it chose.
+  window.addMeasurement = function (name, pointsText, id) {
+    var made = measurementData(name, pointsText, id);
+    if (!state.image || !made) { return; }
+    cornerstoneTools.addToolState(element, made.tool, made.data);
     cornerstone.updateImage(element);
     report();
+  };
+
+  // Draws a measurement on the image of an instance and frame (from 0), shown
+  // or not; false when the page has not read that image. Called by the
+  // viewer's LoadMeasurements.
+  window.addMeasurementOn = function (sopInstanceUid, frame, name, pointsText, id) {
+    var made = measurementData(name, pointsText, id);
+    var imageId = made && imageIdOf(String(sopInstanceUid), parseInt(frame, 10));
+    if (!imageId) { return false; }
+    cornerstoneTools.globalImageIdSpecificToolStateManager.addImageIdToolState(imageId, made.tool, made.data);
+    if (state.image && state.image.imageId === imageId) { cornerstone.updateImage(element); }
+    report();
+    return true;
   };
 
   // Removes a measurement wherever it lies. Called by the viewer's RemoveMeasurement.

@@ -391,7 +391,16 @@
   window.playCine = function (rate) { if (ensureStarted()) { playCine(parseFloat(rate)); } };
   window.stopCine = stopCine;
 
+  // The image of an instance and frame among the stack's files read so far.
+  function imageOfInstance(sopInstanceUid, frame) {
+    var rec = stack && stack.files.find(function (file) {
+      return file.dataSet && textOf(file.dataSet, 'x00080018') === sopInstanceUid && frame >= 0 && frame < file.frames;
+    });
+    return rec ? { imageId: imageIdAt(rec, frame), dataSet: rec.dataSet } : null;
+  }
+
   page.stack = {
+    imageOfInstance: imageOfInstance,
     // The series starts with the load's first image.
     loaded: function () { if (given && !stack) { start(); } },
     step: function (delta) { if (given) { step(delta); } return !!given; },

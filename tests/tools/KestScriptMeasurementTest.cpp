@@ -204,4 +204,129 @@ Host.echo(JSON.stringify({ drawn: drawn, moved: moved, all: changes() }));
     EXPECT_EQ(all[2].toObject()["json"].toObject()["stored"].toInt(), 2);
 }
 
+// What pydicom reads of a report: its class, template, patient, study and, per
+// measurement group, its region's graphic type, referenced instance and values.
+const char* ReadReport = R"py(
+import json, sys
+import pydicom
+ds = pydicom.dcmread(sys.argv[1])
+def concept(item):
+    return item.ConceptNameCodeSequence[0].CodeMeaning if 'ConceptNameCodeSequence' in item else ''
+groups = []
+def walk(items):
+    for item in items:
+        if concept(item) == 'Measurement Group':
+            group = {'values': {}}
+            for child in item.ContentSequence:
+                if child.ValueType == 'SCOORD':
+                    group['graphic'] = child.GraphicType
+                    group['instance'] = child.ContentSequence[0].ReferencedSOPSequence[0].ReferencedSOPInstanceUID
+                if child.ValueType == 'NUM':
+                    value = child.MeasuredValueSequence[0]
+                    group['values'][concept(child)] = [float(value.NumericValue),
+                        value.MeasurementUnitsCodeSequence[0].CodeValue]
+            groups.append(group)
+        elif 'ContentSequence' in item:
+            walk(item.ContentSequence)
+walk(ds.ContentSequence)
+print(json.dumps({'sopClass': ds.SOPClassUID, 'template': ds.ContentTemplateSequence[0].TemplateIdentifier,
+                  'patient': str(ds.PatientName), 'study': ds.StudyInstanceUID, 'groups': groups}))
+)py";
+
+TEST_F(KestScriptMeasurementTest, AReportIsWrittenValidAndItsMeasurementsComeBack) {
+    const QString report = m_run.path("report.dcm");
+    const QJsonObject out = runScript(QStringLiteral(R"js(
+viewer.StackMode = true;
+viewer.LoadDicomFile(Host.arguments[0] + '/' + Host.arguments[1]);
+waitForEvent('ImageLoaded');
+['Length|[[4,4],[4,24]]', 'Angle|[[10,4],[4,4],[4,10]]', 'Cobb|[[2,2],[12,2],[2,20],[12,30]]',
+ 'Rectangle|[[2,2],[12,12]]', 'Ellipse|[[2,2],[14,8]]', 'Probe|[[5,5]]'].forEach(function (call) {
+    var parts = call.split('|');
+    viewer.AddMeasurement(parts[0], parts[1]);
+});
+viewer.StackIndex = 5;
+Host.waitFor(function () { return named('StackImageChanged').length > 0; }, 30000);
+viewer.AddMeasurement('Length', '[[0,0],[0,10]]');
+waitForEvent('MeasurementChanged', 7);
+var written = JSON.parse(viewer.GetMeasurements());
+var saved = viewer.SaveMeasurementsAsSR('%1');
+// The series again after another file (a file of the open stack would be a
+// step), both slices shown, then the report's measurements drawn.
+viewer.LoadDicomFile(Host.arguments[0] + '/scout.dcm');
+waitForEvent('ImageLoaded', 2);
+viewer.LoadDicomFile(Host.arguments[0] + '/' + Host.arguments[1]);
+waitForEvent('ImageLoaded', 3);
+var steps = named('StackImageChanged').length;
+viewer.StackIndex = 5;
+Host.waitFor(function () { return named('StackImageChanged').length > steps; }, 30000);
+viewer.StackIndex = 2;
+Host.waitFor(function () { return named('StackImageChanged').length > steps + 1; }, 30000);
+var drawn = viewer.LoadMeasurements('%1');
+var read = JSON.parse(viewer.GetMeasurements());
+var notReport = -1;
+try { viewer.LoadMeasurements(Host.arguments[0] + '/' + Host.arguments[1]); } catch (e) { notReport = e.number; }
+// A report opened as a document still shows as a report.
+viewer.LoadDicomFile('%1');
+var shown = waitForEvent('ImageLoaded', 4);
+Host.echo(JSON.stringify({ written: written, saved: saved, drawn: drawn, read: read,
+    notReport: notReport, modality: shown.Modality, noImage: shown.NoImage }));
+)js")
+                                          .arg(report));
+    EXPECT_TRUE(out["saved"].toBool());
+    EXPECT_EQ(out["drawn"].toInt(), 7);
+    EXPECT_EQ(out["notReport"].toInt(), 5);
+    EXPECT_EQ(out["modality"].toString(), "SR");
+    EXPECT_TRUE(out["noImage"].toBool());
+
+    // The measurements come back as they were written: tool, image and points.
+    const auto key = [](const QJsonValue& value) {
+        const QJsonObject m = value.toObject();
+        QStringList points;
+        for (const QJsonValue& point : m["points"].toArray())
+            points << QString::number(point.toArray()[0].toDouble(), 'f', 2) + ',' +
+                          QString::number(point.toArray()[1].toDouble(), 'f', 2);
+        return m["tool"].toString() + ' ' + m["sopInstanceUid"].toString() + ' ' +
+               QString::number(m["frame"].toInt()) + ' ' + points.join(' ');
+    };
+    QStringList written;
+    QStringList read;
+    for (const QJsonValue& m : out["written"].toArray())
+        written << key(m);
+    for (const QJsonValue& m : out["read"].toArray())
+        read << key(m);
+    written.sort();
+    read.sort();
+    EXPECT_EQ(read, written);
+
+    // dciodvfy finds no error in the report.
+    QProcess verify;
+    verify.start("dciodvfy", {report});
+    ASSERT_TRUE(verify.waitForFinished(60000));
+    const QString verdict = verify.readAllStandardError() + verify.readAllStandardOutput();
+    EXPECT_FALSE(verdict.contains("Error")) << verdict.toStdString();
+
+    // pydicom reads a Comprehensive SR of TID 1500 with the series' patient,
+    // and the values with their UCUM units.
+    QProcess python;
+    python.start("/usr/bin/python3", {"-c", ReadReport, report});
+    ASSERT_TRUE(python.waitForFinished(60000));
+    const QJsonObject made = QJsonDocument::fromJson(python.readAllStandardOutput()).object();
+    EXPECT_EQ(made["sopClass"].toString(), "1.2.840.10008.5.1.4.1.1.88.33")
+        << python.readAllStandardError().toStdString();
+    EXPECT_EQ(made["template"].toString(), "1500");
+    EXPECT_EQ(made["patient"].toString(), "STACK^TEST");
+    const QJsonArray groups = made["groups"].toArray();
+    ASSERT_EQ(groups.size(), 7);
+    const QJsonObject length = groups[0].toObject();
+    EXPECT_EQ(length["graphic"].toString(), "POLYLINE");
+    EXPECT_EQ(length["values"].toObject()["Length"].toArray(), QJsonArray({10.0, "mm"}));
+    EXPECT_EQ(length["instance"].toString(),
+              out["written"].toArray()[0].toObject()["sopInstanceUid"].toString());
+    const QJsonObject rectangle = groups[3].toObject();
+    EXPECT_EQ(rectangle["values"].toObject()["Mean"].toArray(), QJsonArray({2.0, "[hnsf'U]"}));
+    EXPECT_EQ(rectangle["values"].toObject()["Area"].toArray(), QJsonArray({25.0, "mm2"}));
+    EXPECT_EQ(groups[4].toObject()["graphic"].toString(), "ELLIPSE");
+    EXPECT_EQ(groups[5].toObject()["graphic"].toString(), "POINT");
+}
+
 } // namespace

@@ -88,6 +88,8 @@ const ExpectedMethod methods[] = {
     {0x600300A6, "AddMeasurement", VarType::String,
      "ToolName:String:in:required|Points:String:in:required"},
     {0x600300A7, "RemoveMeasurement", VarType::Boolean, "Id:String:in:required"},
+    {0x600300A8, "SaveMeasurementsAsSR", VarType::Boolean, "FileName:String:in:required"},
+    {0x600300A9, "LoadMeasurements", VarType::Long, "FileName:String:in:required"},
     {0x60030092, "IsDicomFile", VarType::Boolean, "CheminFichier:String:in:required"},
 };
 
