@@ -22,14 +22,6 @@ bool MeasurementList::isIdentifier(const QString& id) {
     });
 }
 
-qsizetype MeasurementList::find(const QString& id) const {
-    for (qsizetype i = 0; i < m_measurements.size(); ++i) {
-        if (m_measurements[i].value(QStringLiteral("id")).toString() == id)
-            return i;
-    }
-    return -1;
-}
-
 std::optional<MeasurementList::Change> MeasurementList::apply(const QString& message) {
     const QJsonObject change = QJsonDocument::fromJson(message.toUtf8()).object();
     const QString id = change.value(QStringLiteral("id")).toString();
@@ -39,19 +31,21 @@ std::optional<MeasurementList::Change> MeasurementList::apply(const QString& mes
         return std::nullopt;
     // The measurement's own id is the message's, whatever the page wrote in it.
     measurement.insert(QStringLiteral("id"), id);
-    const qsizetype at = find(id);
+    const bool known = m_byId.contains(id);
     if (action == QLatin1String("added")) {
-        if (at >= 0 || m_measurements.size() >= MaxMeasurements)
+        if (known || m_order.size() >= MaxMeasurements)
             return std::nullopt;
-        m_measurements.append(measurement);
+        m_order.append(id);
+        m_byId.insert(id, measurement);
     } else if (action == QLatin1String("modified")) {
-        if (at < 0)
+        if (!known)
             return std::nullopt;
-        m_measurements[at] = measurement;
+        m_byId.insert(id, measurement);
     } else if (action == QLatin1String("removed")) {
-        if (at < 0)
+        if (!known)
             return std::nullopt;
-        measurement = m_measurements.takeAt(at);
+        measurement = m_byId.take(id);
+        m_order.removeOne(id);
     } else {
         return std::nullopt;
     }
@@ -60,7 +54,7 @@ std::optional<MeasurementList::Change> MeasurementList::apply(const QString& mes
 
 QString MeasurementList::json() const {
     QJsonArray all;
-    for (const QJsonObject& measurement : m_measurements)
-        all.append(measurement);
+    for (const QString& id : m_order)
+        all.append(m_byId.value(id));
     return QString::fromUtf8(QJsonDocument(all).toJson(QJsonDocument::Compact));
 }

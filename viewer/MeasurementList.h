@@ -1,8 +1,9 @@
 #pragma once
 
+#include <QHash>
 #include <QJsonObject>
-#include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -25,16 +26,18 @@ public:
     // added, an addition past the limit).
     std::optional<Change> apply(const QString& message);
 
-    bool contains(const QString& id) const { return find(id) >= 0; }
+    bool contains(const QString& id) const { return m_byId.contains(id); }
     // Every measurement, as a JSON array.
     QString json() const;
-    void clear() { m_measurements.clear(); }
+    void clear() {
+        m_order.clear();
+        m_byId.clear();
+    }
 
     // An identifier the page accepts: letters, digits and "-", at most 64 characters.
     static bool isIdentifier(const QString& id);
 
 private:
-    qsizetype find(const QString& id) const;
-
-    QList<QJsonObject> m_measurements;
+    QStringList m_order;
+    QHash<QString, QJsonObject> m_byId;
 };

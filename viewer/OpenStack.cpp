@@ -49,8 +49,14 @@ std::optional<OpenStack::Place> OpenStack::placeOf(std::int32_t image) const {
 }
 
 std::optional<qsizetype> OpenStack::fileOf(const QString& path) const {
+    // The path as listed first: a stack of thousands of files is not looked
+    // up on disk file by file unless the path is another name for one of them.
+    const auto listed = std::find_if(m_files.begin(), m_files.end(),
+                                     [&path](const File& file) { return file.path == path; });
+    if (listed != m_files.end())
+        return listed - m_files.begin();
     for (qsizetype i = 0; i < m_files.size(); ++i) {
-        if (m_files[i].path == path || isSameFile(m_files[i].path, path))
+        if (isSameFile(m_files[i].path, path))
             return i;
     }
     return std::nullopt;
