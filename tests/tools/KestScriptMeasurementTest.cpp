@@ -329,4 +329,81 @@ Host.echo(JSON.stringify({ written: written, saved: saved, drawn: drawn, read: r
     EXPECT_EQ(groups[5].toObject()["graphic"].toString(), "POINT");
 }
 
+// Another program's report, as pydicom writes one: a length whose NUM is
+// inferred from its SCOORD, a circular region, a freehand polygon no tool
+// draws, and a point on an image that is not shown.
+const char* OtherReport = R"py(
+import sys
+import pydicom
+from pydicom.dataset import Dataset, FileMetaDataset
+from pydicom.sequence import Sequence
+from pydicom.uid import ExplicitVRLittleEndian, generate_uid
+image = pydicom.dcmread(sys.argv[1])
+def code(value, scheme, meaning):
+    item = Dataset(); item.CodeValue = value; item.CodingSchemeDesignator = scheme; item.CodeMeaning = meaning
+    return item
+def item(relation, kind, name):
+    node = Dataset(); node.RelationshipType = relation; node.ValueType = kind
+    node.ConceptNameCodeSequence = Sequence([name]); return node
+def region(kind, points, instance):
+    scoord = item('INFERRED FROM', 'SCOORD', code('111030', 'DCM', 'Image Region'))
+    scoord.GraphicType = kind; scoord.GraphicData = points
+    reference = item('SELECTED FROM', 'IMAGE', code('121200', 'DCM', 'Illustration of ROI'))
+    sop = Dataset(); sop.ReferencedSOPClassUID = image.SOPClassUID; sop.ReferencedSOPInstanceUID = instance
+    reference.ReferencedSOPSequence = Sequence([sop])
+    scoord.ContentSequence = Sequence([reference]); return scoord
+def group(*children):
+    node = item('CONTAINS', 'CONTAINER', code('125007', 'DCM', 'Measurement Group'))
+    node.ContinuityOfContent = 'SEPARATE'; node.ContentSequence = Sequence(list(children)); return node
+length = item('CONTAINS', 'NUM', code('410668003', 'SCT', 'Length'))
+value = Dataset(); value.NumericValue = '5'; value.MeasurementUnitsCodeSequence = Sequence([code('mm', 'UCUM', 'mm')])
+length.MeasuredValueSequence = Sequence([value])
+length.ContentSequence = Sequence([region('POLYLINE', [1.0, 1.0, 1.0, 11.0], image.SOPInstanceUID)])
+circle = region('CIRCLE', [10.0, 10.0, 13.0, 14.0], image.SOPInstanceUID)
+circle.RelationshipType = 'CONTAINS'
+polygon = region('POLYLINE', [1.0, 1.0, 5.0, 2.0, 3.0, 7.0, 1.0, 1.0], image.SOPInstanceUID)
+polygon.RelationshipType = 'CONTAINS'
+elsewhere = region('POINT', [3.0, 3.0], generate_uid())
+elsewhere.RelationshipType = 'CONTAINS'
+measurements = item('CONTAINS', 'CONTAINER', code('126010', 'DCM', 'Imaging Measurements'))
+measurements.ContinuityOfContent = 'SEPARATE'
+measurements.ContentSequence = Sequence([group(length), group(circle), group(polygon), group(elsewhere)])
+ds = Dataset()
+ds.file_meta = FileMetaDataset()
+ds.file_meta.MediaStorageSOPClassUID = '1.2.840.10008.5.1.4.1.1.88.33'
+ds.file_meta.MediaStorageSOPInstanceUID = generate_uid()
+ds.file_meta.TransferSyntaxUID = ExplicitVRLittleEndian
+ds.SOPClassUID = ds.file_meta.MediaStorageSOPClassUID; ds.SOPInstanceUID = ds.file_meta.MediaStorageSOPInstanceUID
+ds.Modality = 'SR'; ds.PatientName = image.PatientName; ds.StudyInstanceUID = image.StudyInstanceUID
+ds.SeriesInstanceUID = generate_uid(); ds.ValueType = 'CONTAINER'; ds.ContinuityOfContent = 'SEPARATE'
+ds.ConceptNameCodeSequence = Sequence([code('126000', 'DCM', 'Imaging Measurement Report')])
+template = Dataset(); template.MappingResource = 'DCMR'; template.TemplateIdentifier = '1500'
+ds.ContentTemplateSequence = Sequence([template])
+ds.ContentSequence = Sequence([measurements])
+ds.is_little_endian, ds.is_implicit_VR = True, False
+ds.save_as(sys.argv[2], write_like_original=False)
+)py";
+
+TEST_F(KestScriptMeasurementTest, AnotherProgramsReportIsDrawnAsFarAsTheToolsCan) {
+    const QString report = m_run.path("other.dcm");
+    QProcess python;
+    python.start("/usr/bin/python3", {"-c", OtherReport, m_folder + '/' + m_order[2], report});
+    ASSERT_TRUE(python.waitForFinished(60000));
+    ASSERT_EQ(python.exitCode(), 0) << python.readAllStandardError().toStdString();
+    const QJsonObject out = runScript(QStringLiteral(R"js(
+viewer.LoadDicomFile(Host.arguments[0] + '/' + Host.arguments[1]);
+waitForEvent('ImageLoaded');
+var drawn = viewer.LoadMeasurements('%1');
+Host.echo(JSON.stringify({ drawn: drawn, read: JSON.parse(viewer.GetMeasurements()) }));
+)js")
+                                          .arg(report));
+    EXPECT_EQ(out["drawn"].toInt(), 2) << "the polygon and the point elsewhere are left out";
+    const QJsonArray read = out["read"].toArray();
+    ASSERT_EQ(read.size(), 2);
+    const QJsonObject length = byTool(read, "Length");
+    EXPECT_DOUBLE_EQ(length["length_mm"].toDouble(), 5.0);
+    const QJsonObject circle = byTool(read, "Ellipse");
+    EXPECT_EQ(circle["points"].toArray(), QJsonArray({QJsonArray({5, 5}), QJsonArray({15, 15})}));
+}
+
 } // namespace
