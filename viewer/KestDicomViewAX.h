@@ -2,6 +2,7 @@
 
 #include "DicomTools.h"
 #include "DocumentState.h"
+#include "FramesFolder.h"
 #include "MeasurementList.h"
 #include "OpenStack.h"
 
@@ -238,6 +239,8 @@ private:
     TagsPage m_tagsPage = TagsPage::Blank;
     // The host decoder the image page's decodings go to, started at the first.
     std::unique_ptr<decoderprocess::Decoder> m_decoder;
+    // Where it writes the frames, made with the decoder.
+    FramesFolder m_frames;
     bool m_inverted = false;
     // The stack handed to the image page with the file shown (empty when the
     // file shows alone), the image it shows and how many the page steps through.

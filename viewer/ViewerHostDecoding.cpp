@@ -1,5 +1,5 @@
 // Pixel data the image page hands back to the host: decoded in the viewer's
-// decoder process, its frames written beside the working copy for the page to read.
+// decoder process, its frames written to memory (FramesFolder) for the page to read.
 
 #include "KestDicomViewAX.h"
 
@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QUrl>
 
 using viewervalues::text;
 
@@ -60,31 +61,35 @@ void KestDicomViewAX::onDecodePixels(const QString& content) {
 }
 
 void KestDicomViewAX::decodeFrames(qsizetype file, int first, int count) {
-    if (!m_decoder)
+    if (!m_decoder) {
         m_decoder = std::make_unique<decoderprocess::Decoder>(
             m_assetFolder + QStringLiteral("kestdicom-decode"), DecoderTimeoutMs);
-    const QString frames = m_instanceFolder + framesFileName(file, first);
+        m_frames = FramesFolder(m_instanceId, m_instanceFolder);
+    }
+    const QString frames = m_frames.path() + framesFileName(file, first);
     const QString source =
         file == WorkingCopy ? m_instanceFolder + m_document.dcmFile : m_stack.files()[file].path;
     QFile::remove(frames);
-    m_decoder->decode({source, frames, first, count}, [this, file](const QString& description) {
-        QJsonObject answer = QJsonDocument::fromJson(description.toUtf8()).object();
-        QString forPage = description;
-        if (file != WorkingCopy) {
-            answer.insert(QStringLiteral("file"), double(file));
-            forPage = QString::fromUtf8(QJsonDocument(answer).toJson(QJsonDocument::Compact));
-        }
-        try {
-            callPage(QStringLiteral("hostPixels"), {text(forPage)});
-        } catch (const AutomationError&) {
-            return; // the page is gone: nobody waits for the frames any more
-        }
-        const int next = answer.value(QStringLiteral("first")).toInt() +
-                         answer.value(QStringLiteral("count")).toInt();
-        const int total = answer.value(QStringLiteral("frames")).toInt();
-        if (!answer.contains(QStringLiteral("error")) && next > 0 && next < total)
-            decodeFrames(file, next, total - next);
-    });
+    m_decoder->decode(
+        {source, frames, first, count}, [this, file, frames](const QString& description) {
+            QJsonObject answer = QJsonDocument::fromJson(description.toUtf8()).object();
+            // The page reads the frames where they were written.
+            answer.insert(QStringLiteral("url"), QUrl::fromLocalFile(frames).toString());
+            if (file != WorkingCopy)
+                answer.insert(QStringLiteral("file"), double(file));
+            const QString forPage =
+                QString::fromUtf8(QJsonDocument(answer).toJson(QJsonDocument::Compact));
+            try {
+                callPage(QStringLiteral("hostPixels"), {text(forPage)});
+            } catch (const AutomationError&) {
+                return; // the page is gone: nobody waits for the frames any more
+            }
+            const int next = answer.value(QStringLiteral("first")).toInt() +
+                             answer.value(QStringLiteral("count")).toInt();
+            const int total = answer.value(QStringLiteral("frames")).toInt();
+            if (!answer.contains(QStringLiteral("error")) && next > 0 && next < total)
+                decodeFrames(file, next, total - next);
+        });
 }
 
 // The page no longer keeps a stack file's decoded frames: their files go too.
@@ -92,10 +97,7 @@ void KestDicomViewAX::onReleasePixels(const QString& content) {
     const qsizetype file = stackFileOf(content);
     if (file < 0 || file >= m_stack.files().size())
         return;
-    const QDir folder(m_instanceFolder);
-    for (const QString& name :
-         folder.entryList({QStringLiteral("KDVAX_PIXELS_F%1_*.bin").arg(file)}, QDir::Files))
-        QFile::remove(folder.filePath(name));
+    m_frames.removeFiles(QStringLiteral("KDVAX_PIXELS_F%1_*.bin").arg(file));
 }
 
 // Drops the decoding under way and the frames written for an earlier page.
@@ -104,8 +106,5 @@ void KestDicomViewAX::cancelDecoding() {
     if (!m_decoder)
         return;
     m_decoder->cancel();
-    const QDir folder(m_instanceFolder);
-    for (const QString& name :
-         folder.entryList({QStringLiteral("KDVAX_PIXELS_*.bin")}, QDir::Files))
-        QFile::remove(folder.filePath(name));
+    m_frames.removeFiles(QStringLiteral("KDVAX_PIXELS_*.bin"));
 }

@@ -1,7 +1,8 @@
 // The image page's loads: the file read and parsed, its frames decoded by the
 // page's loader, or by the host when the loader cannot be trusted with them
-// (the host writes them to KDVAX_PIXELS_<first frame>.bin, the frame shown
-// first and the others after it, and answers each part through hostPixels).
+// (the host writes them to KDVAX_PIXELS_<first frame>.bin in memory, the
+// frame shown first and the others after it, and answers each part with its
+// URL through hostPixels).
 (function (page) {
   'use strict';
 
@@ -195,10 +196,17 @@
     });
   }
 
-  function addPart(host, description) {
+  // Where the host wrote a part's frames: the file URL it gives, else beside the working copy.
+  function partUrl(host, description) {
+    var url = description.url;
+    if (typeof url === 'string' && url.indexOf('file:///') === 0 && /\.bin$/.test(url)) { return url; }
     var name = host.file === null ? 'KDVAX_PIXELS_' + description.first
       : 'KDVAX_PIXELS_F' + host.file + '_' + description.first;
-    var part = { first: description.first, count: description.count, buffer: readFrames(rootUrl() + name + '.bin') };
+    return rootUrl() + name + '.bin';
+  }
+
+  function addPart(host, description) {
+    var part = { first: description.first, count: description.count, buffer: readFrames(partUrl(host, description)) };
     host.parts.push(part);
     host.waiting = host.waiting.filter(function (wait) {
       var held = wait.frame >= part.first && wait.frame < part.first + part.count;

@@ -6,6 +6,10 @@
 #include "platform/MessagePump.h"
 #include "tests/common/DicomFiles.h"
 
+#include <QDir>
+
+#include <sys/statfs.h>
+
 namespace {
 
 using testing_support::pydicomFile;
@@ -40,6 +44,24 @@ TEST_F(HostDecoding, AFileTheHostDecodesShowsItsFramesAndLoadsInQuickSuccessionE
     EXPECT_EQ(loaded.last(), "CT_small.dcm") << loaded.join(", ").toStdString();
     EXPECT_EQ(viewer->get("dcmFile").toString(), "CT_small.dcm");
     EXPECT_EQ(viewer->get("dcmModality").toString(), "CT");
+}
+
+// The host writes the decoded frames to a folder of the viewer in memory, and
+// takes them away when the page moves on.
+TEST_F(HostDecoding, TheDecodedFramesLieInMemoryUntilThePageMovesOn) {
+    struct statfs shm {};
+    if (::statfs("/dev/shm", &shm) != 0 || shm.f_type != 0x01021994)
+        GTEST_SKIP() << "/dev/shm is not a tmpfs here: the frames stay in the instance folder";
+    ASSERT_TRUE(loadFile(pydicomFile("rtdose.dcm")));
+    const QString instance = QDir(instanceFolder()).dirName();
+    const QDir frames("/dev/shm/kestdicomview-" + instance);
+    const QStringList pattern{"KDVAX_PIXELS_*.bin"};
+    // The frame shown first, then the other fourteen in one part.
+    ASSERT_TRUE(pump::waitUntil([&] { return frames.entryList(pattern, QDir::Files).size() == 2; },
+                                std::chrono::seconds(30)));
+    EXPECT_TRUE(QDir(instanceFolder()).entryList(pattern, QDir::Files).isEmpty());
+    ASSERT_TRUE(loadFile(pydicomFile("CT_small.dcm")));
+    EXPECT_TRUE(frames.entryList(pattern, QDir::Files).isEmpty());
 }
 
 } // namespace
