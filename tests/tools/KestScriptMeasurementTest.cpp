@@ -329,6 +329,38 @@ Host.echo(JSON.stringify({ written: written, saved: saved, drawn: drawn, read: r
     EXPECT_EQ(groups[5].toObject()["graphic"].toString(), "POINT");
 }
 
+// Tools drawn in several gestures are reported once, when their last one ends.
+TEST_F(KestScriptMeasurementTest, AnglesDrawnByHandAreReportedOnceComplete) {
+    const QJsonObject out = runScript(R"js(
+viewer.LoadDicomFile(Host.arguments[0] + '/' + Host.arguments[1]);
+waitForEvent('ImageLoaded');
+// An angle: one arm dragged, the other end clicked.
+viewer.SelectTool(5);
+Host.drag(300, 300, 400, 300);
+Host.drag(400, 200, 400, 200);
+waitForEvent('MeasurementChanged', 1);
+// A Cobb angle: two lines dragged.
+viewer.SelectTool(6);
+Host.drag(300, 100, 500, 100);
+Host.drag(300, 400, 500, 500);
+waitForEvent('MeasurementChanged', 2);
+roundTrip(6);
+Host.echo(JSON.stringify({ all: changes() }));
+)js");
+    const QJsonArray all = out["all"].toArray();
+    ASSERT_EQ(all.size(), 2) << "nothing is reported before the last gesture";
+    const QJsonObject angle = all[0].toObject();
+    EXPECT_EQ(angle["action"].toString(), "added");
+    EXPECT_EQ(angle["json"].toObject()["tool"].toString(), "Angle");
+    EXPECT_NEAR(angle["json"].toObject()["angle_deg"].toDouble(), 90.0, 1e-6);
+    const QJsonObject cobb = all[1].toObject();
+    EXPECT_EQ(cobb["action"].toString(), "added");
+    EXPECT_EQ(cobb["json"].toObject()["tool"].toString(), "Cobb");
+    EXPECT_EQ(cobb["json"].toObject()["points"].toArray().size(), 4);
+    // The second line falls one for two across: about 26.6 degrees against the first.
+    EXPECT_NEAR(cobb["json"].toObject()["angle_deg"].toDouble(), 26.565, 0.01);
+}
+
 // Another program's report, as pydicom writes one: a length whose NUM is
 // inferred from its SCOORD, a circular region, a freehand polygon no tool
 // draws, and a point on an image that is not shown.

@@ -127,6 +127,8 @@ bool drag(const QList<QWidget*>& windows, QPoint from, QPoint to) {
         return false;
     const auto [target, point] = *start;
     const QPoint offset = point - from;
+    // The hand comes to the point before it presses.
+    sendMouse(target, QEvent::MouseMove, point, Qt::NoButton);
     focusOnPress(target);
     sendMouse(target, QEvent::MouseButtonPress, point, Qt::LeftButton);
     constexpr int Steps = 8;
