@@ -24,7 +24,7 @@ const QString CreateViewer = R"js(
 var viewer = Host.createControl('KestDicomViewControl.KestDicomViewAX', 800, 600);
 var events = [];
 ['ImageLoaded', 'BeforeLoading', 'StackImageChanged', 'ZoomChanged', 'DicomdirLoaded',
- 'DicomdirImageSelected', 'InvertStatusChange'].forEach(function (name) {
+ 'DicomdirImageSelected', 'InvertStatusChange', 'DicomListImageSelected'].forEach(function (name) {
     viewer.on(name, function (args) { events.push({ name: name, args: args }); });
 });
 function named(name) { return events.filter(function (e) { return e.name === name; }); }
@@ -166,6 +166,40 @@ Host.echo(JSON.stringify({ loadedOk: loadedOk, loaded: loaded, opened: opened, o
     const QJsonArray events = out["events"].toArray();
     for (qsizetype i = 1; i < events.size(); ++i)
         EXPECT_NE(events[i].toInt(), events[i - 1].toInt()) << i;
+}
+
+TEST_F(KestScriptStackTest, TheFolderListFollowsTheStackWithoutSelectionEvents) {
+    const Series series = makeSeries("listed", 6);
+    const QJsonObject out = runScript(R"js(
+viewer.StackMode = true;
+Host.answerFileDialog(Host.arguments[0]);
+viewer.LoadDirectory(new Ref(''), new Ref(0));
+var list = function () { return Host.widget('ListFile'); };
+// The list has the focus on its first file: Down picks the second.
+Host.pressKeys('Down');
+waitForEvent('ImageLoaded');
+var picked = base(waitForEvent('DicomListImageSelected').ImagePathName);
+var items = list().items.map(function (item) { return item.replace(' ----- ', ''); });
+var followed = [];
+[0, 3, 5].forEach(function (index) {
+    var shownFile = base(step(index).FileName);
+    followed.push(items[list().current] === shownFile);
+});
+var selections = named('DicomListImageSelected').length;
+// A person's pick of another file of the stack is a step, and a selection.
+Host.pressKeys('Up');
+var second = base(waitForEvent('DicomListImageSelected', 2).ImagePathName);
+Host.waitFor(function () {
+    var all = named('StackImageChanged');
+    return base(all[all.length - 1].args.FileName) === second;
+}, 30000);
+Host.echo(JSON.stringify({ picked: picked, followed: followed, selections: selections,
+    loads: named('ImageLoaded').length }));
+)js",
+                                      {series.folder});
+    EXPECT_EQ(out["followed"].toArray(), QJsonArray({true, true, true}));
+    EXPECT_EQ(out["selections"].toInt(), 1);
+    EXPECT_EQ(out["loads"].toInt(), 1) << "the second pick is a step, shown in place";
 }
 
 TEST_F(KestScriptStackTest, ADicomdirSeriesIsAStackAndItsTreeFollowsWithoutSelectionEvents) {
