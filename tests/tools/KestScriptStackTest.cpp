@@ -376,6 +376,25 @@ Host.echo(JSON.stringify({ names: names, width: viewer.dcmImageWidth }));
     EXPECT_EQ(out["width"].toInt(), 32);
 }
 
+TEST_F(KestScriptStackTest, ASeriesOfTenThousandFilesOpensAndStepsToItsEnds) {
+    const Series series = makeSeries("large", 10000);
+    const QJsonObject out = runScript(R"js(
+viewer.StackMode = true;
+viewer.LoadDicomFile(Host.arguments[0] + '/' + Host.arguments[1]);
+waitForEvent('ImageLoaded');
+var opened = { count: viewer.StackCount, index: viewer.StackIndex };
+var ends = [base(step(9999).FileName), base(step(0).FileName)];
+viewer.SelectTool(101);
+ends.push(base(shown(1).FileName));
+Host.echo(JSON.stringify({ opened: opened, ends: ends }));
+)js",
+                                      {series.folder, series.order[5000]});
+    EXPECT_EQ(out["opened"].toObject()["count"].toInt(), 10000);
+    EXPECT_EQ(out["opened"].toObject()["index"].toInt(), 5000);
+    EXPECT_EQ(strings(out["ends"]),
+              QStringList({series.order[9999], series.order[0], series.order[1]}));
+}
+
 TEST_F(KestScriptStackTest, WithoutStackModeAFileOfASeriesShowsAlone) {
     const Series series = makeSeries("alone", 5);
     const QJsonObject out = runScript(R"js(
