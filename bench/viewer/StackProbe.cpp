@@ -13,7 +13,6 @@
 #include <QWheelEvent>
 
 #include <algorithm>
-#include <chrono>
 #include <memory>
 #include <optional>
 
@@ -33,14 +32,14 @@ const char* const StartScript = R"((function () {
       return match ? parseInt(match[1], 10) : -1;
     };
     window.addEventListener('wheel', function (event) {
-      if (probe.on) { probe.wheels.push((performance.timeOrigin + performance.now())); probe.deltaY += event.deltaY; }
+      if (probe.on) { probe.wheels.push([performance.now(), event.timeStamp]); probe.deltaY += event.deltaY; }
     }, { capture: true, passive: true });
     element.addEventListener(cornerstone.EVENTS.IMAGE_RENDERED, function (event) {
       var image = event.detail && event.detail.image;
       var id = image ? image.imageId : '';
       if (!probe.on || id === probe.last) { return; }
       probe.last = id;
-      probe.shown.push([(performance.timeOrigin + performance.now()), probe.indexOf(id)]);
+      probe.shown.push([performance.now(), probe.indexOf(id)]);
     });
     if (window.PerformanceObserver) {
       new PerformanceObserver(function (list) {
@@ -49,7 +48,7 @@ const char* const StartScript = R"((function () {
     }
     cornerstone.events.addEventListener(cornerstone.EVENTS.IMAGE_LOADED, function (event) {
       var image = event.detail && event.detail.image;
-      if (probe.on && image) { probe.loaded[probe.indexOf(image.imageId)] = (performance.timeOrigin + performance.now()); }
+      if (probe.on && image) { probe.loaded[probe.indexOf(image.imageId)] = performance.now(); }
     });
   }
   var enabled = cornerstone.getEnabledElement(element);
@@ -73,20 +72,14 @@ const char* const FinishScript = R"((function () {
 
 const char* const LastShownScript = R"((function () {
   var probe = window.benchProbe;
-  if (!probe) { return -1; }
-  var shown = probe.shown;
-  return shown.length ? shown[shown.length - 1][1] : probe.lastIndex;
+  var enabled = cornerstone.getEnabledElement(document.getElementById('image'));
+  return probe && enabled && enabled.image ? probe.indexOf(enabled.image.imageId) : -1;
 })())";
 
 const char* const CentreScript = R"((function () {
   var box = document.getElementById('image').getBoundingClientRect();
   return [box.left + box.width / 2, box.top + box.height / 2];
 })())";
-
-double epochMs() {
-    const auto now = std::chrono::system_clock::now().time_since_epoch();
-    return double(std::chrono::duration_cast<std::chrono::microseconds>(now).count()) / 1000;
-}
 
 } // namespace
 
@@ -106,8 +99,10 @@ Record finish(QWebEngineView* view, int count) {
     const QJsonObject seen =
         QJsonDocument::fromJson(evaluate(view, QLatin1String(FinishScript)).toString().toUtf8())
             .object();
-    for (const QJsonValue& wheel : seen.value(QStringLiteral("wheels")).toArray())
-        record.wheels.push_back(wheel.toDouble());
+    for (const QJsonValue& wheel : seen.value(QStringLiteral("wheels")).toArray()) {
+        const QJsonArray times = wheel.toArray();
+        record.wheels.push_back({times.at(0).toDouble(), times.at(1).toDouble()});
+    }
     for (const QJsonValue& shown : seen.value(QStringLiteral("shown")).toArray()) {
         const QJsonArray pair = shown.toArray();
         record.shown.push_back({pair.at(0).toDouble(), pair.at(1).toInt(-1)});
@@ -128,39 +123,21 @@ int lastShown(QWebEngineView* view) {
     return evaluate(view, QLatin1String(LastShownScript)).toInt();
 }
 
-double pageClockOffset(QWebEngineView* view) {
-    double offset = 0;
-    double bestRoundTrip = -1;
-    for (int attempt = 0; attempt < 7; ++attempt) {
-        const double before = epochMs();
-        const double page =
-            evaluate(view, QStringLiteral("performance.timeOrigin + performance.now()")).toDouble();
-        const double after = epochMs();
-        if (page > 0 && (bestRoundTrip < 0 || after - before < bestRoundTrip)) {
-            bestRoundTrip = after - before;
-            offset = page - (before + after) / 2;
-        }
-    }
-    return offset;
-}
-
 WheelTarget wheelTarget(QWebEngineView* view) {
     const QVariantList centre = evaluate(view, QLatin1String(CentreScript)).toList();
     QWidget* widget = view->focusProxy() ? view->focusProxy() : view;
-    const double offset = pageClockOffset(view);
     if (centre.size() != 2)
-        return {widget, widget->rect().center(), offset};
+        return {widget, widget->rect().center()};
     const QPoint inView(int(centre[0].toDouble()), int(centre[1].toDouble()));
-    return {widget, widget->mapFrom(view, inView), offset};
+    return {widget, widget->mapFrom(view, inView)};
 }
 
 Wheeling turnWheel(const WheelTarget& target, int steps, double perSecond) {
     QElapsedTimer clock;
     clock.start();
     Wheeling wheeling;
-    std::vector<double>& sentAt = wheeling.sentAt;
     double lastTick = 0;
-    int sent = 0;
+    int& sent = wheeling.sent;
     QTimer timer;
     timer.setTimerType(Qt::PreciseTimer);
     QObject::connect(&timer, &QTimer::timeout, [&] {
@@ -173,7 +150,6 @@ Wheeling turnWheel(const WheelTarget& target, int steps, double perSecond) {
             QWheelEvent wheel(point, QPointF(target.widget->mapToGlobal(target.point)), QPoint(),
                               QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
                               false);
-            sentAt.push_back(epochMs() + target.clockOffsetMs);
             QApplication::sendEvent(target.widget, &wheel);
             ++sent;
         }
@@ -183,28 +159,33 @@ Wheeling turnWheel(const WheelTarget& target, int steps, double perSecond) {
     return wheeling;
 }
 
-ScrollFigures scrollFigures(const Record& record, const std::vector<double>& sentAt, int from) {
+ScrollFigures scrollFigures(const Record& record, int from) {
     ScrollFigures figures;
     figures.wheelsSeen = int(record.wheels.size());
     figures.deltaY = record.deltaY;
     figures.longTaskMs = record.longTaskMs;
     figures.shownCount = int(record.shown.size());
-    if (record.shown.empty() || sentAt.empty())
+    if (record.shown.empty() || record.wheels.empty())
         return figures;
     figures.lastIndex = record.shown.back().index;
-    const double span = record.shown.back().ms - sentAt.front();
+    const double span = record.shown.back().ms - record.wheels.front().sentMs;
     figures.shownPerSecond = span > 0 ? figures.shownCount * 1000.0 / span : 0;
+    double delivery = 0;
+    for (const Wheel& wheel : record.wheels)
+        delivery += wheel.arrivedMs - wheel.sentMs;
+    figures.deliveryMs = delivery / double(record.wheels.size());
     int previous = from;
     for (const Shown& shown : record.shown) {
         figures.ordered = figures.ordered && shown.index > previous;
         previous = shown.index;
-        // Each notch steps one image: the image `from + k` is the k-th notch's.
-        const int notch = shown.index - from - 1;
-        if (notch < 0 || notch >= int(sentAt.size()) || shown.index >= int(record.loadedAt.size()))
+        // Each wheel event the page handles steps one image: the image
+        // `from + k` is the k-th event's.
+        const int event = shown.index - from - 1;
+        if (event < 0 || event >= int(record.wheels.size()) ||
+            shown.index >= int(record.loadedAt.size()))
             continue;
-        const double stepped = sentAt[std::size_t(notch)];
-        const double loaded = record.loadedAt.at(std::size_t(shown.index));
-        if (loaded <= stepped)
+        const double stepped = record.wheels[std::size_t(event)].sentMs;
+        if (record.loadedAt.at(std::size_t(shown.index)) <= stepped)
             figures.latencies.push_back(shown.ms - stepped);
     }
     return figures;

@@ -10,11 +10,12 @@
 //   open        StackMode True, LoadDicomFile of a file of that folder to
 //               ImageLoaded, against the same file loaded alone;
 //   memory      the whole process tree's proportional set size while a
-//               1,000-image series is scrolled end to end with CacheSizeMB 128,
+//               1,000-image series is scrolled end to end with CacheSizeMB 128
+//               (more notches after the first 999 if the page merged some),
 //               against the same viewer showing one file (in a process of its own);
 //   cine        PlayCine at 10, 25 and 50 per second: images displayed per
 //               second against the rate asked, and cornerstoneTools' playClip.
-//   bench_stack [--runs N] [--quick] [--cine-seconds N]
+//   bench_stack [--runs N] [--quick] [--cine-seconds N] [--only scroll|open|memory|cine]
 
 #include "BareStackPage.h"
 #include "ProcessTree.h"
@@ -60,6 +61,7 @@ struct Options {
     int cineSeconds = 60;
     int scrollImages = 300;
     int memoryImages = 1000;
+    QString only; // scroll, open, memory or cine; empty for all
 };
 
 // An axial series of 512x512 16-bit slices named s0000.dcm... from the head
@@ -201,20 +203,33 @@ stackprobe::ScrollFigures scrollFromStart(QWebEngineView* view, int count) {
     clock.start();
     while (clock.elapsed() < 5000 && stackprobe::lastShown(view) < count - 1)
         pause(std::chrono::milliseconds(20));
-    auto figures = stackprobe::scrollFigures(stackprobe::finish(view, count), wheeling.sentAt, 0);
+    auto figures = stackprobe::scrollFigures(stackprobe::finish(view, count), 0);
     figures.hostLongestWaitMs = wheeling.longestWaitMs;
     return figures;
 }
 
+// More notches, at the same rate, until the last image is shown (notches the
+// page merged stepped one image each); returns the index reached.
+int scrollToEnd(QWebEngineView* view, int count) {
+    const stackprobe::WheelTarget target = stackprobe::wheelTarget(view);
+    int reached = stackprobe::lastShown(view);
+    for (int round = 0; round < 20 && reached >= 0 && reached < count - 1; ++round) {
+        stackprobe::turnWheel(target, count - 1 - reached, WheelRate);
+        pause(std::chrono::seconds(1));
+        reached = stackprobe::lastShown(view);
+    }
+    return reached;
+}
+
 // A line of what one scroll saw, for reading the figures.
 void printScroll(const char* who, const stackprobe::ScrollFigures& figures) {
-    std::printf("  %-6s wheel events seen %d (deltaY %.0f), displayed %d, last image %d, %s, %zu "
-                "timed; page long tasks %.0f ms, host thread's longest wait %.0f ms; %.1f/s, "
-                "median %.1f ms, p95 %.1f ms\n",
-                who, figures.wheelsSeen, figures.deltaY, figures.shownCount, figures.lastIndex,
-                figures.ordered ? "in order" : "OUT OF ORDER", figures.latencies.size(),
-                figures.longTaskMs, figures.hostLongestWaitMs, figures.shownPerSecond,
-                stackprobe::percentile(figures.latencies, 0.5),
+    std::printf("  %-6s wheel events seen %d (deltaY %.0f), each %.1f ms from host to page; "
+                "displayed %d, last image %d, %s, %zu timed; page long tasks %.0f ms, host "
+                "thread's longest wait %.0f ms; %.1f/s, median %.1f ms, p95 %.1f ms\n",
+                who, figures.wheelsSeen, figures.deltaY, figures.deliveryMs, figures.shownCount,
+                figures.lastIndex, figures.ordered ? "in order" : "OUT OF ORDER",
+                figures.latencies.size(), figures.longTaskMs, figures.hostLongestWaitMs,
+                figures.shownPerSecond, stackprobe::percentile(figures.latencies, 0.5),
                 stackprobe::percentile(figures.latencies, 0.95));
     std::fflush(stdout);
 }
@@ -421,6 +436,7 @@ int memoryChild(const QString& root, const QString& folder, int count) {
     }
     const auto figures = scrollFromStart(view, count);
     printScroll("viewer", figures);
+    std::printf("  viewer went on to image %d with more notches\n", scrollToEnd(view, count));
     std::puts("done");
     std::fflush(stdout);
     return 0;
@@ -515,11 +531,14 @@ Options parse(const QStringList& args) {
     Options options;
     options.quick = args.contains(QStringLiteral("--quick"));
     if (options.quick) {
-        options = {1, true, 5, 60, 200};
+        options = {1, true, 5, 60, 200, {}};
     }
     const qsizetype runsAt = args.indexOf(QStringLiteral("--runs"));
     if (runsAt > 0)
         options.runs = std::max(1, args.value(runsAt + 1).toInt());
+    const qsizetype onlyAt = args.indexOf(QStringLiteral("--only"));
+    if (onlyAt > 0)
+        options.only = args.value(onlyAt + 1);
     const qsizetype cineAt = args.indexOf(QStringLiteral("--cine-seconds"));
     if (cineAt > 0)
         options.cineSeconds = std::max(1, args.value(cineAt + 1).toInt());
@@ -527,14 +546,24 @@ Options parse(const QStringList& args) {
 }
 
 bool runAll(const Setup& setup, const Options& options) {
-    memory(setup, options);
+    const auto wanted = [&options](const char* name) {
+        return options.only.isEmpty() || options.only == QLatin1String(name);
+    };
+    // The memory runs first, in a process of their own, before this one starts a browser.
+    if (wanted("memory"))
+        memory(setup, options);
+    if (!wanted("scroll") && !wanted("open") && !wanted("cine"))
+        return true;
     Viewer viewer;
     if (viewerLoad(viewer, setup.other, false) < 0)
         return fail("the viewer did not show the file");
     BareStackView bare(barestackpage::write(setup.root, setup.libraryFolder));
-    scrolling(viewer, bare, setup, options);
-    opening(viewer, setup, options);
-    cine(viewer, bare, setup, options);
+    if (wanted("scroll"))
+        scrolling(viewer, bare, setup, options);
+    if (wanted("open"))
+        opening(viewer, setup, options);
+    if (wanted("cine"))
+        cine(viewer, bare, setup, options);
     return true;
 }
 
