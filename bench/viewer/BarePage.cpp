@@ -11,10 +11,8 @@ const char* const Libraries[] = {"hammer.js",          "cornerstone.js",
                                  "cornerstoneMath.js", "cornerstoneTools.js",
                                  "dicomParser.js",     "cornerstoneWADOImageLoader.min.js"};
 
-const char* const Script = R"(
+const char* const Setup = R"(
 var element = document.getElementById('image');
-var token = '';
-var rendered = 0;
 cornerstoneWADOImageLoader.external.cornerstone = cornerstone;
 cornerstoneWADOImageLoader.external.dicomParser = dicomParser;
 cornerstoneWADOImageLoader.webWorkerManager.initialize({
@@ -23,6 +21,11 @@ cornerstoneWADOImageLoader.webWorkerManager.initialize({
   taskConfiguration: { decodeTask: { initializeCodecsOnStartup: false } }
 });
 cornerstone.enable(element);
+)";
+
+const char* const Script = R"(
+var token = '';
+var rendered = 0;
 element.addEventListener(cornerstone.EVENTS.IMAGE_RENDERED, function () {
   rendered += 1;
   document.title = 'r:' + token + ':' + rendered;
@@ -46,7 +49,7 @@ if (query.get('file')) { show(query.get('file'), parseInt(query.get('frame'), 10
 
 } // namespace
 
-QString write(const QString& folder, const QString& libraryFolder) {
+QString writePage(const QString& path, const QString& libraryFolder, const QString& script) {
     QString html =
         QStringLiteral("<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>bare</title>\n"
                        "<style>html,body{margin:0;height:100%;background:#000;overflow:hidden}"
@@ -56,14 +59,17 @@ QString write(const QString& folder, const QString& libraryFolder) {
             QStringLiteral("<script src=\"%1\"></script>\n")
                 .arg(QUrl::fromLocalFile(libraryFolder + QLatin1Char('/') + QLatin1String(library))
                          .toString());
-    html += QStringLiteral("</head><body><div id=\"image\"></div><script>") +
-            QLatin1String(Script) + QStringLiteral("</script></body></html>\n");
-    const QString path = folder + QStringLiteral("/bare.html");
+    html += QStringLiteral("</head><body><div id=\"image\"></div><script>") + QLatin1String(Setup) +
+            script + QStringLiteral("</script></body></html>\n");
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return {};
     file.write(html.toUtf8());
     return path;
+}
+
+QString write(const QString& folder, const QString& libraryFolder) {
+    return writePage(folder + QStringLiteral("/bare.html"), libraryFolder, QLatin1String(Script));
 }
 
 QUrl address(const QString& page, const QString& file, const QString& token, int frame) {

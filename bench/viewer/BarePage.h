@@ -9,6 +9,11 @@
 // "r:TOKEN:COUNT", so its host sees when the page has drawn.
 namespace barepage {
 
+// Writes a page at path with the six libraries, taken from libraryFolder, and
+// one Cornerstone element ("element", the loader set up as the viewer's pages
+// set it up), followed by script; returns path, or nothing when it cannot be written.
+QString writePage(const QString& path, const QString& libraryFolder, const QString& script);
+
 // Writes the page into folder, its scripts taken from libraryFolder; returns its path.
 QString write(const QString& folder, const QString& libraryFolder);
 

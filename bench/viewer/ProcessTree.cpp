@@ -59,11 +59,10 @@ long long pssOf(pid_t pid) {
     return 0;
 }
 
-} // namespace
-
-long long processTreePss(pid_t root) {
+// A process and all its descendants.
+std::vector<pid_t> treeOf(pid_t root) {
     const auto children = childrenByParent();
-    long long total = 0;
+    std::vector<pid_t> tree;
     std::vector<pid_t> pending{root};
     std::set<pid_t> seen;
     while (!pending.empty()) {
@@ -71,12 +70,31 @@ long long processTreePss(pid_t root) {
         pending.pop_back();
         if (!seen.insert(pid).second)
             continue;
-        total += pssOf(pid);
+        tree.push_back(pid);
         const auto [first, last] = children.equal_range(pid);
         for (auto it = first; it != last; ++it)
             pending.push_back(it->second);
     }
+    return tree;
+}
+
+} // namespace
+
+long long processTreePss(pid_t root) {
+    long long total = 0;
+    for (const pid_t pid : treeOf(root))
+        total += pssOf(pid);
     return total;
+}
+
+long long processTreeCpuTicks(pid_t root) {
+    const std::vector<pid_t> tree = treeOf(root);
+    const std::set<pid_t> members(tree.begin(), tree.end());
+    long long ticks = 0;
+    for (const ProcessStat& stat : processStats())
+        if (members.count(stat.pid) && stat.fields.size() > 12)
+            ticks += stat.fields[11].toLongLong() + stat.fields[12].toLongLong();
+    return ticks;
 }
 
 long long childrenCpuTicks(pid_t parent, const QByteArray& name) {

@@ -18,6 +18,7 @@
 #include "BarePage.h"
 #include "ProcessTree.h"
 #include "Samples.h"
+#include "ViewerUnderTest.h"
 
 #include "platform/FileDialogHook.h"
 #include "platform/MessagePump.h"
@@ -46,13 +47,11 @@
 
 namespace {
 
-const QString ProgId = QStringLiteral("KestDicomViewControl.KestDicomViewAX");
-constexpr auto Patience = std::chrono::seconds(60);
-constexpr int FrameCount = 100;
+using benchviewer::msSince;
+using benchviewer::Patience;
+using benchviewer::Viewer;
 
-double msSince(const QElapsedTimer& timer) {
-    return double(timer.nsecsElapsed()) / 1e6;
-}
+constexpr int FrameCount = 100;
 
 bool fail(const char* what) {
     std::fprintf(stderr, "bench_viewer: %s\n", what);
@@ -162,51 +161,6 @@ ProcessFigures runProgram(const QString& program, const QStringList& args, const
     process.waitForFinished(30'000);
     return figures;
 }
-
-// The viewer created as a host creates it, with the events it raised counted.
-struct Viewer {
-    QWidget window;
-    DispatchPtr control;
-    std::map<QString, int> counts;
-    int cookie = 0;
-
-    Viewer() {
-        window.resize(1024, 768);
-        control = automation::createObject(ProgId);
-        control->control()->initNew();
-        control->control()->widget()->setParent(&window);
-        control->control()->widget()->resize(1024, 768);
-        window.show();
-        cookie = control->eventSource()->advise(std::make_shared<FunctionEventSink>(
-            [this](DispId, const QString& name, QList<Variant>&) { ++counts[name]; }));
-    }
-
-    ~Viewer() {
-        control->eventSource()->unadvise(cookie);
-        control->control()->widget()->setParent(nullptr);
-        control.reset();
-        pump::processPending();
-    }
-
-    // Milliseconds from start() to the next event of that name, -1 when none came.
-    double timeTo(const QString& event, const std::function<void()>& start) {
-        const int before = counts[event];
-        QElapsedTimer clock;
-        clock.start();
-        start();
-        if (!pump::waitUntil([&] { return counts[event] > before; }, Patience))
-            return -1;
-        return msSince(clock);
-    }
-
-    bool loadFile(const QString& path) {
-        return control->call(QStringLiteral("LoadDicomFile"), {Variant(path)}).toBool();
-    }
-
-    QWidget* child(const char* name) const {
-        return control->control()->widget()->findChild<QWidget*>(QLatin1String(name));
-    }
-};
 
 // The bare page in a view of its own, in the same process.
 struct BareView {

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "platform/MessagePump.h"
+#include "platform/automation/ControlSite.h"
+#include "platform/automation/EventSource.h"
+#include "platform/automation/ObjectFactory.h"
+
+#include <QElapsedTimer>
+#include <QString>
+#include <QWidget>
+
+#include <chrono>
+#include <functional>
+#include <map>
+
+// The viewer as the benches drive it in their own process.
+namespace benchviewer {
+
+inline const QString ProgId = QStringLiteral("KestDicomViewControl.KestDicomViewAX");
+inline constexpr auto Patience = std::chrono::seconds(60);
+
+inline double msSince(const QElapsedTimer& timer) {
+    return double(timer.nsecsElapsed()) / 1e6;
+}
+
+// The viewer created as a host creates it, with the events it raised counted.
+struct Viewer {
+    QWidget window;
+    DispatchPtr control;
+    std::map<QString, int> counts;
+    int cookie = 0;
+
+    Viewer() {
+        window.resize(1024, 768);
+        control = automation::createObject(ProgId);
+        control->control()->initNew();
+        control->control()->widget()->setParent(&window);
+        control->control()->widget()->resize(1024, 768);
+        window.show();
+        cookie = control->eventSource()->advise(std::make_shared<FunctionEventSink>(
+            [this](DispId, const QString& name, QList<Variant>&) { ++counts[name]; }));
+    }
+
+    ~Viewer() {
+        control->eventSource()->unadvise(cookie);
+        control->control()->widget()->setParent(nullptr);
+        control.reset();
+        pump::processPending();
+    }
+
+    // Milliseconds from start() to the next event of that name, -1 when none came.
+    double timeTo(const QString& event, const std::function<void()>& start) {
+        const int before = counts[event];
+        QElapsedTimer clock;
+        clock.start();
+        start();
+        if (!pump::waitUntil([&] { return counts[event] > before; }, Patience))
+            return -1;
+        return msSince(clock);
+    }
+
+    bool loadFile(const QString& path) {
+        return control->call(QStringLiteral("LoadDicomFile"), {Variant(path)}).toBool();
+    }
+
+    QWidget* child(const char* name) const {
+        return control->control()->widget()->findChild<QWidget*>(QLatin1String(name));
+    }
+};
+
+} // namespace benchviewer
