@@ -332,6 +332,23 @@
     if (stack) { request(stack.target + delta, true); }
   }
 
+  // The wheel's notches. A page that is busy gets several notches in one
+  // event, their deltas summed: the smallest delta seen is taken as one notch
+  // (no less than MIN_NOTCH pixels, so that a touchpad's small deltas add up),
+  // and each event steps by the notches it holds.
+  var MIN_NOTCH = 16;
+  var wheel = { notch: Infinity, rest: 0 };
+
+  function wheelSteps(event) {
+    var pixels = event.deltaMode === 1 ? event.deltaY * 40 : event.deltaMode === 2 ? event.deltaY * 800 : event.deltaY;
+    if (!pixels || !isFinite(pixels)) { return 0; }
+    wheel.notch = Math.max(MIN_NOTCH, Math.min(wheel.notch, Math.abs(pixels)));
+    wheel.rest += pixels / wheel.notch;
+    var steps = Math.trunc(wheel.rest + (wheel.rest > 0 ? 1e-6 : -1e-6));
+    wheel.rest -= steps;
+    return steps;
+  }
+
   function onWheel(event) {
     if (!given || !state.image) { return; }
     event.preventDefault();
@@ -341,7 +358,8 @@
       cornerstone.setViewport(element, viewport);
       return;
     }
-    if (event.deltaY !== 0) { step(event.deltaY > 0 ? 1 : -1); }
+    var steps = wheelSteps(event);
+    if (steps) { step(steps); }
   }
 
   var KEYS = { ArrowUp: -1, ArrowDown: 1, PageUp: -PAGE_STEP, PageDown: PAGE_STEP };

@@ -113,10 +113,14 @@ var buttons = [];
 viewer.SelectTool(100); buttons.push(shown(10).Index);
 viewer.SelectTool(101); buttons.push(shown(11).Index);
 viewer.SelectTool(101); viewer.SelectTool(100); buttons.push(shown(10).Index);
-// The wheel: two notches down from 3, then Ctrl+wheel zooms without a step.
+// The wheel: two notches down from 3, then three notches in one event (as a
+// busy page gets them), then Ctrl+wheel zooms without a step.
 step(3);
 Host.turnWheel(2);
 var wheeled = shown(5).Index;
+Host.turnWheel(-3, false, true);
+var together = shown(2).Index;
+step(5);
 var zooms = named('ZoomChanged').length;
 Host.turnWheel(-1, true);
 waitForEvent('ZoomChanged', zooms + 1);
@@ -135,7 +139,7 @@ var loadsBefore = named('BeforeLoading').length;
 var steppedByLoad = viewer.LoadDicomFile(folder + '/' + Host.arguments[2]);
 var byLoad = shown(4);
 Host.echo(JSON.stringify({ loadedOk: loadedOk, loaded: loaded, opened: opened, order: order,
-    last: last, buttons: buttons, wheeled: wheeled, afterZoom: afterZoom,
+    last: last, buttons: buttons, wheeled: wheeled, together: together, afterZoom: afterZoom,
     zoomSteps: named('StackImageChanged').length - stepsSinceZoom, keys: keys,
     steppedByLoad: steppedByLoad, byLoad: byLoad, loads: named('BeforeLoading').length - loadsBefore,
     imageLoaded: named('ImageLoaded').length, zoom: viewer.dcmZoomFactor,
@@ -152,6 +156,7 @@ Host.echo(JSON.stringify({ loadedOk: loadedOk, loaded: loaded, opened: opened, o
     EXPECT_EQ(out["last"].toObject()["file"].toString(), series.order[11]);
     EXPECT_EQ(out["buttons"].toArray(), QJsonArray({10, 11, 10}));
     EXPECT_EQ(out["wheeled"].toInt(), 5);
+    EXPECT_EQ(out["together"].toInt(), 2) << "three notches in one event are three steps";
     EXPECT_EQ(out["afterZoom"].toInt(), 6) << "Ctrl+wheel zooms and does not step";
     EXPECT_EQ(out["keys"].toArray(), QJsonArray({7, 0, 11, 1, 0}));
     EXPECT_TRUE(out["steppedByLoad"].toBool());

@@ -95,18 +95,17 @@ void sendMouse(QWidget* target, QEvent::Type type, QPoint point, Qt::MouseButton
 
 } // namespace
 
-bool turnWheel(const QList<QWidget*>& windows, int steps, bool control) {
+bool turnWheel(const QList<QWidget*>& windows, int steps, bool control, bool atOnce) {
     if (windows.isEmpty())
         return false;
-    const auto centre = widgetAt(windows, windows.first()->rect().center());
-    if (!centre)
-        return false;
-    const auto [target, point] = *centre;
+    const auto [target, point] = *widgetAt(windows, windows.first()->rect().center());
     const Qt::KeyboardModifiers modifiers = control ? Qt::ControlModifier : Qt::NoModifier;
-    const int direction = steps < 0 ? 1 : -1;
-    for (int i = 0; i < std::abs(steps); ++i) {
+    const int notch = steps < 0 ? 120 : -120;
+    const int events = atOnce ? 1 : std::abs(steps);
+    const int perEvent = atOnce ? std::abs(steps) : 1;
+    for (int i = 0; i < events; ++i) {
         QWheelEvent wheel(QPointF(point), QPointF(target->mapToGlobal(point)), QPoint(),
-                          QPoint(0, 120 * direction), Qt::NoButton, modifiers, Qt::NoScrollPhase,
+                          QPoint(0, notch * perEvent), Qt::NoButton, modifiers, Qt::NoScrollPhase,
                           false);
         QApplication::sendEvent(target, &wheel);
         pump::processPending();

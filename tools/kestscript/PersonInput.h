@@ -19,9 +19,10 @@ namespace personinput {
 bool pressKeys(const QList<QWidget*>& windows, const QStringList& keys);
 
 // Turns the mouse wheel over the centre of the first window, steps notches
-// (positive: towards the person, scrolling down), with Ctrl held when asked;
-// false when nothing is there.
-bool turnWheel(const QList<QWidget*>& windows, int steps, bool control);
+// (positive: towards the person, scrolling down), with Ctrl held when asked,
+// one event per notch or all of them in one event (as a busy window gets
+// them); false when nothing is there.
+bool turnWheel(const QList<QWidget*>& windows, int steps, bool control, bool atOnce);
 
 // Clicks the left button at the centre of the first window: the widget there
 // takes the focus as it would for a person; false when nothing is there.

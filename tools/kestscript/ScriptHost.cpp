@@ -38,7 +38,7 @@ const char* const HostSource = R"js(
         fileExists: (path) => native.fileExists(String(path)),
         get fileDialogs() { return native.fileDialogs(); },
         pressKeys: (...keys) => native.pressKeys([].concat(...keys).map(String)),
-        turnWheel: (steps, control) => native.turnWheel(Number(steps), !!control),
+        turnWheel: (steps, control, atOnce) => native.turnWheel(Number(steps), !!control, !!atOnce),
         click: () => native.click(),
         drag: (x1, y1, x2, y2) => native.drag(Number(x1), Number(y1), Number(x2), Number(y2)),
         widget: (objectName) => native.widget(String(objectName)),
@@ -227,8 +227,8 @@ void ScriptHost::pressKeys(const QStringList& keys) {
             .arg(keys.join(QLatin1Char(' '))));
 }
 
-void ScriptHost::turnWheel(int steps, bool control) {
-    act([&] { return personinput::turnWheel(controlWindows(), steps, control); },
+void ScriptHost::turnWheel(int steps, bool control, bool atOnce) {
+    act([&] { return personinput::turnWheel(controlWindows(), steps, control, atOnce); },
         QStringLiteral("turnWheel: no control is shown"));
 }
 

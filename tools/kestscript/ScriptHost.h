@@ -43,7 +43,7 @@ public:
     Q_INVOKABLE bool fileExists(const QString& path) const;
     Q_INVOKABLE QJSValue fileDialogs();
     Q_INVOKABLE void pressKeys(const QStringList& keys);
-    Q_INVOKABLE void turnWheel(int steps, bool control);
+    Q_INVOKABLE void turnWheel(int steps, bool control, bool atOnce);
     Q_INVOKABLE void click();
     Q_INVOKABLE void drag(int x1, int y1, int x2, int y2);
     Q_INVOKABLE QJSValue widget(const QString& objectName);
