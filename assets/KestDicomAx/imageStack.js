@@ -11,9 +11,11 @@
     showImage, ANSWER_MS } = page;
   var dataSets = cornerstoneWADOImageLoader.wadouri.dataSetCacheManager;
 
-  // How many images are read ahead of the one shown, and behind it.
-  var AHEAD = 40;
-  var BEHIND = 10;
+  // How many images are read ahead of the one shown, and behind it, as far as
+  // the cache's budget holds them: a series read ahead before the scroll
+  // reaches it leaves the page free to show it.
+  var AHEAD = 400;
+  var BEHIND = 100;
   var PREFETCHING = 2;
   var PAGE_STEP = 10;
 
@@ -62,7 +64,8 @@
       count += file.frames;
     });
     stack = { files: files, count: count, shown: current, target: current, busy: false, direction: 1, cached: {},
-              prefetching: 0, pending: {}, announcing: false, bytes: given ? given.cacheBytes : 0 };
+              prefetching: 0, pending: {}, announcing: false, bytes: given ? given.cacheBytes : 0, quietUntil: 0,
+              resume: 0 };
     if (stack.bytes > 0) { cornerstone.imageCache.setMaximumSizeBytes(stack.bytes); }
     if (state.image) { stack.cached[state.image.imageId] = current; }
     prefetch();
@@ -246,8 +249,18 @@
     return !!cornerstone.imageCache.getImageLoadObject(imageIdAt(rec, place.frame));
   }
 
+  // While the user steps, the page is left to show the images asked for:
+  // reading ahead waits until the steps pause.
+  var QUIET_MS = 250;
+
   function prefetch() {
     if (!stack || stack.count < 2) { return; }
+    var wait = stack.quietUntil - performance.now();
+    if (wait > 0) {
+      clearTimeout(stack.resume);
+      stack.resume = setTimeout(prefetch, wait);
+      return;
+    }
     while (stack.prefetching < PREFETCHING) {
       var next = neighbours().find(function (index) { return !stack.pending[index] && !isCached(index); });
       if (next === undefined) { return; }
@@ -329,7 +342,9 @@
   // A step by the user or the host; it stops the cine.
   function step(delta) {
     stopCine();
-    if (stack) { request(stack.target + delta, true); }
+    if (!stack) { return; }
+    stack.quietUntil = performance.now() + QUIET_MS;
+    request(stack.target + delta, true);
   }
 
   // The wheel's notches. A page that is busy gets several notches in one

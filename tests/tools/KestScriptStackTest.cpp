@@ -301,7 +301,7 @@ Host.echo(JSON.stringify({ opened: opened, third: third, frame: frame, played: p
 }
 
 TEST_F(KestScriptStackTest, OddFilesInASeriesAreSkippedAndNeverShownOutOfOrder) {
-    const Series series = makeSeries("odd", 60);
+    const Series series = makeSeries("odd", 600);
     // A slice already cut short is left out of the stack; a FIFO named like a
     // slice is never opened; a copy of a slice at the same position follows it.
     QFile cut(series.folder + '/' + series.order[10]);
@@ -309,17 +309,17 @@ TEST_F(KestScriptStackTest, OddFilesInASeriesAreSkippedAndNeverShownOutOfOrder) 
     ASSERT_EQ(QProcess::execute("mkfifo", {series.folder + "/fifo.dcm"}), 0);
     ASSERT_TRUE(
         QFile::copy(series.folder + '/' + series.order[20], series.folder + "/zz_twin.dcm"));
-    // Once the stack is open (the script saves a picture), one slice far ahead
-    // is cut short and the next one removed, before the page has read them.
+    // Once the stack is open (the script saves a picture), one slice beyond
+    // what the page reads ahead is cut short and the next one removed.
     const QString opened = m_run.path("opened.png");
     const QString changed = m_run.path("changed");
     std::thread changer([&] {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(150);
         while (!QFile::exists(opened) && std::chrono::steady_clock::now() < deadline)
             QThread::msleep(20);
-        QFile later(series.folder + '/' + series.order[55]);
+        QFile later(series.folder + '/' + series.order[550]);
         later.resize(later.size() - 1500);
-        QFile::remove(series.folder + '/' + series.order[56]);
+        QFile::remove(series.folder + '/' + series.order[551]);
         QFile(changed).open(QIODevice::WriteOnly);
     });
 
@@ -333,24 +333,24 @@ viewer.SaveImage(new Ref(Host.arguments[2]), false);
 Host.waitFor(function () { return Host.fileExists(Host.arguments[3]); }, 150000);
 var names = [];
 for (var i = 18; i <= 22; i++) { names.push(base(step(i).FileName)); }
-step(54);
+step(549);
 var before = named('StackImageChanged').length;
 viewer.SelectTool(101);
-shown(57);
+shown(552);
 // A jump to a removed slice stays where it was: the next event is the next jump's.
-viewer.StackIndex = 56;
-step(58);
+viewer.StackIndex = 551;
+step(553);
 var after = named('StackImageChanged').slice(before).map(function (e) { return e.args.Index; });
 Host.echo(JSON.stringify({ count: count, names: names, after: after, cache: viewer.CacheSizeMB }));
 )js",
                                       {series.folder, series.order[2], opened, changed});
     changer.join();
-    EXPECT_EQ(out["count"].toInt(), 60);
+    EXPECT_EQ(out["count"].toInt(), 600);
     // The twin shares its position and instance number with its slice: the
     // names decide.
     EXPECT_EQ(strings(out["names"]), QStringList({series.order[19], series.order[20], "zz_twin.dcm",
                                                   series.order[21], series.order[22]}));
-    EXPECT_EQ(out["after"].toArray(), QJsonArray({57, 58}))
+    EXPECT_EQ(out["after"].toArray(), QJsonArray({552, 553}))
         << "a step passes the slices cut and removed since the stack opened";
     EXPECT_EQ(out["cache"].toInt(), 16);
 }
