@@ -4,13 +4,20 @@
 //   {"file": FILE, "frames": OUT, "first": N, "count": M}
 // It writes the raw frames to OUT and prints their description as one JSON
 // line; it ends when its input does.
+//   kestdicom-decode --read-report FILE
+//   kestdicom-decode --write-report TARGET SOURCE < measurements
+// read and write measurement reports, hostile files read here rather than in
+// the viewer, and print a JSON object: the measurements and an error text.
 
 #include "DecoderMemory.h"
 #include "HostDecoder.h"
+#include "MeasurementReport.h"
 
 #include <gdcmTrace.h>
 
+#include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -38,11 +45,47 @@ QString answerTo(const std::string& line) {
                                      request.value(QStringLiteral("count")).toInt());
 }
 
+void print(const QJsonObject& answer) {
+    const QByteArray text = QJsonDocument(answer).toJson(QJsonDocument::Compact);
+    std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
+    std::fputc('\n', stdout);
+}
+
+int readReport(const QString& file) {
+    if (!decodermemory::limitFor(QFileInfo(file).size()))
+        std::fprintf(stderr, "kestdicom-decode: the memory bound could not be set\n");
+    const measurementreport::Read report = measurementreport::read(file);
+    print({{QStringLiteral("measurements"), report.measurements},
+           {QStringLiteral("error"), report.error}});
+    return 0;
+}
+
+int writeReport(const QString& target, const QString& source) {
+    QFile input;
+    if (!input.open(stdin, QIODevice::ReadOnly))
+        return 1;
+    const QJsonArray measurements = QJsonDocument::fromJson(input.readAll()).array();
+    if (!decodermemory::limitFor(QFileInfo(source).size()))
+        std::fprintf(stderr, "kestdicom-decode: the memory bound could not be set\n");
+    print({{QStringLiteral("error"), measurementreport::write(target, measurements, source)}});
+    return 0;
+}
+
 } // namespace
 
-int main(int argc, char*[]) {
+int main(int argc, char* argv[]) {
+    const auto argument = [argv](int i) {
+        return QString::fromLocal8Bit(argv[i]);
+    };
+    if (argc == 3 && argument(1) == QLatin1String("--read-report"))
+        return readReport(argument(2));
+    if (argc == 4 && argument(1) == QLatin1String("--write-report"))
+        return writeReport(argument(2), argument(3));
     if (argc != 1) {
-        std::fprintf(stderr, "usage: kestdicom-decode < requests\n");
+        std::fprintf(stderr,
+                     "usage: kestdicom-decode < requests\n"
+                     "       kestdicom-decode --read-report FILE\n"
+                     "       kestdicom-decode --write-report TARGET SOURCE < measurements\n");
         return 2;
     }
     gdcm::Trace::SetWarning(false);

@@ -331,8 +331,10 @@ Read read(const QString& file) {
     Read result;
     if (tree.gotoRoot() == 0)
         return result;
-    // Every region in the report, wherever the template put it.
-    while (tree.iterate() > 0) {
+    // Every region in the report, wherever the template put it, up to as many
+    // as the viewer keeps.
+    constexpr qsizetype MaxMeasurements = 10000;
+    while (tree.iterate() > 0 && result.measurements.size() < MaxMeasurements) {
         if (tree.getCurrentContentItem().getValueType() != DSRTypes::VT_SCoord)
             continue;
         const size_t at = tree.getNodeID();

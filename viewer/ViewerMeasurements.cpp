@@ -3,14 +3,16 @@
 
 #include "KestDicomViewAX.h"
 
-#include "MeasurementReport.h"
 #include "ViewerValues.h"
+
+#include "platform/MessagePump.h"
 
 #include "platform/automation/AutomationError.h"
 
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QProcess>
 #include <QUuid>
 
 #include <cmath>
@@ -44,6 +46,39 @@ std::optional<QString> pointsOf(const QString& points, int count) {
             return std::nullopt;
     }
     return QString::fromUtf8(document.toJson(QJsonDocument::Compact));
+}
+
+// A report read or written can take this long; a report tool that takes
+// longer is stopped.
+constexpr auto ReportToolTime = std::chrono::seconds(30);
+
+// Runs the decoder program on a report (it reads and writes them in a process
+// of its own) and returns its answer; an automation error when it fails.
+QJsonObject runReportTool(const QString& program, const QStringList& arguments,
+                          const QByteArray& input = {}) {
+    QProcess tool;
+    tool.start(program, arguments);
+    if (!tool.waitForStarted())
+        throw AutomationError(vberr::PathFileAccessError,
+                              QStringLiteral("the report tool could not be started"),
+                              QStringLiteral("KestDicomView"));
+    tool.write(input);
+    tool.closeWriteChannel();
+    const bool finished =
+        pump::waitUntil([&tool] { return tool.state() == QProcess::NotRunning; }, ReportToolTime);
+    if (!finished) {
+        tool.kill();
+        tool.waitForFinished();
+    }
+    const QJsonObject answer = QJsonDocument::fromJson(tool.readAllStandardOutput()).object();
+    if (!finished || tool.exitStatus() != QProcess::NormalExit || answer.isEmpty())
+        throw AutomationError(vberr::InvalidProcedureCall,
+                              QStringLiteral("the report could not be read or written"),
+                              QStringLiteral("KestDicomView"));
+    const QString error = answer.value(QStringLiteral("error")).toString();
+    if (!error.isEmpty())
+        throw AutomationError(vberr::InvalidProcedureCall, error, QStringLiteral("KestDicomView"));
+    return answer;
 }
 
 } // namespace
@@ -82,11 +117,14 @@ bool KestDicomViewAX::SaveMeasurementsAsSR(const QString& fileName) {
         return false;
     // Written beside the target first, so that a failed write leaves the target as it was.
     const QString partial = fileName + QStringLiteral(".part");
-    const QString error =
-        measurementreport::write(partial, measurements, m_instanceFolder + m_document.dcmFile);
-    if (!error.isEmpty()) {
+    try {
+        runReportTool(
+            m_assetFolder + QStringLiteral("kestdicom-decode"),
+            {QStringLiteral("--write-report"), partial, m_instanceFolder + m_document.dcmFile},
+            QJsonDocument(measurements).toJson(QJsonDocument::Compact));
+    } catch (const AutomationError&) {
         QFile::remove(partial);
-        throw AutomationError(vberr::PathFileAccessError, error, QStringLiteral("KestDicomView"));
+        throw;
     }
     QFile::remove(fileName);
     if (!QFile::rename(partial, fileName)) {
@@ -99,12 +137,10 @@ bool KestDicomViewAX::SaveMeasurementsAsSR(const QString& fileName) {
 std::int32_t KestDicomViewAX::LoadMeasurements(const QString& fileName) {
     if (!m_imagePresent)
         return 0;
-    const measurementreport::Read report = measurementreport::read(fileName);
-    if (!report.error.isEmpty())
-        throw AutomationError(vberr::InvalidProcedureCall, report.error,
-                              QStringLiteral("KestDicomView"));
+    const QJsonObject report = runReportTool(m_assetFolder + QStringLiteral("kestdicom-decode"),
+                                             {QStringLiteral("--read-report"), fileName});
     std::int32_t drawn = 0;
-    for (const QJsonValue& value : report.measurements) {
+    for (const QJsonValue& value : report.value(QStringLiteral("measurements")).toArray()) {
         const QJsonObject measurement = value.toObject();
         const QString points =
             QString::fromUtf8(QJsonDocument(measurement.value(QStringLiteral("points")).toArray())

@@ -36,7 +36,7 @@
     return { studyInstanceUid: textOf(dataSet, 'x0020000d'), seriesInstanceUid: textOf(dataSet, 'x0020000e'),
              sopClassUid: textOf(dataSet, 'x00080016'), sopInstanceUid: textOf(dataSet, 'x00080018'), frame: frame,
              spacing: values ? { row: values[0], column: values[1] } : null, calibration: calibration || 'none',
-             unit: unitOf(dataSet) };
+             unit: unitOf(dataSet), rows: dataSet.uint16('x00280010') || 0, columns: dataSet.uint16('x00280011') || 0 };
   }
 
   // Called as each image is shown (imageDecoding.js showImage).
@@ -286,13 +286,21 @@
     report();
   };
 
+  // A report's measurement lies on its image, edges included.
+  function onImage(made, ref) {
+    return HANDLES[made.tool].every(function (name) {
+      var handle = made.data.handles[name];
+      return handle.x >= 0 && handle.y >= 0 && handle.x <= ref.columns && handle.y <= ref.rows;
+    });
+  }
+
   // Draws a measurement on the image of an instance and frame (from 0), shown
   // or not; false when the page has not read that image. Called by the
   // viewer's LoadMeasurements.
   window.addMeasurementOn = function (sopInstanceUid, frame, name, pointsText, id) {
     var made = measurementData(name, pointsText, id);
     var imageId = made && imageIdOf(String(sopInstanceUid), parseInt(frame, 10));
-    if (!imageId) { return false; }
+    if (!imageId || !onImage(made, images[imageId])) { return false; }
     cornerstoneTools.globalImageIdSpecificToolStateManager.addImageIdToolState(imageId, made.tool, made.data);
     if (state.image && state.image.imageId === imageId) { cornerstone.updateImage(element); }
     report();

@@ -438,4 +438,53 @@ Host.echo(JSON.stringify({ drawn: drawn, read: JSON.parse(viewer.GetMeasurements
     EXPECT_EQ(circle["points"].toArray(), QJsonArray({QJsonArray({5, 5}), QJsonArray({15, 15})}));
 }
 
+// A hostile report: nested 100,000 levels deep (the reader's stack cannot
+// hold it) it is refused with an error and the viewer goes on; a region off
+// its image is left out.
+const char* DeepReport = R"py(
+import struct, sys
+def element(group, number, vr, value):
+    return struct.pack('<HH', group, number) + vr + struct.pack('<H', len(value)) + value
+meta_body = struct.pack('<HH', 2, 1) + b'OB\0\0' + struct.pack('<I', 2) + b'\0\1'
+meta_body += element(2, 2, b'UI', b'1.2.840.10008.5.1.4.1.1.88.33\0')
+meta_body += element(2, 3, b'UI', b'1.2.3.4.5.6.7\0') + element(2, 0x10, b'UI', b'1.2.840.10008.1.2.1\0')
+meta = element(2, 0, b'UL', struct.pack('<I', len(meta_body))) + meta_body
+body = element(8, 0x16, b'UI', b'1.2.840.10008.5.1.4.1.1.88.33\0') + element(8, 0x18, b'UI', b'1.2.3.4.5.6.7\0')
+body += element(8, 0x60, b'CS', b'SR') + element(0x40, 0xA040, b'CS', b'CONTAINER ')
+level = struct.pack('<HH', 0x40, 0xA730) + b'SQ\0\0' + struct.pack('<I', 0xFFFFFFFF)
+level += struct.pack('<HHI', 0xFFFE, 0xE000, 0xFFFFFFFF) + element(0x40, 0xA040, b'CS', b'CONTAINER ')
+close = struct.pack('<HHI', 0xFFFE, 0xE00D, 0) + struct.pack('<HHI', 0xFFFE, 0xE0DD, 0)
+depth = 100000
+open(sys.argv[1], 'wb').write(b'\0' * 128 + b'DICM' + meta + body + level * depth + close * depth)
+)py";
+
+TEST_F(KestScriptMeasurementTest, HostileReportsAreRefusedOrTrimmedAndTheViewerGoesOn) {
+    const QString deep = m_run.path("deep.dcm");
+    QProcess python;
+    python.start("/usr/bin/python3", {"-c", DeepReport, deep});
+    ASSERT_TRUE(python.waitForFinished(60000));
+    ASSERT_EQ(python.exitCode(), 0) << python.readAllStandardError().toStdString();
+    const QString offImage = m_run.path("off.dcm");
+    const QJsonObject out = runScript(QStringLiteral(R"js(
+viewer.LoadDicomFile(Host.arguments[0] + '/' + Host.arguments[1]);
+waitForEvent('ImageLoaded');
+var deep = 0;
+try { viewer.LoadMeasurements('%1'); } catch (e) { deep = e.number; }
+// A report of a length reaching far off the image, and one on it.
+viewer.AddMeasurement('Length', '[[1,1],[2,2]]');
+viewer.AddMeasurement('Length', '[[1,1],[2,900]]');
+waitForEvent('MeasurementChanged', 2);
+viewer.SaveMeasurementsAsSR('%2');
+viewer.SelectTool(12);
+waitForEvent('MeasurementChanged', 4);
+var drawn = viewer.LoadMeasurements('%2');
+Host.echo(JSON.stringify({ deep: deep, drawn: drawn, after: JSON.parse(viewer.GetMeasurements()) }));
+)js")
+                                          .arg(deep, offImage));
+    EXPECT_EQ(out["deep"].toInt(), 5);
+    EXPECT_EQ(out["drawn"].toInt(), 1);
+    ASSERT_EQ(out["after"].toArray().size(), 1);
+    EXPECT_EQ(out["after"].toArray()[0].toObject()["points"].toArray()[1], QJsonArray({2, 2}));
+}
+
 } // namespace
