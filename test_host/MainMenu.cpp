@@ -1,6 +1,9 @@
 #include "MainMenu.h"
 
+#include "MeasurementList.h"
 #include "frmMain.h"
+
+#include "dialogs/CmnDialogEx.h"
 
 #include <QAction>
 #include <QMenu>
@@ -102,6 +105,35 @@ void buildViewMenu(QMenuBar& bar, frmMain& form) {
     });
 }
 
+// The report's file, asked for in a save or an open dialog; empty when cancelled.
+QString reportFile(frmMain& form, bool save) {
+    CmnDialogEx dialog;
+    dialog.Clear();
+    dialog.setFilter(QStringLiteral("DICOM Structured Reports (*.dcm)|*.dcm|All Files|*.*"));
+    if (save) {
+        dialog.setFileName(QStringLiteral("measurements.dcm"));
+        return dialog.ShowSave(&form) ? dialog.FileName() : QString();
+    }
+    dialog.setFlagsDialog(CmnDialogEx::OFN_PATHMUSTEXIST | CmnDialogEx::OFN_FILEMUSTEXIST);
+    return dialog.ShowOpen(&form) ? dialog.FileName() : QString();
+}
+
+void buildMeasurementsMenu(QMenuBar& bar, frmMain& form) {
+    QMenu& menu = addMenu(bar, "mnuMeasurements", "&Measurements");
+    addItem(menu, "mnuSaveSR", "Save as SR...", "Ctrl+E", [&form] {
+        const QString file = reportFile(form, true);
+        if (!file.isEmpty())
+            form.callViewer(QStringLiteral("SaveMeasurementsAsSR"), {file});
+    });
+    addItem(menu, "mnuLoadSR", "Load from SR...", "Ctrl+Shift+E", [&form] {
+        const QString file = reportFile(form, false);
+        if (!file.isEmpty())
+            form.callViewer(QStringLiteral("LoadMeasurements"), {file});
+    });
+    addItem(menu, "mnuMeasurementList", "Measurement List", "Ctrl+L",
+            [&form] { form.measurementList().setVisible(!form.measurementList().isVisible()); });
+}
+
 void buildHelpMenu(QMenuBar& bar, frmMain& form) {
     QMenu& help = addMenu(bar, "mnuHelp", "&?");
     addItem(help, "mnuAbout", "About...", "F1",
@@ -114,5 +146,6 @@ void buildMainMenu(QMenuBar& bar, frmMain& form) {
     buildFileMenu(bar, form);
     buildEditMenu(bar, form);
     buildViewMenu(bar, form);
+    buildMeasurementsMenu(bar, form);
     buildHelpMenu(bar, form);
 }

@@ -51,4 +51,7 @@ void ViewerEvents::dispatch(DispId id, const QList<Variant>& args) {
         m_handler.sidebarStatusChange(arg("IsSidebarVisible").toBool());
     else if (name == QLatin1String("ToolSelected"))
         m_handler.toolSelected(arg("ToolNum").toLong());
+    else if (name == QLatin1String("MeasurementChanged"))
+        m_handler.measurementChanged(arg("Id").toString(), arg("Action").toString(),
+                                     arg("Json").toString());
 }

@@ -15,6 +15,8 @@ public:
     virtual void invertStatusChange(bool isInverted) = 0;
     virtual void sidebarStatusChange(bool isSidebarVisible) = 0;
     virtual void toolSelected(int toolNum) = 0;
+    virtual void measurementChanged(const QString& id, const QString& action,
+                                    const QString& json) = 0;
 };
 
 // Subscribes a handler to the viewer's events for the life of this object. Arguments are taken

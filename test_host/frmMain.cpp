@@ -1,6 +1,7 @@
 #include "frmMain.h"
 
 #include "MainMenu.h"
+#include "MeasurementList.h"
 #include "ToolPanel.h"
 #include "ViewerSite.h"
 
@@ -24,6 +25,9 @@ frmMain::frmMain(DispatchPtr viewer, QString programFolder, const QString& setti
     m_panel = new ToolPanel(m_programFolder + QStringLiteral("/TestIcons"), m_clientArea);
     connect(m_panel, &ToolPanel::optionClicked, this, &frmMain::optionClicked);
     connect(m_panel, &ToolPanel::commandClicked, this, &frmMain::commandClicked);
+    m_measurements = new MeasurementListDock(this);
+    addDockWidget(Qt::RightDockWidgetArea, m_measurements);
+    m_measurements->hide();
     buildMainMenu(*menuBar(), *this);
     siteViewer(settingsFile);
     m_clientArea->installEventFilter(this);
@@ -175,6 +179,7 @@ void frmMain::beforeLoading() {
 }
 
 void frmMain::imageLoaded(const QString& fileName, bool noImage) {
+    m_measurements->clear();
     ShowToolBar(!noImage);
     setWindowTitle(QStringLiteral("DICOM Viewer : ") + fileName +
                    QStringLiteral("        Modality: ") +
@@ -193,6 +198,10 @@ void frmMain::invertStatusChange(bool isInverted) {
 
 void frmMain::sidebarStatusChange(bool isSidebarVisible) {
     m_panel->select(isSidebarVisible ? option::ViewSidebar : option::HideSidebar);
+}
+
+void frmMain::measurementChanged(const QString& id, const QString& action, const QString& json) {
+    m_measurements->apply(id, action, json);
 }
 
 void frmMain::toolSelected(int toolNum) {

@@ -9,6 +9,7 @@
 #include <memory>
 
 class AutomationError;
+class MeasurementListDock;
 class ToolPanel;
 class ViewerSite;
 
@@ -36,6 +37,7 @@ public:
     Dispatch& viewer() const { return *m_viewer; }
     QWidget& viewerWidget() const;
     ToolPanel& toolPanel() const { return *m_panel; }
+    MeasurementListDock& measurementList() const { return *m_measurements; }
     // A folder beside the program ("Demo", "DEMO/").
     QString programFolder(const QString& name) const;
 
@@ -65,12 +67,14 @@ private:
     void invertStatusChange(bool isInverted) override;
     void sidebarStatusChange(bool isSidebarVisible) override;
     void toolSelected(int toolNum) override;
+    void measurementChanged(const QString& id, const QString& action, const QString& json) override;
 
     // Declared first so that it is released last, after the site and the event link.
     DispatchPtr m_viewer;
     QString m_programFolder;
     QWidget* m_clientArea;
     ToolPanel* m_panel;
+    MeasurementListDock* m_measurements;
     std::unique_ptr<ViewerSite> m_site;
     std::unique_ptr<ViewerEvents> m_events;
 };

@@ -3,6 +3,7 @@
 
 #include "FormFixture.h"
 
+#include "test_host/MeasurementList.h"
 #include "test_host/OptionButton.h"
 #include "test_host/ToolPanel.h"
 
@@ -12,6 +13,7 @@
 #include <QAction>
 #include <QFile>
 #include <QFrame>
+#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
@@ -78,6 +80,11 @@ TEST_F(FormTest, MenusInTheirOrderWithSeparatorsAndShortcuts) {
         "mnuStackOff Off Ctrl+Shift+K",
         "<",
         "mnuCine Play/Stop Cine Space",
+        "<",
+        ">mnuMeasurements &Measurements",
+        "mnuSaveSR Save as SR... Ctrl+E",
+        "mnuLoadSR Load from SR... Ctrl+Shift+E",
+        "mnuMeasurementList Measurement List Ctrl+L",
         "<",
         ">mnuHelp &?",
         "mnuAbout About... F1",
@@ -168,6 +175,45 @@ TEST_F(FormTest, MenuItemsCallTheirMembers) {
         EXPECT_EQ(call.kind, row.kind);
         EXPECT_EQ(call.args, row.args);
     }
+}
+
+// The report items ask for a file, then hand it to the viewer; a cancelled
+// dialog sends nothing.
+TEST_F(FormTest, ReportItemsAskForAFileAndHandItToTheViewer) {
+    const QString report = environment.root() + "/report.dcm";
+    const QList<std::pair<const char*, const char*>> items = {{"mnuSaveSR", "SaveMeasurementsAsSR"},
+                                                              {"mnuLoadSR", "LoadMeasurements"}};
+    for (const auto& [item, member] : items) {
+        SCOPED_TRACE(item);
+        m_recorder->sent.clear();
+        queueDialogAnswer(std::nullopt);
+        trigger(item);
+        EXPECT_TRUE(m_recorder->sent.isEmpty());
+        queueDialogAnswer(report);
+        trigger(item);
+        ASSERT_EQ(m_recorder->sent.size(), 1);
+        EXPECT_EQ(m_recorder->sent.first().member, member);
+        EXPECT_EQ(m_recorder->sent.first().args, QList<Variant>{Variant(report)});
+    }
+    EXPECT_EQ(dialogs[1].kind, filedialogs::Kind::Save);
+    EXPECT_EQ(dialogs[3].kind, filedialogs::Kind::Open);
+}
+
+// The list shows each measurement's values from the viewer's events.
+TEST_F(FormTest, TheMeasurementListFollowsTheViewersEvents) {
+    MeasurementListDock& dock = form->measurementList();
+    EXPECT_FALSE(dock.isVisible());
+    trigger("mnuMeasurementList");
+    EXPECT_TRUE(dock.isVisible());
+    ASSERT_TRUE(loadThroughFileMenu("CT_small.dcm"));
+    const QString id =
+        form->callViewer("AddMeasurement", {QString("Length"), QString("[[10,10],[10,30]]")})
+            .toString();
+    ASSERT_TRUE(waitUntil([&] { return dock.list().count() == 1; }));
+    // CT_small's pixels are 0.661468 mm apart.
+    EXPECT_EQ(dock.list().item(0)->text(), "Length: 13.23 mm");
+    form->callViewer("RemoveMeasurement", {id});
+    EXPECT_TRUE(waitUntil([&] { return dock.list().count() == 0; }));
 }
 
 struct ButtonCall {
