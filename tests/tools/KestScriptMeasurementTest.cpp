@@ -487,4 +487,74 @@ Host.echo(JSON.stringify({ deep: deep, drawn: drawn, after: JSON.parse(viewer.Ge
     EXPECT_EQ(out["after"].toArray()[0].toObject()["points"].toArray()[1], QJsonArray({2, 2}));
 }
 
+// Two images pydicom writes: a CT whose values vary over a rectangle (the
+// mean numpy finds over the pixels whose centres lie inside it is printed),
+// and an ultrasound image with one spatial region of 0.01 cm per pixel.
+const char* ValueImages = R"py(
+import json, sys
+import numpy as np
+from pydicom.dataset import Dataset, FileMetaDataset
+from pydicom.sequence import Sequence
+from pydicom.uid import ExplicitVRLittleEndian, generate_uid
+def image(path, modality, pixels, extra):
+    ds = Dataset(); ds.file_meta = FileMetaDataset()
+    ds.file_meta.MediaStorageSOPClassUID = '1.2.840.10008.5.1.4.1.1.2' if modality == 'CT' else '1.2.840.10008.5.1.4.1.1.6.1'
+    ds.file_meta.MediaStorageSOPInstanceUID = generate_uid(); ds.file_meta.TransferSyntaxUID = ExplicitVRLittleEndian
+    ds.SOPClassUID = ds.file_meta.MediaStorageSOPClassUID; ds.SOPInstanceUID = ds.file_meta.MediaStorageSOPInstanceUID
+    ds.Modality = modality; ds.PatientName = 'VALUES^TEST'; ds.StudyInstanceUID = generate_uid(); ds.SeriesInstanceUID = generate_uid()
+    ds.Rows, ds.Columns = pixels.shape; ds.SamplesPerPixel = 1; ds.PhotometricInterpretation = 'MONOCHROME2'
+    ds.BitsAllocated, ds.BitsStored, ds.HighBit, ds.PixelRepresentation = 16, 16, 15, 0
+    ds.PixelData = pixels.astype('<u2').tobytes(); extra(ds)
+    ds.is_little_endian, ds.is_implicit_VR = True, False
+    ds.save_as(path, write_like_original=False)
+y, x = np.mgrid[0:40, 0:40]
+ramp = (x * 3 + y * 7 + (x * y) % 11).astype(np.uint16)
+def ct(ds):
+    ds.PixelSpacing = [0.5, 0.5]; ds.RescaleSlope = 2; ds.RescaleIntercept = -100
+image(sys.argv[1], 'CT', ramp, ct)
+# The rectangle from (3.2, 4.7) to (17.6, 21.3): pixels whose centres lie inside.
+cx, cy = x + 0.5, y + 0.5
+inside = (cx >= 3.2) & (cx <= 17.6) & (cy >= 4.7) & (cy <= 21.3)
+values = ramp[inside] * 2.0 - 100
+def us(ds):
+    region = Dataset(); region.RegionSpatialFormat = 1; region.RegionDataType = 1; region.RegionFlags = 0
+    region.RegionLocationMinX0, region.RegionLocationMinY0 = 0, 0
+    region.RegionLocationMaxX1, region.RegionLocationMaxY1 = 39, 39
+    region.PhysicalUnitsXDirection, region.PhysicalUnitsYDirection = 3, 3
+    region.PhysicalDeltaX, region.PhysicalDeltaY = 0.01, 0.01
+    ds.SequenceOfUltrasoundRegions = Sequence([region])
+image(sys.argv[2], 'US', ramp, us)
+print(json.dumps({'mean': float(values.mean()), 'stdDev': float(values.std()), 'min': float(values.min()),
+                  'max': float(values.max())}))
+)py";
+
+TEST_F(KestScriptMeasurementTest, ValuesMatchNumpyAndAnUltrasoundRegionsCalibration) {
+    const QString ct = m_run.path("ramp.dcm");
+    const QString us = m_run.path("us.dcm");
+    QProcess python;
+    python.start("/usr/bin/python3", {"-c", ValueImages, ct, us});
+    ASSERT_TRUE(python.waitForFinished(60000));
+    const QJsonObject expected = QJsonDocument::fromJson(python.readAllStandardOutput()).object();
+    ASSERT_FALSE(expected.isEmpty()) << python.readAllStandardError().toStdString();
+    const QJsonObject out = runScript(QStringLiteral(R"js(
+viewer.LoadDicomFile('%1');
+waitForEvent('ImageLoaded');
+viewer.AddMeasurement('Rectangle', '[[3.2,4.7],[17.6,21.3]]');
+var rectangle = JSON.parse(waitForEvent('MeasurementChanged', 1).Json);
+viewer.LoadDicomFile('%2');
+waitForEvent('ImageLoaded', 2);
+viewer.AddMeasurement('Length', '[[2,2],[2,22]]');
+var length = JSON.parse(waitForEvent('MeasurementChanged', 2).Json);
+Host.echo(JSON.stringify({ rectangle: rectangle, length: length }));
+)js")
+                                          .arg(ct, us));
+    const QJsonObject rectangle = out["rectangle"].toObject();
+    for (const char* key : {"mean", "stdDev", "min", "max"})
+        EXPECT_NEAR(rectangle[key].toDouble(), expected[key].toDouble(), 1e-9) << key;
+    EXPECT_NEAR(rectangle["area_mm2"].toDouble(), 14.4 * 16.6 * 0.25, 1e-9);
+    const QJsonObject length = out["length"].toObject();
+    EXPECT_EQ(length["calibration"].toString(), "ultrasoundRegion");
+    EXPECT_NEAR(length["length_mm"].toDouble(), 2.0, 1e-9) << "20 pixels of 0.1 mm";
+}
+
 } // namespace
