@@ -5,6 +5,7 @@
 #include "platform/automation/EventSource.h"
 #include "platform/automation/ObjectFactory.h"
 
+#include <QByteArray>
 #include <QElapsedTimer>
 #include <QString>
 #include <QWidget>
@@ -12,12 +13,24 @@
 #include <chrono>
 #include <functional>
 #include <map>
+#include <utility>
 
 // The viewer as the benches drive it in their own process.
 namespace benchviewer {
 
 inline const QString ProgId = QStringLiteral("KestDicomViewControl.KestDicomViewAX");
 inline constexpr auto Patience = std::chrono::seconds(60);
+
+// The engine's settings the benches run under unless the caller set others:
+// offscreen, without the sandbox and the GPU, as the tests run.
+inline void setOffscreenDefaults() {
+    for (const auto& [name, value] :
+         {std::pair{"QT_QPA_PLATFORM", "offscreen"}, std::pair{"QTWEBENGINE_DISABLE_SANDBOX", "1"},
+          std::pair{"QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu"}}) {
+        if (qEnvironmentVariableIsEmpty(name))
+            qputenv(name, value);
+    }
+}
 
 inline double msSince(const QElapsedTimer& timer) {
     return double(timer.nsecsElapsed()) / 1e6;

@@ -570,12 +570,7 @@ bool runAll(const Setup& setup, const Options& options) {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    for (const auto& [name, value] :
-         {std::pair{"QT_QPA_PLATFORM", "offscreen"}, std::pair{"QTWEBENGINE_DISABLE_SANDBOX", "1"},
-          std::pair{"QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu"}}) {
-        if (qEnvironmentVariableIsEmpty(name))
-            qputenv(name, value);
-    }
+    benchviewer::setOffscreenDefaults();
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     const QStringList args = QApplication::arguments();

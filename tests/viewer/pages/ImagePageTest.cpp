@@ -521,9 +521,9 @@ TEST_F(ImagePage, HostFramesArriveInParts) {
     EXPECT_EQ(view.run(shown).toString(), QStringLiteral("kesthost:L1:0"));
 
     answerWith(part(1, 14));
-    ASSERT_TRUE(
-        pump::waitUntil([&] { return view.run(shown).toString() == QLatin1String("kesthost:L1:1"); },
-                        std::chrono::seconds(10)));
+    ASSERT_TRUE(pump::waitUntil(
+        [&] { return view.run(shown).toString() == QLatin1String("kesthost:L1:1"); },
+        std::chrono::seconds(10)));
     // The values shown are the second frame's: the first of the later part.
     QFile written(folder.path(QStringLiteral("KDVAX_PIXELS_1.bin")));
     ASSERT_TRUE(written.open(QIODevice::ReadOnly));
