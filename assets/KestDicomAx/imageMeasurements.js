@@ -31,24 +31,27 @@
     return textOf(dataSet, 'x00281054');
   }
 
-  function refOf(dataSet, frame, spacing, calibration) {
+  // The image's references and size; a file only the host could read has no
+  // data set in the page, and its size comes from the image decoded.
+  function refOf(dataSet, frame, spacing, calibration, size) {
     var values = spacing && spacing.values;
     return { studyInstanceUid: textOf(dataSet, 'x0020000d'), seriesInstanceUid: textOf(dataSet, 'x0020000e'),
              sopClassUid: textOf(dataSet, 'x00080016'), sopInstanceUid: textOf(dataSet, 'x00080018'), frame: frame,
              spacing: values ? { row: values[0], column: values[1] } : null, calibration: calibration || 'none',
-             unit: unitOf(dataSet), rows: dataSet.uint16('x00280010') || 0, columns: dataSet.uint16('x00280011') || 0 };
+             unit: unitOf(dataSet), rows: size.rows || 0, columns: size.columns || 0 };
   }
 
   // Called as each image is shown (imageDecoding.js showImage).
   function noteImage(image, dataSet, frame) {
-    images[image.imageId] = refOf(dataSet, frame, state.spacing, state.calibration);
+    images[image.imageId] = refOf(dataSet, frame, state.spacing, state.calibration, image);
   }
 
   // An image of the stack read but not shown yet: its pixel spacing only.
   function noteUnshown(imageId, dataSet, frame) {
     if (images[imageId]) { return; }
     var spacing = KestValues.spacingOf(dataSet, frame);
-    images[imageId] = refOf(dataSet, frame, spacing, spacing ? spacing.source : 'none');
+    images[imageId] = refOf(dataSet, frame, spacing, spacing ? spacing.source : 'none',
+                            { rows: dataSet.uint16('x00280010'), columns: dataSet.uint16('x00280011') });
   }
 
   // The image of an instance and frame the page has read: the one shown, one

@@ -351,12 +351,12 @@ TEST_F(HostOutput, UserAgentIsSetAndRestored) {
     site->serve("/agent.html", {"text/html", "<html>agent</html>", {}});
     host->call("SetUserAgent", {Variant(QString("KestTest/1.0"))});
     EXPECT_EQ(host->call("GetUserAgent", {}), Variant(QString("KestTest/1.0")));
-    ASSERT_TRUE(load(Own, "/agent.html"));
-    EXPECT_EQ(site->lastUserAgent(), "KestTest/1.0");
+    ASSERT_TRUE(load(Own, "/agent.html?set"));
+    EXPECT_EQ(site->userAgent("/agent.html?set"), "KestTest/1.0");
     host->call("RestoreUserAgent", {});
     EXPECT_EQ(host->call("GetUserAgent", {}), Variant(original));
-    ASSERT_TRUE(load(Own, "/agent.html"));
-    EXPECT_EQ(site->lastUserAgent(), original);
+    ASSERT_TRUE(load(Own, "/agent.html?restored"));
+    EXPECT_EQ(site->userAgent("/agent.html?restored"), original);
 }
 
 } // namespace

@@ -33,15 +33,17 @@ void SiteServer::answer(QTcpSocket* socket) {
     const QList<QByteArray> lines = head.left(head.indexOf("\r\n\r\n")).split('\n');
     const QString path = QString::fromLatin1(lines.value(0).split(' ').value(1));
     QString host;
+    QString userAgent;
     for (const QByteArray& line : lines) {
         const QByteArray name = line.left(line.indexOf(':')).toLower();
         const QString value = QString::fromLatin1(line.mid(line.indexOf(':') + 1).trimmed());
         if (name == "host")
             host = value.section(QLatin1Char(':'), 0, 0);
         else if (name == "user-agent")
-            m_userAgent = value;
+            userAgent = value;
     }
     ++m_hits[host + path];
+    m_userAgents.insert(path, userAgent);
     const auto page = m_pages.constFind(path.section(QLatin1Char('?'), 0, 0));
     QByteArray response;
     if (page == m_pages.constEnd()) {

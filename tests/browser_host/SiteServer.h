@@ -26,13 +26,14 @@ public:
     // How often host/path was asked for.
     int hits(const QString& host, const QString& path) const;
     void clearHits() { m_hits.clear(); }
-    // The User-Agent of the last request.
-    QString lastUserAgent() const { return m_userAgent; }
+    // The User-Agent of the last request for a path, its query included: the
+    // browser's own requests (a favicon) never stand in for the page's.
+    QString userAgent(const QString& path) const { return m_userAgents.value(path); }
 
 private:
     void answer(QTcpSocket* socket);
 
     QHash<QString, Page> m_pages;
     QMap<QString, int> m_hits;
-    QString m_userAgent;
+    QHash<QString, QString> m_userAgents;
 };
