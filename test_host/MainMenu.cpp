@@ -3,9 +3,10 @@
 #include "MeasurementList.h"
 #include "frmMain.h"
 
-#include "dialogs/CmnDialogEx.h"
+#include "platform/FileDialogHook.h"
 
 #include <QAction>
+#include <QFileDialog>
 #include <QMenu>
 #include <QMenuBar>
 
@@ -106,16 +107,24 @@ void buildViewMenu(QMenuBar& bar, frmMain& form) {
 }
 
 // The report's file, asked for in a save or an open dialog; empty when cancelled.
+// The program asks through the platform's hook (what tests answer) or Qt's
+// dialog: the library's dialogs live in the control, which the program loads.
 QString reportFile(frmMain& form, bool save) {
-    CmnDialogEx dialog;
-    dialog.Clear();
-    dialog.setFilter(QStringLiteral("DICOM Structured Reports (*.dcm)|*.dcm|All Files|*.*"));
-    if (save) {
-        dialog.setFileName(QStringLiteral("measurements.dcm"));
-        return dialog.ShowSave(&form) ? dialog.FileName() : QString();
+    filedialogs::Request request;
+    request.kind = save ? filedialogs::Kind::Save : filedialogs::Kind::Open;
+    request.owner = &form;
+    request.nameFilters = {QStringLiteral("DICOM Structured Reports (*.dcm)"),
+                           QStringLiteral("All Files (*)")};
+    request.fileName = save ? QStringLiteral("measurements.dcm") : QString();
+    request.fileMustExist = !save;
+    request.confirmOverwrite = save;
+    if (const filedialogs::Hook& hook = filedialogs::installedHook()) {
+        const std::optional<filedialogs::Answer> answer = hook(request);
+        return answer ? answer->paths.value(0) : QString();
     }
-    dialog.setFlagsDialog(CmnDialogEx::OFN_PATHMUSTEXIST | CmnDialogEx::OFN_FILEMUSTEXIST);
-    return dialog.ShowOpen(&form) ? dialog.FileName() : QString();
+    const QString filter = request.nameFilters.join(QStringLiteral(";;"));
+    return save ? QFileDialog::getSaveFileName(&form, QString(), request.fileName, filter)
+                : QFileDialog::getOpenFileName(&form, QString(), QString(), filter);
 }
 
 void buildMeasurementsMenu(QMenuBar& bar, frmMain& form) {
