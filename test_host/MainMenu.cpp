@@ -4,6 +4,7 @@
 #include "frmMain.h"
 
 #include "platform/FileDialogHook.h"
+#include "platform/UiServices.h"
 
 #include <QAction>
 #include <QFileDialog>
@@ -122,6 +123,9 @@ QString reportFile(frmMain& form, bool save) {
         const std::optional<filedialogs::Answer> answer = hook(request);
         return answer ? answer->paths.value(0) : QString();
     }
+    // Without a display nobody could answer: cancelled, as the library's dialogs do.
+    if (ui::isUnattended())
+        return {};
     const QString filter = request.nameFilters.join(QStringLiteral(";;"));
     return save ? QFileDialog::getSaveFileName(&form, QString(), request.fileName, filter)
                 : QFileDialog::getOpenFileName(&form, QString(), QString(), filter);

@@ -26,8 +26,9 @@ public:
     // How often host/path was asked for.
     int hits(const QString& host, const QString& path) const;
     void clearHits() { m_hits.clear(); }
-    // The User-Agent of the last request for a path, its query included: the
-    // browser's own requests (a favicon) never stand in for the page's.
+    // The User-Agent of the last request for a path, its query included: a
+    // request of another path arriving late (the browser's own, such as an
+    // icon) never stands in for the page's.
     QString userAgent(const QString& path) const { return m_userAgents.value(path); }
 
 private:

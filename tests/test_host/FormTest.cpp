@@ -197,6 +197,13 @@ TEST_F(FormTest, ReportItemsAskForAFileAndHandItToTheViewer) {
     }
     EXPECT_EQ(dialogs[1].kind, filedialogs::Kind::Save);
     EXPECT_EQ(dialogs[3].kind, filedialogs::Kind::Open);
+    // Without a display and without a hook nobody could answer: nothing is
+    // asked and nothing is sent, rather than a dialog waiting for ever.
+    filedialogs::setHook({});
+    m_recorder->sent.clear();
+    for (const auto& item : {"mnuSaveSR", "mnuLoadSR"})
+        trigger(item);
+    EXPECT_TRUE(m_recorder->sent.isEmpty());
 }
 
 // The list shows each measurement's values from the viewer's events.
