@@ -1,11 +1,12 @@
 # Precompiled headers. Nearly every source of the project includes Qt's and the standard
-# library's headers, whose parsing is about a third of a compile. Two precompiled headers are
+# library's headers, whose parsing is about a third of a compile. Three precompiled headers are
 # built once and shared by every project target: one for the libraries (position-independent
-# code), one for the programs and one for the tests, which adds GoogleTest. A header made with other
-# options would not be used, so each comes from a target built with the libraries' or the
-# programs' options, and from one that links Qt Widgets: GCC uses it only where the Qt
-# modules' macros are the same, in the targets that link Qt Widgets too. GCC only: clang
-# refuses a header made with other macro definitions.
+# code), one for the programs and one for the test programs, which adds GoogleTest and is made
+# with the tests' own options. A header must be used with the options it was made with (GCC
+# ignores it otherwise, and has crashed on an -O1 header in an -O2 compile), so each comes from
+# a target built with its kind's options, and from one that links Qt Widgets: GCC uses it only
+# where the Qt modules' macros are the same, in the targets that link Qt Widgets too. GCC only:
+# clang refuses a header made with other macro definitions.
 
 set(KEST_PCH_HEADERS <algorithm> <array> <cstdint> <functional> <memory> <optional> <utility>
   <vector> <QApplication> <QByteArray> <QDir> <QFile> <QFileInfo> <QHash> <QImage> <QJsonArray>
@@ -26,6 +27,7 @@ function(kest_pch_source name kind)
   target_link_libraries(${name} PRIVATE Qt6::Widgets)
   if(kind STREQUAL "TEST")
     target_link_libraries(${name} PRIVATE GTest::gtest)
+    target_compile_options(${name} PRIVATE ${KEST_TEST_COMPILE_OPTIONS})
     list(APPEND headers <gtest/gtest.h>)
   endif()
   target_precompile_headers(${name} PRIVATE ${headers})
@@ -75,16 +77,16 @@ function(kest_precompile_headers)
   kest_pch_source(kest_pch_program PROGRAM)
   kest_pch_source(kest_pch_test TEST)
   get_property(targets GLOBAL PROPERTY KEST_PROJECT_TARGETS)
+  get_property(tests GLOBAL PROPERTY KEST_TEST_PROGRAMS)
   foreach(target IN LISTS targets)
     kest_links(${target} Qt6::Widgets widgets)
     if(NOT widgets)
       continue()
     endif()
     get_target_property(type ${target} TYPE)
-    kest_links(${target} GTest::gtest test)
     if(NOT type STREQUAL "EXECUTABLE")
       target_precompile_headers(${target} REUSE_FROM kest_pch_library)
-    elseif(test)
+    elseif(target IN_LIST tests)
       target_precompile_headers(${target} REUSE_FROM kest_pch_test)
     else()
       target_precompile_headers(${target} REUSE_FROM kest_pch_program)
