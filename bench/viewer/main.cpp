@@ -13,9 +13,12 @@
 //               decoder, against the bare page's WebAssembly decoders;
 //   large load  that file's load, and the peak memory of its cold start;
 //   memory      proportional set size of the whole process tree with a file shown.
-//   bench_viewer [--runs N] [--compressed]   (--compressed: those figures only)
+//   bench_viewer [--runs N] [--compressed] [--timeline]
+//   (--compressed: those figures only; --timeline: where the last of N further loads of the
+//   viewer and of the bare page's fresh navigations went, from the pages' own timing entries)
 
 #include "BarePage.h"
+#include "PageTimeline.h"
 #include "ProcessTree.h"
 #include "Samples.h"
 #include "ViewerUnderTest.h"
@@ -359,6 +362,35 @@ bool compressedOnly(const Setup& setup, int runs) {
     return true;
 }
 
+bool timelines(const Setup& setup, int runs) {
+    Viewer viewer;
+    std::optional<BareView> bare;
+    if (!showFirstFile(viewer, bare, setup))
+        return false;
+    QWidget* host = viewer.child("KestWebViewKD1");
+    auto* view = host ? host->findChild<QWebEngineView*>() : nullptr;
+    if (!view)
+        return fail("the image page's view was not found");
+    pagetimeline::watch(*view);
+    pagetimeline::watch(bare->view);
+    double warm = -1, fresh = -1;
+    for (int run = 0; run < runs; ++run) {
+        settle();
+        warm = viewer.timeTo(QStringLiteral("ImageLoaded"), [&] { viewer.loadFile(setup.ct); });
+        settle();
+        fresh = bare->navigate(setup.ct);
+    }
+    const QString viewerTimeline = pagetimeline::read(*view);
+    const QString bareTimeline = pagetimeline::read(bare->view);
+    if (warm < 0 || fresh < 0 || viewerTimeline.isEmpty() || bareTimeline.isEmpty())
+        return fail("a page did not show the file or could not be read");
+    std::printf("viewer: further load to ImageLoaded %.1f ms\n%s", warm,
+                qPrintable(viewerTimeline));
+    std::printf("bare page: fresh navigation to its rendering %.1f ms\n%s", fresh,
+                qPrintable(bareTimeline));
+    return true;
+}
+
 bool runningViewer(const Setup& setup, int runs) {
     Viewer viewer;
     std::optional<BareView> bare;
@@ -485,6 +517,8 @@ int main(int argc, char* argv[]) {
                 runs, std::max(1, runs / 2));
     if (args.contains(QStringLiteral("--compressed")))
         return compressedOnly(setup, runs) ? 0 : 1;
+    if (args.contains(QStringLiteral("--timeline")))
+        return timelines(setup, runs) ? 0 : 1;
     coldAndMemory(setup, runs);
     return runningViewer(setup, runs) ? 0 : 1;
 }
