@@ -80,16 +80,11 @@ const QStringList& libraryNames() {
 
 const QStringList& pageScriptNames() {
     static const QStringList names = {
-        QStringLiteral("pageCommon.js"),         QStringLiteral("imagePage.js"),
-        QStringLiteral("imageDecoding.js"),      QStringLiteral("imageStack.js"),
-        QStringLiteral("imageMeasurements.js"),  QStringLiteral("imageTools.js"),
-        QStringLiteral("imageWindow.js"),        QStringLiteral("imageValues.js"),
-        QStringLiteral("KDVAX_OVERLAY.js"),      QStringLiteral("imagePresentation.js"),
-        QStringLiteral("imageOverlayPlanes.js"), QStringLiteral("imageShutters.js"),
-        QStringLiteral("imageRegions.js"),       QStringLiteral("dicomdirPage.js"),
-        QStringLiteral("dicomdirRecords.js"),    QStringLiteral("dicomdirTree.js"),
-        QStringLiteral("dicomdirStart.js"),      QStringLiteral("tagDictionary.js"),
-        QStringLiteral("tagsPage.js"),           QStringLiteral("reportPage.js"),
+        QStringLiteral("pageCommon.js"),    QStringLiteral("imageScripts.js"),
+        QStringLiteral("dicomdirPage.js"),  QStringLiteral("dicomdirRecords.js"),
+        QStringLiteral("dicomdirTree.js"),  QStringLiteral("dicomdirStart.js"),
+        QStringLiteral("tagDictionary.js"), QStringLiteral("tagsPage.js"),
+        QStringLiteral("reportPage.js"),
     };
     return names;
 }

@@ -156,7 +156,7 @@ TEST_F(PageAssetsTest, PageScriptsFollowTheAssetFolder) {
     for (const QString& name : pageassets::pageScriptNames())
         EXPECT_EQ(read("bin/" + name), QByteArray("new")) << name.toStdString();
 
-    QFile::remove(dir.filePath("assets/KDVAX_OVERLAY.js"));
+    QFile::remove(dir.filePath("assets/imageScripts.js"));
     EXPECT_THROW(pageassets::deployLibraries(dir.filePath("assets"), dir.filePath("bin"), false),
                  AutomationError);
 }
