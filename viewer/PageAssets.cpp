@@ -80,11 +80,10 @@ const QStringList& libraryNames() {
 
 const QStringList& pageScriptNames() {
     static const QStringList names = {
-        QStringLiteral("pageCommon.js"),    QStringLiteral("imageScripts.js"),
-        QStringLiteral("dicomdirPage.js"),  QStringLiteral("dicomdirRecords.js"),
-        QStringLiteral("dicomdirTree.js"),  QStringLiteral("dicomdirStart.js"),
-        QStringLiteral("tagDictionary.js"), QStringLiteral("tagsPage.js"),
-        QStringLiteral("reportPage.js"),
+        QStringLiteral("imageScripts.js"),
+        QStringLiteral("tagsScripts.js"),
+        QStringLiteral("dicomdirScripts.js"),
+        QStringLiteral("reportScripts.js"),
     };
     return names;
 }

@@ -64,9 +64,7 @@ get_filename_component(control_dir ${control_library} DIRECTORY)
 foreach(asset libWebView2Loader.so Locale.ini KDVAX_MONO.dll KDVAX_SR.dll KDVAX_SR_FR.dll
     KDVAX_TAGS.dll KDVAX_DICOMDIR.dll KDVAX_DICOMDIR_FR.dll cornerstone.js cornerstoneMath.js
     cornerstoneTools.js cornerstoneWADOImageLoader.min.js dicomParser.js hammer.js
-    pageCommon.js imageScripts.js
-    dicomdirPage.js dicomdirRecords.js dicomdirTree.js dicomdirStart.js
-    tagDictionary.js tagsPage.js reportPage.js)
+    imageScripts.js tagsScripts.js dicomdirScripts.js reportScripts.js)
   require_file(${control_dir}/KestDicomAx/${asset})
 endforeach()
 
