@@ -4,10 +4,12 @@
 
 class QWebEngineView;
 
-// Where a page's load went, read from the page's own Navigation and Resource
-// Timing entries once it has shown its image: when its document arrived, when
-// each script had run, when parsing ended and when its content was
-// loaded, in milliseconds from the start of its navigation.
+// Where a page's load went, once it has shown its image: when its document
+// arrived, when the parser reached each script and when the script had run
+// (file URLs give no Resource Timing entries, so a script injected at the
+// document's creation notes them), when parsing ended and when its content
+// was loaded, in milliseconds from the start of its navigation (Navigation
+// Timing).
 namespace pagetimeline {
 
 // Notes, from the next document of the view on, when the parser reaches each

@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QString>
+#include <QWebEngineView>
 #include <QWidget>
 
 #include <chrono>
@@ -78,6 +79,12 @@ struct Viewer {
 
     QWidget* child(const char* name) const {
         return control->control()->widget()->findChild<QWidget*>(QLatin1String(name));
+    }
+
+    // The view of the image page, null before the viewer has made it.
+    QWebEngineView* imageView() const {
+        QWidget* host = child("KestWebViewKD1");
+        return host ? host->findChild<QWebEngineView*>() : nullptr;
     }
 };
 

@@ -278,8 +278,7 @@ void coldAndMemory(const Setup& setup, int runs) {
 // frame to be drawn; forward, back and forward again.
 Samples viewerFrameRates(Viewer& viewer, int runs) {
     Samples rates;
-    QWidget* host = viewer.child("KestWebViewKD1");
-    auto* view = host ? host->findChild<QWebEngineView*>() : nullptr;
+    QWebEngineView* view = viewer.imageView();
     if (!view)
         return rates;
     // Each drawing of the image page shows in its title, as the bare page's do.
@@ -367,8 +366,7 @@ bool timelines(const Setup& setup, int runs) {
     std::optional<BareView> bare;
     if (!showFirstFile(viewer, bare, setup))
         return false;
-    QWidget* host = viewer.child("KestWebViewKD1");
-    auto* view = host ? host->findChild<QWebEngineView*>() : nullptr;
+    QWebEngineView* view = viewer.imageView();
     if (!view)
         return fail("the image page's view was not found");
     pagetimeline::watch(*view);

@@ -147,11 +147,6 @@ void pause(std::chrono::milliseconds duration) {
     pump::waitUntil([] { return false; }, duration);
 }
 
-QWebEngineView* imageView(const Viewer& viewer) {
-    QWidget* host = viewer.child("KestWebViewKD1");
-    return host ? host->findChild<QWebEngineView*>() : nullptr;
-}
-
 // The viewer loads a file, with or without its series; milliseconds to ImageLoaded, -1 for none.
 double viewerLoad(Viewer& viewer, const QString& file, bool stack) {
     viewer.control->put(QStringLiteral("StackMode"), Variant(stack));
@@ -163,7 +158,7 @@ double viewerLoad(Viewer& viewer, const QString& file, bool stack) {
 QWebEngineView* openViewerStack(Viewer& viewer, const QString& other, const QString& file) {
     if (viewerLoad(viewer, other, false) < 0 || viewerLoad(viewer, file, true) < 0)
         return nullptr;
-    return imageView(viewer);
+    return viewer.imageView();
 }
 
 // The bare stack page in a view of its own, in the same process.
@@ -429,7 +424,7 @@ int memoryChild(const QString& root, const QString& folder, int count) {
     std::puts("stack");
     std::fflush(stdout);
     QWebEngineView* view =
-        viewerLoad(viewer, files.first(), true) >= 0 ? imageView(viewer) : nullptr;
+        viewerLoad(viewer, files.first(), true) >= 0 ? viewer.imageView() : nullptr;
     if (!view) {
         fail("the viewer did not open the stack");
         return 1;

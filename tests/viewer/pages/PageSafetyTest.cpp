@@ -105,6 +105,26 @@ TEST(PageTemplates, LoadOnlyTheScriptsTheViewerDeploys) {
         EXPECT_TRUE(loaded.contains(script)) << script.toStdString();
 }
 
+// Every module of the pages' source folder is in a deployed page script, whole: a module added
+// to the folder but left out of its page's joined script would be linted and never run.
+TEST(PageScripts, HoldEveryModuleOfTheSourceFolderWhole) {
+    const QDir sources(QString::fromLocal8Bit(qgetenv("KEST_SOURCE_DIR")) +
+                       QStringLiteral("/assets/KestDicomAx"));
+    QString joined;
+    for (const QString& script : pageassets::pageScriptNames())
+        joined += readText(assetFolder() + '/' + script);
+    const QStringList modules = sources.entryList({QStringLiteral("*.js")}, QDir::Files);
+    ASSERT_GT(modules.size(), 10);
+    for (const QString& module : modules) {
+        SCOPED_TRACE(module.toStdString());
+        const QString text = readText(sources.filePath(module));
+        const QString marker = QStringLiteral("// ---- ") + module + QLatin1Char('\n');
+        const qsizetype at = joined.indexOf(marker);
+        ASSERT_GE(at, 0);
+        EXPECT_EQ(joined.mid(at + marker.size(), text.size()), text);
+    }
+}
+
 // The page scripts put file values into pages as text only: none writes markup, and none runs
 // text as script.
 TEST(PageScripts, WriteNoMarkupAndRunNoText) {
