@@ -11,6 +11,7 @@
 #include "tests/common/LoopbackHttpServer.h"
 #include "webview2_binding/Collection.h"
 
+#include <QLockFile>
 #include <QPushButton>
 
 namespace {
@@ -26,8 +27,13 @@ protected:
     void SetUp() override {
         testing_support::app();
         server = std::make_unique<LoopbackHttpServer>();
-        // The store settings are read when the control is made.
+        // The store settings are read when the control is made, from a file
+        // beside the library that every test process shares: the tests that
+        // run at the same time take turns from writing it to removing it.
         const QString settings = extensionstore::settingsFile();
+        QLockFile turn(QFileInfo(settings).path() + ".lock");
+        turn.setStaleLockTime(0);
+        ASSERT_TRUE(turn.lock());
         QDir().mkpath(QFileInfo(settings).path());
         ini::writeValue("Extensions", "AddOnRoot", server->url("/addons/detail"), settings);
         ini::writeValue("Extensions", "PackageHost", server->url("/redirect/2"), settings);
