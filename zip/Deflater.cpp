@@ -1,7 +1,5 @@
 #include "zip/Deflater.h"
 
-#include <QByteArray>
-
 #include <zlib.h>
 
 namespace {
@@ -20,18 +18,19 @@ Deflater::~Deflater() {
 }
 
 bool Deflater::deflate(QByteArrayView input, bool finish, const Sink& sink) {
-    QByteArray piece(OutputPiece, Qt::Uninitialized);
+    if (m_piece.size() != OutputPiece)
+        m_piece = QByteArray(OutputPiece, Qt::Uninitialized);
     m_stream->next_in = reinterpret_cast<Bytef*>(const_cast<char*>(input.data()));
     m_stream->avail_in = static_cast<uInt>(input.size());
     const int flush = finish ? Z_FINISH : Z_NO_FLUSH;
     for (;;) {
-        m_stream->next_out = reinterpret_cast<Bytef*>(piece.data());
+        m_stream->next_out = reinterpret_cast<Bytef*>(m_piece.data());
         m_stream->avail_out = OutputPiece;
         const int rc = ::deflate(m_stream.get(), flush);
         if (rc == Z_STREAM_ERROR)
             return false;
         const qsizetype produced = OutputPiece - m_stream->avail_out;
-        if (produced > 0 && !sink(QByteArrayView(piece.constData(), produced)))
+        if (produced > 0 && !sink(QByteArrayView(m_piece.constData(), produced)))
             return false;
         if (rc == Z_STREAM_END)
             return true;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QByteArrayView>
 
 #include <functional>
@@ -24,5 +25,6 @@ public:
 
 private:
     std::unique_ptr<z_stream_s> m_stream;
+    QByteArray m_piece; // the output buffer, kept for the whole stream
     bool m_initialised = false;
 };

@@ -6,6 +6,8 @@
 
 #include <zlib.h>
 
+#include <algorithm>
+#include <cstring>
 #include <memory>
 
 using namespace ZipRecords;
@@ -21,6 +23,15 @@ QString missingZip64() {
     return QStringLiteral("Missing Zip64 extension above 4GB limit");
 }
 
+// A chunk, or what is left of a file or buffer when that is less: reading
+// allocates what is asked for, and an archive of many small entries would
+// otherwise allocate a whole chunk for each.
+qint64 readSize(const QIODevice& source) {
+    if (source.isSequential())
+        return Chunk;
+    return std::clamp<qint64>(source.size() - source.pos(), 1, Chunk);
+}
+
 } // namespace
 
 EntryEncoder::EntryEncoder(QIODevice& output, EntryHeader header, Settings settings)
@@ -34,8 +45,8 @@ QByteArray EntryEncoder::extraWith(const QByteArray& zip64Field) const {
     return zip64Field + m_aesExtra + m_ownExtra;
 }
 
-QString EntryEncoder::write(const QByteArray& bytes) {
-    if (m_output.write(bytes) != bytes.size())
+QString EntryEncoder::write(QByteArrayView bytes) {
+    if (m_output.write(bytes.data(), bytes.size()) != bytes.size())
         return QStringLiteral("WriteFile ([output_archive]): ") + m_output.errorString();
     return {};
 }
@@ -101,22 +112,33 @@ QString EntryEncoder::pump(QIODevice& source, qint64 sourceSize, const Progress&
             return QStringLiteral("Cannot init deflate compressor");
     }
     QString error;
+    // Encryption works in place, on a copy; plain pieces are written as they come.
+    QByteArray encrypted;
     const auto output = [&](QByteArrayView piece) {
-        QByteArray bytes = piece.toByteArray();
-        if (aes)
-            aes->encrypt(bytes.data(), bytes.size());
-        if (traditional)
-            traditional->encrypt(bytes.data(), bytes.size());
-        error = write(bytes);
+        if (aes || traditional) {
+            encrypted.resize(piece.size());
+            std::memcpy(encrypted.data(), piece.data(), size_t(piece.size()));
+            if (aes)
+                aes->encrypt(encrypted.data(), encrypted.size());
+            if (traditional)
+                traditional->encrypt(encrypted.data(), encrypted.size());
+            piece = encrypted;
+        }
+        error = write(piece);
         return error.isEmpty();
     };
     const quint64 total = sourceSize < 0 ? 0 : quint64(sourceSize);
     quint32 crc = 0;
     quint64 size = 0;
+    QByteArray buffer(readSize(source), Qt::Uninitialized);
     for (bool last = false; !last;) {
-        const QByteArray chunk = source.read(Chunk);
-        if (chunk.isEmpty() && !source.atEnd())
+        const qint64 wanted = readSize(source);
+        if (wanted > buffer.size())
+            buffer.resize(wanted);
+        const qint64 read = source.read(buffer.data(), wanted);
+        if (read < 0 || (read == 0 && !source.atEnd()))
             return QStringLiteral("ReadFile: ") + source.errorString();
+        const QByteArrayView chunk(buffer.constData(), read);
         last = source.atEnd();
         crc = static_cast<quint32>(
             crc32_z(crc, reinterpret_cast<const Bytef*>(chunk.constData()), size_t(chunk.size())));

@@ -31,7 +31,7 @@ public:
     ZipRecords::EntryHeader centralHeader() const;
 
 private:
-    QString write(const QByteArray& bytes);
+    QString write(QByteArrayView bytes);
     QString pump(QIODevice& source, qint64 sourceSize, const Progress& progress);
     QString rewriteLocalHeader();
     QByteArray extraWith(const QByteArray& zip64Field) const;
