@@ -311,8 +311,25 @@ bool readImplicitly(const gdcm::File& file) {
 
 // The reader fills a value cut short by the end of the file with zeros:
 // such a file is longer as read than on disk.
+// A fragment whose header arrived but none of its value: GDCM's reader keeps it without a value,
+// and its length computation stops the process on it.
+bool hasFragmentWithoutValue(const gdcm::DataSet& set) {
+    if (!set.FindDataElement(PixelData))
+        return false;
+    const gdcm::SequenceOfFragments* fragments =
+        set.GetDataElement(PixelData).GetSequenceOfFragments();
+    if (!fragments)
+        return false;
+    for (unsigned at = 0; at < fragments->GetNumberOfFragments(); ++at)
+        if (!fragments->GetFragment(at).GetByteValue())
+            return true;
+    return false;
+}
+
 bool isCut(const gdcm::File& file, qint64 fileSize) {
     const gdcm::DataSet& set = file.GetDataSet();
+    if (hasFragmentWithoutValue(set))
+        return true;
     const bool implicit = readImplicitly(file);
     const qint64 length = qint64(file.GetHeader().GetFullLength()) +
                           qint64(implicit ? set.GetLength<gdcm::ImplicitDataElement>()
@@ -335,9 +352,10 @@ bool decodeRle(const gdcm::SequenceOfFragments& fragments, int bytesPerSample, F
     return true;
 }
 
-// High-throughput JPEG 2000: one fragment per frame, or a single frame in several fragments.
-bool decodeHtj2k(const gdcm::SequenceOfFragments& fragments, int bytesPerSample, FrameSpan span,
-                 Frames& frames) {
+// JPEG 2000 decoded by OpenJPEG: one fragment per frame, or a single frame in several
+// fragments. A file cut short holds fewer fragments than frames, the last one cut.
+bool decodeWithOpenJpeg(const gdcm::SequenceOfFragments& fragments, int bytesPerSample,
+                        FrameSpan span, htj2k::Codestream reach, Frames& frames) {
     const int count = int(fragments.GetNumberOfFragments());
     QByteArray whole;
     if (frames.frames == 1)
@@ -346,16 +364,28 @@ bool decodeHtj2k(const gdcm::SequenceOfFragments& fragments, int bytesPerSample,
                 whole.append(value->GetPointer(), qsizetype(value->GetLength()));
     if (frames.frames == 1)
         return htj2k::decodeFrame(whole.constData(), std::size_t(whole.size()), frames.columns,
-                                  frames.rows, frames.samples, bytesPerSample, frames.data);
-    if (count != frames.frames)
+                                  frames.rows, frames.samples, bytesPerSample, frames.data, reach);
+    const bool cut = reach == htj2k::Codestream::AsFarAsItGoes;
+    if (cut ? span.end() > count : count != frames.frames)
         return false;
     for (int frame = span.first; frame < span.end(); ++frame) {
         const gdcm::ByteValue* value = fragments.GetFragment(unsigned(frame)).GetByteValue();
-        if (!value || !htj2k::decodeFrame(value->GetPointer(), value->GetLength(), frames.columns,
-                                          frames.rows, frames.samples, bytesPerSample, frames.data))
+        if (!value ||
+            !htj2k::decodeFrame(value->GetPointer(), value->GetLength(), frames.columns,
+                                frames.rows, frames.samples, bytesPerSample, frames.data, reach))
             return false;
     }
     return true;
+}
+
+// A file cut inside the fragments of its JPEG 2000 pixel data still shows what arrived, as
+// OpenJPEG decodes a cut codestream to its picture with the detail missing. Any other file cut
+// short is refused: its reader would fill the rest with zeros.
+bool decodesWhenCut(const gdcm::DataSet& set, const std::string& syntax) {
+    if (!htj2k::isJpeg2000Syntax(syntax.c_str()) && !htj2k::isHtj2kSyntax(syntax.c_str()))
+        return false;
+    return set.FindDataElement(PixelData) &&
+           set.GetDataElement(PixelData).GetSequenceOfFragments() != nullptr;
 }
 
 } // namespace
@@ -380,10 +410,12 @@ Frames decode(const QString& path, int first, int count) {
     std::string maskedSyntax;
     if (!readFile(path, reader, maskedSyntax))
         return failed(QStringLiteral("the file could not be read"));
-    if (isCut(reader.GetFile(), QFileInfo(path).size()))
-        return failed(QStringLiteral("the file ends inside its data set"));
     const gdcm::DataSet& set = reader.GetFile().GetDataSet();
     const std::string syntax = maskedSyntax.empty() ? syntaxOf(reader.GetFile()) : maskedSyntax;
+    const QString endsInside = QStringLiteral("the file ends inside its data set");
+    const bool cut = isCut(reader.GetFile(), QFileInfo(path).size());
+    if (cut && !decodesWhenCut(set, syntax))
+        return failed(endsInside);
     const bool bigEndian = syntax == "1.2.840.10008.1.2.2";
     const bool floating =
         set.FindDataElement(FloatPixelData) || set.FindDataElement(DoublePixelData);
@@ -435,15 +467,17 @@ Frames decode(const QString& path, int first, int count) {
         } else if (syntax == "1.2.840.10008.1.2.5") {
             decoded = decodeRle(*fragments, bytesPerSample, span, frames);
             whole = false;
-        } else if (htj2k::isHtj2kSyntax(syntax.c_str())) {
-            decoded = decodeHtj2k(*fragments, bytesPerSample, span, frames);
+        } else if (htj2k::isHtj2kSyntax(syntax.c_str()) || cut) {
+            decoded = decodeWithOpenJpeg(
+                *fragments, bytesPerSample, span,
+                cut ? htj2k::Codestream::AsFarAsItGoes : htj2k::Codestream::Whole, frames);
             whole = false;
         } else {
             decoded = decodeWithCodec(pixels, syntax, bitsAllocated, pixelRepresentation, planar,
                                       span, frames, whole);
         }
         if (!decoded)
-            return failed(QStringLiteral("the pixel data could not be decoded"));
+            return failed(cut ? endsInside : QStringLiteral("the pixel data could not be decoded"));
         if (singleBits)
             unpackBits(frames, frameSamples * (whole ? frames.frames : span.count));
         if (planar == 1 && frames.samples > 1 && !fragments)

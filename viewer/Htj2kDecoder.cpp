@@ -74,6 +74,15 @@ bool hasData(const opj_image_t& image) {
                        [](const opj_image_comp_t& component) { return component.data != nullptr; });
 }
 
+// A JP2 file's signature box: some writers wrap a frame's codestream in one.
+const QByteArray Jp2Signature("\0\0\0\x0CjP  \r\n\x87\n", 12);
+
+OPJ_CODEC_FORMAT formatOf(const char* data, std::size_t size) {
+    const bool jp2 = size >= std::size_t(Jp2Signature.size()) &&
+                     std::memcmp(data, Jp2Signature.constData(), Jp2Signature.size()) == 0;
+    return jp2 ? OPJ_CODEC_JP2 : OPJ_CODEC_J2K;
+}
+
 // The transfer syntax element of the meta information, explicit VR little
 // endian, holding a 23-character UID padded to 24 bytes.
 const QByteArray SyntaxElement("\x02\x00\x10\x00UI\x18\x00", 8);
@@ -100,11 +109,17 @@ bool isHtj2kSyntax(const char* syntax) {
            std::strcmp(syntax, "1.2.840.10008.1.2.4.203") == 0;
 }
 
+bool isJpeg2000Syntax(const char* syntax) {
+    return std::strcmp(syntax, "1.2.840.10008.1.2.4.90") == 0 ||
+           std::strcmp(syntax, "1.2.840.10008.1.2.4.91") == 0;
+}
+
 bool decodeFrame(const char* data, std::size_t size, int columns, int rows, int samples,
-                 int bytesPerSample, QByteArray& out) {
+                 int bytesPerSample, QByteArray& out, Codestream reach) {
     Source source{data, size};
     const std::unique_ptr<opj_stream_t, StreamDeleter> stream(opj_stream_create(1 << 16, OPJ_TRUE));
-    const std::unique_ptr<opj_codec_t, CodecDeleter> codec(opj_create_decompress(OPJ_CODEC_J2K));
+    const std::unique_ptr<opj_codec_t, CodecDeleter> codec(
+        opj_create_decompress(formatOf(data, size)));
     if (!stream || !codec)
         return false;
     opj_stream_set_user_data(stream.get(), &source, nullptr);
@@ -116,6 +131,7 @@ bool decodeFrame(const char* data, std::size_t size, int columns, int rows, int 
     opj_set_default_decoder_parameters(&parameters);
     opj_image_t* header = nullptr;
     if (!opj_setup_decoder(codec.get(), &parameters) ||
+        !opj_decoder_set_strict_mode(codec.get(), reach == Codestream::Whole) ||
         !opj_read_header(stream.get(), codec.get(), &header))
         return false;
     const std::unique_ptr<opj_image_t, ImageDeleter> image(header);

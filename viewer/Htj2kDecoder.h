@@ -6,10 +6,12 @@
 #include <string>
 
 // High-throughput JPEG 2000 codestreams, which GDCM's codecs do not know,
-// decoded by OpenJPEG (2.5 reads the high-throughput block coder).
+// decoded by OpenJPEG (2.5 reads the high-throughput block coder); also the
+// JPEG 2000 codestreams of a file cut short, which GDCM's codec refuses.
 namespace htj2k {
 
 bool isHtj2kSyntax(const char* syntax);
+bool isJpeg2000Syntax(const char* syntax);
 
 // GDCM's reader refuses a file whose transfer syntax it does not know. The
 // high-throughput syntaxes encode their data sets as every encapsulated
@@ -19,10 +21,15 @@ bool isHtj2kSyntax(const char* syntax);
 // which is left as it is.
 std::string maskSyntax(QByteArray& file);
 
-// Decodes one frame's codestream, appending its samples to out as
-// little-endian values of bytesPerSample bytes, colour interleaved. False
-// when the codestream does not decode to an image of that size and samples.
+// How much of a codestream must be there: all of it, or as much as arrived
+// (a cut codestream then decodes to its picture with the detail missing).
+enum class Codestream { Whole, AsFarAsItGoes };
+
+// Decodes one frame's codestream (or a JP2 file's), appending its samples to
+// out as little-endian values of bytesPerSample bytes, colour interleaved.
+// False when the codestream does not decode to an image of that size and
+// samples.
 bool decodeFrame(const char* data, std::size_t size, int columns, int rows, int samples,
-                 int bytesPerSample, QByteArray& out);
+                 int bytesPerSample, QByteArray& out, Codestream reach = Codestream::Whole);
 
 } // namespace htj2k

@@ -272,6 +272,79 @@ TEST_F(DecoderProcess, FloatPixelDataIsHandedOverAsItIsStored) {
     EXPECT_EQ(frames, bytes);
 }
 
+// A JPEG 2000 file cut inside its pixel data shows what arrived: the picture, its finest detail
+// missing, close to the whole file's. Cut before any of its codestream, it is refused.
+TEST_F(DecoderProcess, AJpeg2000FileCutShortShowsWhatArrived) {
+    const QString complete = folder.filePath(QStringLiteral("j2k.dcm"));
+    ASSERT_TRUE(transcode(pydicomFile(QStringLiteral("CT_small.dcm")),
+                          gdcm::TransferSyntax::JPEG2000Lossless, complete));
+    QFile source(complete);
+    ASSERT_TRUE(source.open(QIODevice::ReadOnly));
+    const QByteArray bytes = source.readAll();
+    ASSERT_FALSE(decode(source.fileName()).contains("error"));
+    const QByteArray whole = frames;
+    const qsizetype pixelData = bytes.lastIndexOf(QByteArray("\xe0\x7f\x10\x00", 4));
+    ASSERT_GT(pixelData, 0);
+    const auto cutAt = [&](qsizetype length) {
+        const QString path = folder.filePath(QStringLiteral("cut-%1.dcm").arg(length));
+        QFile file(path);
+        return file.open(QIODevice::WriteOnly) && file.write(bytes.left(length)) == length
+                   ? path
+                   : QString();
+    };
+    for (const double share : {0.99, 0.9, 0.7}) {
+        SCOPED_TRACE(share);
+        const QJsonObject answer = decode(cutAt(qsizetype(bytes.size() * share)));
+        ASSERT_FALSE(answer.contains("error")) << answer.value("error").toString().toStdString();
+        ASSERT_EQ(frames.size(), whole.size());
+        const auto* cut = reinterpret_cast<const qint16*>(frames.constData());
+        const auto* full = reinterpret_cast<const qint16*>(whole.constData());
+        const qsizetype count = whole.size() / 2;
+        double difference = 0;
+        for (qsizetype at = 0; at < count; ++at)
+            difference += std::abs(int(cut[at]) - int(full[at]));
+        const auto [low, high] = std::minmax_element(full, full + count);
+        EXPECT_LT(difference / double(count), 0.05 * (*high - *low));
+        EXPECT_NE(frames, QByteArray(frames.size(), '\0'));
+    }
+    // Cut inside the first fragment's header (after the pixel data's 12 bytes and its offset
+    // table's 8): no codestream has arrived.
+    for (const qsizetype reach : {20, 24, 28})
+        EXPECT_EQ(decode(cutAt(pixelData + reach)).value("error").toString(),
+                  QStringLiteral("the file ends inside its data set"))
+            << reach;
+}
+
+// A multi-frame file cut inside its second frame's codestream: the first frame is whole, and the
+// second, of which too little arrived to read its header, is refused with the reason.
+TEST_F(DecoderProcess, AMultiFrameFileCutShortGivesTheFramesThatArrived) {
+    const QString complete = QStringLiteral(KEST_TEST_DATA "/ramp_htj2k_2frames.dcm");
+    decodeFrames(complete, 0, 0);
+    const QByteArray whole = frames;
+    QFile source(complete);
+    ASSERT_TRUE(source.open(QIODevice::ReadOnly));
+    const QByteArray bytes = source.readAll();
+    // The items after the pixel data element: its offset table, then a fragment per frame.
+    const QByteArray item("\xfe\xff\x00\xe0", 4);
+    const qsizetype table = bytes.indexOf(item, bytes.lastIndexOf("\xe0\x7f\x10\x00"));
+    const qsizetype first = bytes.indexOf(item, table + 8);
+    const qsizetype second = bytes.indexOf(item, first + 8);
+    ASSERT_GT(table, 0);
+    ASSERT_GT(second, first);
+    const QString cut = folder.filePath(QStringLiteral("cut.dcm"));
+    QFile file(cut);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes.left(second + 8 + 10));
+    file.close();
+    const QJsonObject answer = decodeFrames(cut, 0, 1);
+    ASSERT_FALSE(answer.contains("error")) << answer.value("error").toString().toStdString();
+    EXPECT_EQ(answer.value("frames").toInt(), 2);
+    EXPECT_TRUE(frames == whole.left(whole.size() / 2));
+    EXPECT_EQ(decodeFrames(cut, 1, 1).value("error").toString(),
+              QStringLiteral("the file ends inside its data set"));
+    EXPECT_TRUE(frames.isEmpty());
+}
+
 // A file cut inside its pixel data is refused: the reader would fill the rest with zeros.
 TEST_F(DecoderProcess, FilesItCannotDecodeGiveAReasonAndNoFrames) {
     EXPECT_EQ(decode(pydicomFile(QStringLiteral("MR_truncated.dcm"))).value("error").toString(),
