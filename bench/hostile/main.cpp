@@ -9,7 +9,7 @@
 //
 //   bench_hostile [--count N] [--seed S] [--timeout SECONDS] [--no-pydicom] [--list]
 //                 [--only TEXT]
-// --list prints how the load of each pydicom file ended; --only loads only the
+// --list prints how the load of each file and variant ended; --only loads only the
 // files whose name holds TEXT (the same variants as the whole run).
 #include "platform/MessagePump.h"
 #include "platform/UiServices.h"
@@ -255,7 +255,7 @@ int main(int argc, char* argv[]) {
         ++counts.tried;
         const int rendererEnds = harness.rendererEnds;
         const Outcome outcome = harness.load(path, options.timeoutSeconds);
-        if (options.list && file.bytes.isNull())
+        if (options.list)
             std::printf("%s\t%s\n", outcomeName(outcome), qPrintable(file.name));
         switch (outcome) {
         case Outcome::Refused:
