@@ -1,6 +1,7 @@
 #include "HostDecoder.h"
 
 #include "Htj2kDecoder.h"
+#include "VrRepair.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -20,6 +21,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <sstream>
 
@@ -391,25 +393,40 @@ bool decodesWhenCut(const gdcm::DataSet& set, const std::string& syntax) {
 } // namespace
 
 // Reads the file with GDCM; a high-throughput JPEG 2000 file is read from a
-// copy whose syntax GDCM knows, and its own syntax kept in maskedSyntax.
-bool readFile(const QString& path, gdcm::Reader& reader, std::string& maskedSyntax) {
+// copy whose syntax GDCM knows, and its own syntax kept in maskedSyntax. A file
+// GDCM stops reading at a damaged VR is read again with its VRs mended, as
+// lenient readers read it. Null when the file cannot be read.
+std::unique_ptr<gdcm::Reader> readFile(const QString& path, std::string& maskedSyntax) {
     QFile file(path);
-    QByteArray head = file.open(QIODevice::ReadOnly) ? file.read(4096) : QByteArray();
-    maskedSyntax = htj2k::maskSyntax(head);
+    if (!file.open(QIODevice::ReadOnly))
+        return nullptr;
+    QByteArray bytes = file.read(4096);
+    maskedSyntax = htj2k::maskSyntax(bytes);
+    auto reader = std::make_unique<gdcm::Reader>();
     if (maskedSyntax.empty()) {
-        reader.SetFileName(QFile::encodeName(path).constData());
-        return reader.Read();
+        reader->SetFileName(QFile::encodeName(path).constData());
+        if (reader->Read())
+            return reader;
+        bytes += file.readAll();
+        if (vrrepair::repairUnknownVrs(bytes) == 0)
+            return nullptr;
+        reader = std::make_unique<gdcm::Reader>();
+    } else {
+        bytes += file.readAll();
+        vrrepair::repairUnknownVrs(bytes);
     }
-    std::istringstream stream((head + file.readAll()).toStdString());
-    reader.SetStream(stream);
-    return reader.Read();
+    std::istringstream stream(bytes.toStdString());
+    bytes.clear();
+    reader->SetStream(stream);
+    return reader->Read() ? std::move(reader) : nullptr;
 }
 
 Frames decode(const QString& path, int first, int count) {
-    gdcm::Reader reader;
     std::string maskedSyntax;
-    if (!readFile(path, reader, maskedSyntax))
+    const std::unique_ptr<gdcm::Reader> read = readFile(path, maskedSyntax);
+    if (!read)
         return failed(QStringLiteral("the file could not be read"));
+    const gdcm::Reader& reader = *read;
     const gdcm::DataSet& set = reader.GetFile().GetDataSet();
     const std::string syntax = maskedSyntax.empty() ? syntaxOf(reader.GetFile()) : maskedSyntax;
     const QString endsInside = QStringLiteral("the file ends inside its data set");

@@ -345,6 +345,48 @@ TEST_F(DecoderProcess, AMultiFrameFileCutShortGivesTheFramesThatArrived) {
     EXPECT_TRUE(frames.isEmpty());
 }
 
+// A VR no reader knows, from a damaged byte, in the meta information, the data set and inside a
+// sequence's items: the file reads as lenient readers read it, with the same frames. A damaged
+// VR the walk cannot follow still leaves the file unread.
+TEST_F(DecoderProcess, ElementsWithADamagedVrAreReadAsLenientReadersReadThem) {
+    QFile source(pydicomFile(QStringLiteral("CT_small.dcm")));
+    ASSERT_TRUE(source.open(QIODevice::ReadOnly));
+    const QByteArray bytes = source.readAll();
+    decode(source.fileName());
+    const QByteArray frames0 = frames;
+    ASSERT_FALSE(frames0.isEmpty());
+    QByteArray damaged = bytes;
+    const std::pair<QByteArray, QByteArray> flips[] = {
+        {QByteArray("\x02\x00\x01\x00OB", 6), "OC"},     // long form, in the meta information
+        {QByteArray("\x08\x00\x08\x00" "CS", 6), "CC"},     // Image Type
+        {QByteArray("\x28\x00\x10\x00US", 6), "Us"},     // Rows
+        {QByteArray("\x10\x00\x20\x00LO", 6), "L\xcf"}}; // Patient ID, in the sequence too
+    for (const auto& [header, vr] : flips) {
+        qsizetype at = damaged.indexOf(header);
+        ASSERT_GE(at, 0) << header.toHex().toStdString();
+        for (; at >= 0; at = damaged.indexOf(header, at + 1))
+            damaged.replace(at + 4, 2, vr);
+    }
+    const QString path = folder.filePath(QStringLiteral("damaged.dcm"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(damaged);
+    file.close();
+    const QJsonObject answer = decode(path);
+    EXPECT_FALSE(answer.contains("error")) << answer.value("error").toString().toStdString();
+    EXPECT_EQ(answer.value("rows").toInt(), 128);
+    EXPECT_TRUE(frames == frames0);
+
+    // Rows damaged so that its length reaches past the end of the file: not read.
+    damaged = bytes;
+    damaged.replace(damaged.indexOf(QByteArray("\x28\x00\x10\x00US", 6)) + 4, 4,
+                    QByteArray("Ux\xff\xff", 4));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(damaged.left(damaged.indexOf(QByteArray("\xe0\x7f\x10\x00", 4)) + 200));
+    file.close();
+    EXPECT_TRUE(decode(path).contains("error"));
+}
+
 // A file cut inside its pixel data is refused: the reader would fill the rest with zeros.
 TEST_F(DecoderProcess, FilesItCannotDecodeGiveAReasonAndNoFrames) {
     EXPECT_EQ(decode(pydicomFile(QStringLiteral("MR_truncated.dcm"))).value("error").toString(),
