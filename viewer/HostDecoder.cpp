@@ -39,6 +39,8 @@ struct FrameSpan {
 const gdcm::Tag FloatPixelData(0x7fe0, 0x0008);
 const gdcm::Tag DoublePixelData(0x7fe0, 0x0009);
 const gdcm::Tag PixelData(0x7fe0, 0x0010);
+// How much of a file is looked at for damaged VRs before GDCM reads it.
+constexpr qint64 HeaderReach = qint64(1) << 20;
 
 std::string trimmed(std::string text) {
     while (!text.empty() && (text.back() == '\0' || text.back() == ' '))
@@ -394,27 +396,22 @@ bool decodesWhenCut(const gdcm::DataSet& set, const std::string& syntax) {
 
 // Reads the file with GDCM; a high-throughput JPEG 2000 file is read from a
 // copy whose syntax GDCM knows, and its own syntax kept in maskedSyntax. A file
-// GDCM stops reading at a damaged VR is read again with its VRs mended, as
-// lenient readers read it. Null when the file cannot be read.
+// with a damaged VR in its first mebibyte (where the headers are) is read from
+// a copy with its VRs mended, as lenient readers read it: GDCM's reader fails
+// or stops the process on one. Null when the file cannot be read.
 std::unique_ptr<gdcm::Reader> readFile(const QString& path, std::string& maskedSyntax) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return nullptr;
-    QByteArray bytes = file.read(4096);
+    QByteArray bytes = file.read(HeaderReach);
     maskedSyntax = htj2k::maskSyntax(bytes);
     auto reader = std::make_unique<gdcm::Reader>();
-    if (maskedSyntax.empty()) {
+    if (maskedSyntax.empty() && vrrepair::repairUnknownVrs(bytes) == 0) {
         reader->SetFileName(QFile::encodeName(path).constData());
-        if (reader->Read())
-            return reader;
-        bytes += file.readAll();
-        if (vrrepair::repairUnknownVrs(bytes) == 0)
-            return nullptr;
-        reader = std::make_unique<gdcm::Reader>();
-    } else {
-        bytes += file.readAll();
-        vrrepair::repairUnknownVrs(bytes);
+        return reader->Read() ? std::move(reader) : nullptr;
     }
+    bytes += file.readAll();
+    vrrepair::repairUnknownVrs(bytes);
     std::istringstream stream(bytes.toStdString());
     bytes.clear();
     reader->SetStream(stream);

@@ -357,8 +357,11 @@ TEST_F(DecoderProcess, ElementsWithADamagedVrAreReadAsLenientReadersReadThem) {
     ASSERT_FALSE(frames0.isEmpty());
     QByteArray damaged = bytes;
     const std::pair<QByteArray, QByteArray> flips[] = {
-        {QByteArray("\x02\x00\x01\x00OB", 6), "OC"},     // long form, in the meta information
-        {QByteArray("\x08\x00\x08\x00" "CS", 6), "CC"},     // Image Type
+        {QByteArray("\x02\x00\x01\x00OB", 6), "OC"}, // long form, in the meta information
+        {QByteArray("\x08\x00\x08\x00"
+                    "CS",
+                    6),
+         "CC"},                                          // Image Type
         {QByteArray("\x28\x00\x10\x00US", 6), "Us"},     // Rows
         {QByteArray("\x10\x00\x20\x00LO", 6), "L\xcf"}}; // Patient ID, in the sequence too
     for (const auto& [header, vr] : flips) {
@@ -385,6 +388,22 @@ TEST_F(DecoderProcess, ElementsWithADamagedVrAreReadAsLenientReadersReadThem) {
     file.write(damaged.left(damaged.indexOf(QByteArray("\xe0\x7f\x10\x00", 4)) + 200));
     file.close();
     EXPECT_TRUE(decode(path).contains("error"));
+
+    // A damaged VR ten sequences deep, each of undefined length: mended there too, the file is
+    // read and found to hold no image (GDCM's reader stops the process on such a VR).
+    const QByteArray sequence("\x08\x00\x15\x11SQ\x00\x00\xff\xff\xff\xff", 12);
+    const QByteArray item("\xfe\xff\x00\xe0\xff\xff\xff\xff", 8);
+    const QByteArray ends("\xfe\xff\x0d\xe0\x00\x00\x00\x00\xfe\xff\xdd\xe0\x00\x00\x00\x00", 16);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(DicomBuilder().add(0x0008, 0x0060, "CS", "OT").build() +
+               (sequence + item).repeated(10) +
+               QByteArray("\x08\x00\x60\x00"
+                          "CX\x02\x00OT",
+                          10) +
+               ends.repeated(10));
+    file.close();
+    EXPECT_EQ(decode(path).value("error").toString(),
+              QStringLiteral("the file holds no pixel data"));
 }
 
 // A file cut inside its pixel data is refused: the reader would fill the rest with zeros.
