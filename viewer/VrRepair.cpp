@@ -173,7 +173,10 @@ int repairUnknownVrs(QByteArray& file) {
         return 0;
     Walker walker(file);
     const qsizetype dataSet = walker.elements(MetaStart, file.size(), 0, true);
-    if (dataSet != Stop && explicitLittleEndian(walker.syntax()))
+    // A data set whose first element has no VR is not encoded as its syntax says (implicit VR
+    // under an explicit syntax): GDCM's reader finds that out itself, and it is left as it is.
+    if (dataSet != Stop && explicitLittleEndian(walker.syntax()) && dataSet + 6 <= file.size() &&
+        among(file.constData() + dataSet + 4, KnownVrs))
         walker.elements(dataSet, file.size(), 0, false);
     return walker.repaired();
 }

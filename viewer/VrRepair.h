@@ -11,7 +11,9 @@
 namespace vrrepair {
 
 // Walks the file meta information and, for explicit VR little endian, the
-// data set, its sequences and items, and replaces each unknown VR. The walk
+// data set, its sequences and items, and replaces each unknown VR; a data set
+// whose first element has none is taken for one encoded with implicit VRs
+// whatever its syntax says, and left as it is. The walk
 // stops where the file stops making sense (a length past the end, an
 // undefined length it cannot follow, nesting deeper than a few dozen levels);
 // what it mended so far stays. Returns the number of VRs replaced.
