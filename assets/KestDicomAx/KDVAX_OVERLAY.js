@@ -89,9 +89,16 @@ window.KestOverlay = (function () {
 
   function overlayPart(name) { return document.querySelector('#overlay .' + name); }
 
+  // A part's text is replaced only when it changes: the corners are written at
+  // every frame and every viewport change, and each replacement lays the
+  // overlay out again.
+  function setText(part, text) {
+    if (part.textContent !== text) { part.textContent = text; }
+  }
+
   // Writes the lines of one part of the overlay as text; empty lines are left out.
   function setOverlayLines(name, lines) {
-    overlayPart(name).textContent = lines.filter(function (line) { return line; }).join('\n');
+    setText(overlayPart(name), lines.filter(function (line) { return line; }).join('\n'));
   }
 
   // "Label: value unit" when the file holds the attribute, else nothing; a
@@ -135,7 +142,7 @@ window.KestOverlay = (function () {
                            caption('frame') + ': ' + (where.frame + 1) + ' / ' + where.frames,
                            thicknessLine(), labelled('location', 'x00201041', ' mm', true),
                            where.spacing ? '' : calibrationText('none')]);
-    overlayPart('lossy').textContent = isLossy() ? caption('lossy') : '';
+    setText(overlayPart('lossy'), isLossy() ? caption('lossy') : '');
   }
 
   function clear() {
@@ -169,9 +176,11 @@ window.KestOverlay = (function () {
 
   function showScale(element) {
     var bar = position.spacing ? scaleBar(mmPerScreenPixel(element, position.spacing), element.clientWidth) : null;
-    overlayPart('scalebar').hidden = !bar;
-    overlayPart('scalebar').style.width = bar ? bar.pixels.toFixed(1) + 'px' : '';
-    overlayPart('scale').textContent = bar ? bar.mm + ' mm \u00b7 ' + calibrationText(position.calibration) : '';
+    var scalebar = overlayPart('scalebar');
+    var width = bar ? Number(bar.pixels.toFixed(1)) + 'px' : '';
+    if (scalebar.hidden !== !bar) { scalebar.hidden = !bar; }
+    if (scalebar.style.width !== width) { scalebar.style.width = width; }
+    setText(overlayPart('scale'), bar ? bar.mm + ' mm \u00b7 ' + calibrationText(position.calibration) : '');
   }
 
   // The patient direction's letters for a vector in patient space, strongest axis first.
@@ -213,7 +222,7 @@ window.KestOverlay = (function () {
     var orientation = orientationOf();
     var edges = { right: [1, 0], left: [-1, 0], bottom: [0, 1], top: [0, -1] };
     Object.keys(edges).forEach(function (edge) {
-      overlayPart(edge).textContent = orientation ? screenDirectionLetters(orientation, viewport, edges[edge][0], edges[edge][1]) : '';
+      setText(overlayPart(edge), orientation ? screenDirectionLetters(orientation, viewport, edges[edge][0], edges[edge][1]) : '');
     });
   }
 

@@ -13,9 +13,9 @@
 //               decoder, against the bare page's WebAssembly decoders;
 //   large load  that file's load, and the peak memory of its cold start;
 //   memory      proportional set size of the whole process tree with a file shown.
-//   bench_viewer [--runs N] [--compressed] [--timeline]
-//   (--compressed: those figures only; --timeline: where the last of N further loads of the
-//   viewer and of the bare page's fresh navigations went, from the pages' own timing entries)
+//   bench_viewer [--runs N] [--compressed] [--frames] [--timeline]
+//   (--compressed, --frames: those figures only; --timeline: where the last of N further loads of
+//   the viewer and of the bare page's fresh navigations went, from the pages' own timing entries)
 
 #include "BarePage.h"
 #include "PageTimeline.h"
@@ -361,6 +361,25 @@ bool compressedOnly(const Setup& setup, int runs) {
     return true;
 }
 
+// Both showing the large file already.
+void frameStepping(Viewer& viewer, BareView& bare, const Setup& setup, int runs) {
+    const Samples frames = viewerFrameRates(viewer, runs);
+    const Samples framesRef = bareFrameRates(bare, setup.large, runs);
+    printFigure("frame stepping", "fps", frames, framesRef, 0.8, true);
+}
+
+bool framesOnly(const Setup& setup, int runs) {
+    Viewer viewer;
+    std::optional<BareView> bare;
+    if (!showFirstFile(viewer, bare, setup))
+        return false;
+    if (viewer.timeTo(QStringLiteral("ImageLoaded"), [&] { viewer.loadFile(setup.large); }) < 0 ||
+        bare->navigate(setup.large, 0) < 0)
+        return fail("the large file was not shown");
+    frameStepping(viewer, *bare, setup, std::max(3, runs));
+    return true;
+}
+
 bool timelines(const Setup& setup, int runs) {
     Viewer viewer;
     std::optional<BareView> bare;
@@ -457,9 +476,7 @@ bool runningViewer(const Setup& setup, int runs) {
     }
     printFigure("large file load", "ms", large, largeRef, 1.3);
 
-    const Samples frames = viewerFrameRates(viewer, 3);
-    const Samples framesRef = bareFrameRates(*bare, setup.large, 3);
-    printFigure("frame stepping", "fps", frames, framesRef, 0.8, true);
+    frameStepping(viewer, *bare, setup, 3);
     compressedLoads(viewer, *bare, setup, runs);
     return true;
 }
@@ -515,6 +532,8 @@ int main(int argc, char* argv[]) {
                 runs, std::max(1, runs / 2));
     if (args.contains(QStringLiteral("--compressed")))
         return compressedOnly(setup, runs) ? 0 : 1;
+    if (args.contains(QStringLiteral("--frames")))
+        return framesOnly(setup, runs) ? 0 : 1;
     if (args.contains(QStringLiteral("--timeline")))
         return timelines(setup, runs) ? 0 : 1;
     coldAndMemory(setup, runs);
