@@ -121,6 +121,7 @@ private:
     void clearStalePages() noexcept;
     void waitForCrashPlaceholder();
     void scheduleDueTags();
+    bool waitForTagsPage();
     void loadDueTags();
 
     // stacks

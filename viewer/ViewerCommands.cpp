@@ -6,6 +6,7 @@
 #include "ViewerSurface.h"
 #include "ViewerValues.h"
 
+#include "platform/MessagePump.h"
 #include "platform/automation/AutomationError.h"
 
 using viewervalues::flag;
@@ -74,11 +75,19 @@ void KestDicomViewAX::setDisplayDicomTags(VBool value) {
 void KestDicomViewAX::showTags() {
     // Tags still due are loaded now; those of the previous file are never shown.
     loadDueTags();
-    const bool loaded =
-        m_tagsPage == TagsPage::Current && m_tags->documentTitle() == QLatin1String("DICOM Tags");
+    const bool loaded = m_tagsPage == TagsPage::Current && waitForTagsPage();
     bringToFront(loaded ? *m_tags : *m_image);
     m_displayDicomTags = toVBool(loaded);
     raise(QStringLiteral("TagsStatusChange"), {flag(loaded)});
+}
+
+// The tags page has its title once it has loaded. On the first load the tags
+// browser still showed its placeholder page's title when the navigation's wait
+// had ended, so the title is waited for, within the time a navigation is given.
+bool KestDicomViewAX::waitForTagsPage() {
+    return pump::waitUntil(
+        [this] { return m_tags->documentTitle() == QLatin1String("DICOM Tags"); },
+        std::chrono::seconds(8));
 }
 
 void KestDicomViewAX::hideTags() {

@@ -79,6 +79,29 @@ TEST_F(TagsPage, TheTagsFollowEachLoadAndAreTheNewFilesWhenTheImageHasLoaded) {
     EXPECT_FALSE(second.contains("CompressedSamples^CT1"));
 }
 
+// On the first load the tags browser still shows its placeholder page when the image has loaded:
+// a host that shows the tags from that load's ImageLoaded handler still sees the file's own, and
+// the tags page then follows the next load.
+TEST_F(TagsPage, OnTheFirstLoadTheTagsShownFromImageLoadedAreTheFilesOwn) {
+    std::optional<bool> shownOnLoad;
+    const int sink = viewer->eventSource()->advise(
+        std::make_shared<FunctionEventSink>([&](DispId, const QString& name, QList<Variant>&) {
+            if (name != "ImageLoaded" || shownOnLoad)
+                return;
+            viewer->put("DisplayDicomTags", Variant(true));
+            shownOnLoad = viewer->get("DisplayDicomTags").toBool();
+        }));
+    const bool loaded = loadFile(pydicomFile("MR_small.dcm"));
+    viewer->eventSource()->unadvise(sink);
+    ASSERT_TRUE(loaded);
+    ASSERT_TRUE(shownOnLoad.has_value());
+    EXPECT_TRUE(*shownOnLoad);
+    EXPECT_TRUE(tagsHold("CompressedSamples^MR1"));
+    viewer->put("DisplayDicomTags", Variant(false));
+    ASSERT_TRUE(loadFile(pydicomFile("CT_small.dcm")));
+    EXPECT_TRUE(tagsHold("CompressedSamples^CT1"));
+}
+
 // The tags page behind the image is hidden from the engine; the image page,
 // which must draw to answer a load, is never hidden, not even behind the tags.
 TEST_F(TagsPage, OnlyTheTagsPageBehindTheImageIsHidden) {
