@@ -44,6 +44,22 @@ protected:
 
     bool tagsHold(const QString& expected) const { return tagsText(expected).contains(expected); }
 
+    // Loads the pydicom file while a host shows the tags from its ImageLoaded handler: whether
+    // the viewer then said they were shown; nothing when the load failed or raised no ImageLoaded.
+    std::optional<bool> loadShowingTheTagsOnImageLoaded(const char* name) {
+        std::optional<bool> shownOnLoad;
+        const int sink = viewer->eventSource()->advise(
+            std::make_shared<FunctionEventSink>([&](DispId, const QString& event, QList<Variant>&) {
+                if (event != "ImageLoaded" || shownOnLoad)
+                    return;
+                viewer->put("DisplayDicomTags", Variant(true));
+                shownOnLoad = viewer->get("DisplayDicomTags").toBool();
+            }));
+        const bool loaded = loadFile(pydicomFile(name));
+        viewer->eventSource()->unadvise(sink);
+        return loaded ? shownOnLoad : std::nullopt;
+    }
+
     static bool showsPlaceholder(QWebEnginePage* page) {
         return pump::waitUntil([page] { return page->title() == "Kest Dicom View"; },
                                std::chrono::seconds(20));
@@ -57,18 +73,8 @@ TEST_F(TagsPage, TheTagsFollowEachLoadAndAreTheNewFilesWhenTheImageHasLoaded) {
     EXPECT_TRUE(first.contains("CompressedSamples^CT1")) << first.left(200).toStdString();
 
     // A host that shows the tags from its ImageLoaded handler sees the new file's.
-    std::optional<bool> shownOnLoad;
-    const int sink = viewer->eventSource()->advise(
-        std::make_shared<FunctionEventSink>([&](DispId, const QString& name, QList<Variant>&) {
-            if (name != "ImageLoaded" || shownOnLoad)
-                return;
-            viewer->put("DisplayDicomTags", Variant(true));
-            shownOnLoad = viewer->get("DisplayDicomTags").toBool();
-        }));
-    const bool loaded = loadFile(pydicomFile("MR_small.dcm"));
-    viewer->eventSource()->unadvise(sink);
-    ASSERT_TRUE(loaded);
-    ASSERT_TRUE(shownOnLoad.has_value());
+    const std::optional<bool> shownOnLoad = loadShowingTheTagsOnImageLoaded("MR_small.dcm");
+    ASSERT_TRUE(shownOnLoad.has_value()) << "no load, or no ImageLoaded";
     EXPECT_TRUE(*shownOnLoad);
     const auto shown = std::find_if(raised.begin(), raised.end(), [](const Raised& event) {
         return event.name == "TagsStatusChange" && event.args.value(0) == Variant(true);
@@ -83,18 +89,8 @@ TEST_F(TagsPage, TheTagsFollowEachLoadAndAreTheNewFilesWhenTheImageHasLoaded) {
 // a host that shows the tags from that load's ImageLoaded handler still sees the file's own, and
 // the tags page then follows the next load.
 TEST_F(TagsPage, OnTheFirstLoadTheTagsShownFromImageLoadedAreTheFilesOwn) {
-    std::optional<bool> shownOnLoad;
-    const int sink = viewer->eventSource()->advise(
-        std::make_shared<FunctionEventSink>([&](DispId, const QString& name, QList<Variant>&) {
-            if (name != "ImageLoaded" || shownOnLoad)
-                return;
-            viewer->put("DisplayDicomTags", Variant(true));
-            shownOnLoad = viewer->get("DisplayDicomTags").toBool();
-        }));
-    const bool loaded = loadFile(pydicomFile("MR_small.dcm"));
-    viewer->eventSource()->unadvise(sink);
-    ASSERT_TRUE(loaded);
-    ASSERT_TRUE(shownOnLoad.has_value());
+    const std::optional<bool> shownOnLoad = loadShowingTheTagsOnImageLoaded("MR_small.dcm");
+    ASSERT_TRUE(shownOnLoad.has_value()) << "no load, or no ImageLoaded";
     EXPECT_TRUE(*shownOnLoad);
     EXPECT_TRUE(tagsHold("CompressedSamples^MR1"));
     viewer->put("DisplayDicomTags", Variant(false));
