@@ -30,6 +30,10 @@ ProfileContext::ProfileContext(const QString& userDataFolder, const QStringList&
         m_profile->setHttpAcceptLanguage(language);
     m_profile->installUrlSchemeHandler(BridgeSchemeHandler::remoteScheme, m_schemeHandler.get());
     m_profile->installUrlSchemeHandler(BridgeSchemeHandler::localScheme, m_schemeHandler.get());
+    // WebView2 shows PDF documents in its viewer. Qt WebEngine's PDF viewer runs as a plugin:
+    // without plugins a PDF navigation became a download, and the page a failed navigation.
+    m_profile->settings()->setAttribute(QWebEngineSettings::PluginsEnabled, true);
+    m_profile->settings()->setAttribute(QWebEngineSettings::PdfViewerEnabled, true);
     applyArguments(browserArguments);
 
     QWebEngineCookieStore* store = m_profile->cookieStore();
